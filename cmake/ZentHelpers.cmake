@@ -1,0 +1,18 @@
+# Small build helpers shared by the subsystem folders.
+
+# zent_dist_files(DEST subdir FILES f...): copies data files into the program directory
+# at build time, so dist/ is always a complete, runnable program directory.
+function(zent_dist_files)
+  cmake_parse_arguments(D "" "DEST;TARGET" "FILES" ${ARGN})
+  set(outs)
+  foreach(f ${D_FILES})
+    get_filename_component(name ${f} NAME)
+    set(out ${ZENT_DIST_DIR}/${D_DEST}/${name})
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${ZENT_DIST_DIR}/${D_DEST}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${f} ${out}
+      DEPENDS ${f} VERBATIM)
+    list(APPEND outs ${out})
+  endforeach()
+  add_custom_target(${D_TARGET} ALL DEPENDS ${outs})
+endfunction()

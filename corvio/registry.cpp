@@ -1,0 +1,30 @@
+// The ComponentId table: filled by static registrations while the library loads.
+#include "corvio/registry.h"
+
+#include <map>
+
+namespace corvio {
+namespace {
+
+std::map<ComponentId, ComponentMaker>& Table() {
+  static std::map<ComponentId, ComponentMaker> table;  // built before first registration
+  return table;
+}
+
+}  // namespace
+
+ComponentRegistration::ComponentRegistration(ComponentId id, ComponentMaker maker) {
+  Table()[id] = maker;
+}
+
+Component* MakeRegisteredComponent(ComponentId id) {
+  auto it = Table().find(id);
+  if (it == Table().end()) return nullptr;
+  try {
+    return it->second();
+  } catch (...) {
+    return nullptr;  // nothing crosses the library boundary as an exception
+  }
+}
+
+}  // namespace corvio
