@@ -78,6 +78,12 @@ typedef intptr_t (*FARPROC)(void);
 #define ERROR_INVALID_WINDOW_HANDLE 1400u
 #define ERROR_INVALID_THREAD_ID 1444u
 
+typedef struct _SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
 extern "C" {
 
 DWORD GetLastError(void);
@@ -105,6 +111,15 @@ void OutputDebugStringA(LPCSTR text);  // standard error on Linux
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
 HGLOBAL GlobalFree(HGLOBAL memory);  // null on success, as on Windows
 
+#define MOVEFILE_REPLACE_EXISTING 0x1u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define FILE_ATTRIBUTE_DIRECTORY 0x10u
+#define FILE_ATTRIBUTE_NORMAL 0x80u
+BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);  // rename(2): atomic replace
+BOOL DeleteFileA(LPCSTR path);
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+DWORD GetFileAttributesA(LPCSTR path);
+
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR out);  // Windows form, backslashes
 
@@ -117,11 +132,6 @@ unsigned char* _mbsrchr(const unsigned char* text, unsigned int c);
 unsigned char* _mbsstr(const unsigned char* text, const unsigned char* needle);
 
 // ---- Threads and time: platform/linux/thread.cpp -----------------------------------
-typedef struct _SECURITY_ATTRIBUTES {
-  DWORD nLength;
-  LPVOID lpSecurityDescriptor;
-  BOOL bInheritHandle;
-} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
 #define CREATE_SUSPENDED 0x4u
 #define WAIT_OBJECT_0 0u
