@@ -1,0 +1,37 @@
+// The library's one export: CreateComponent hands out the component factory, which makes
+// every registered kind by its ComponentId.
+#include <stdint.h>
+
+#include "components/component.h"
+#include "corvio/registry.h"
+
+namespace {
+
+// One factory serves every caller; it lives as long as the library and ignores Release.
+class Factory final : public ComponentFactory {
+ public:
+  int Release(int) override { return 0; }
+  int Initialize(int) override { return 0; }
+  Component* NewComponent(ComponentId id, const char*) override {
+    if (id == ComponentFactory::kId) return nullptr;  // the factory is not a component kind
+    try {
+      return corvio::MakeRegisteredComponent(id);
+    } catch (...) {
+      return nullptr;
+    }
+  }
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) ComponentFactory* CreateComponent(
+    uint32_t id, uint32_t reserved) {
+  (void)reserved;
+  if (id != ComponentFactory::kId) return nullptr;
+  try {
+    static Factory factory;
+    return &factory;
+  } catch (...) {
+    return nullptr;
+  }
+}
