@@ -1,0 +1,181 @@
+// Finding the factory library: the executable's directory, the Corvio.ini redirection
+// chain, and the library path built from the configuration in force.
+#include "components/loader_paths.h"
+
+#include <string.h>
+
+#include "components/loader.h"
+#include "components/safe_string.h"
+
+namespace {
+
+const char kFactoryLibraryName[] = "CorvFact.dll";
+const char kConfigFileName[] = "Corvio.ini";
+const char kFactorySection[] = "361";  // the factory's ComponentId in decimal
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool HasNonBlank(const char* text) {
+  for (; *text; ++text) {
+    if (!IsBlank(*text)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* FindFirstChar(const char* text, char c) {
+  for (const char* p = text; *p;) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+      p += 2;
+      continue;
+    }
+    if (*p == c) return p;
+    ++p;
+  }
+  return nullptr;
+}
+
+const char* FindLastChar(const char* text, char c) {
+  const char* found = nullptr;
+  for (const char* p = text; *p;) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+      p += 2;
+      continue;
+    }
+    if (*p == c) found = p;
+    ++p;
+  }
+  return found;
+}
+
+const char* ExecutableDirectory() {
+  // Not locked: components are created only on the user-interface thread.
+  static LoaderPath directory;
+  static bool computed = false;
+  if (!computed) {
+    computed = true;
+    memset(directory, 0, sizeof directory);
+    GetModuleFileNameA(GetModuleHandleA(nullptr), directory, kLoaderPathSize);
+    directory[kLoaderPathSize - 1] = '\0';
+    char* last = const_cast<char*>(FindLastChar(directory, '\\'));
+    if (last) *last = '\0';
+  }
+  return directory;
+}
+
+bool IsAbsolutePath(const char* path) {
+  if (!path) return false;
+  return path[0] == '\\' || FindFirstChar(path, ':') != nullptr;
+}
+
+void DirectoryPart(const char* path, LoaderPath& out) {
+  memset(out, 0, sizeof out);
+  const char* cut = FindLastChar(path, '\\');
+  if (!cut) cut = FindLastChar(path, '/');
+  if (cut) {
+    const int prefix = static_cast<int>(cut - path) + 1;
+    if (prefix < kLoaderPathSize) memcpy(out, path, static_cast<size_t>(prefix));
+    return;
+  }
+  if (static_cast<int>(strlen(path)) < kLoaderPathSize) g_safeString.Copy(out, kLoaderPathSize, path);
+  g_safeString.Append(out, kLoaderPathSize, "\\");
+}
+
+void ReadTrimmedString(const char* file, const char* section, const char* key,
+                       const char* defaultValue, char* out, int outSize) {
+  if (!out || outSize <= 0) return;
+  memset(out, 0, static_cast<size_t>(outSize));
+  char value[1024];
+  memset(value, 0, sizeof value);
+  GetPrivateProfileStringA(section, key, defaultValue, value, sizeof value, file);
+  const char* begin = value;
+  while (IsBlank(*begin)) ++begin;
+  char* end = value + strlen(value);
+  while (end > begin && IsBlank(end[-1])) --end;
+  *end = '\0';
+  if (static_cast<int>(end - begin) < outSize) g_safeString.Copy(out, outSize, begin);
+}
+
+void ResolveConfigFile(const char* configFile, LoaderPath& out) {
+  memset(out, 0, sizeof out);
+  LoaderPath current;
+  memset(current, 0, sizeof current);
+  if (g_safeString.Copy(current, kLoaderPathSize, configFile) != 0) return;
+
+  for (int followed = 0;; ++followed) {
+    LoaderPath redirect;
+    memset(redirect, 0, sizeof redirect);
+    GetPrivateProfileStringA("Redirect", "Path", "", redirect, kLoaderPathSize, current);
+    if (!HasNonBlank(redirect)) break;
+    if (!IsAbsolutePath(redirect)) {
+      // A relative redirection ends the chain: the file it names is not examined.
+      DirectoryPart(current, out);
+      g_safeString.Append(out, kLoaderPathSize, redirect);
+      return;
+    }
+    if (followed == kMaxConfigRedirects) {
+      ReportError("[Corvio_Error] Redirect chain longer than %d files, using %s\n",
+                  kMaxConfigRedirects, current);
+      break;
+    }
+    g_safeString.Copy(current, kLoaderPathSize, redirect);
+  }
+  g_safeString.Copy(out, kLoaderPathSize, current);
+}
+
+void BuildLibraryPath(const char* configFile, const char* dllName, LoaderPath& out) {
+  memset(out, 0, sizeof out);
+  char notUseDefault[10];
+  ReadTrimmedString(configFile, kFactorySection, "NotUseDefaultDllPath", "0", notUseDefault,
+                    sizeof notUseDefault);
+  if (notUseDefault[0] == '1') {
+    DirectoryPart(configFile, out);
+    g_safeString.Append(out, kLoaderPathSize, dllName);
+    return;
+  }
+
+  LoaderPath dllPath;
+  memset(dllPath, 0, sizeof dllPath);
+  GetPrivateProfileStringA("DefaultValue", "DllPath", "", dllPath, kLoaderPathSize, configFile);
+  LoaderPath candidate;
+  memset(candidate, 0, sizeof candidate);
+  if (HasNonBlank(dllPath)) {
+    // Each piece goes in only if the whole still fits; one that does not is left out.
+    g_safeString.Copy(candidate, kLoaderPathSize, dllPath);
+    g_safeString.Append(candidate, kLoaderPathSize, "\\");
+    g_safeString.Append(candidate, kLoaderPathSize, dllName);
+  } else {
+    g_safeString.Copy(candidate, kLoaderPathSize, dllName);
+  }
+
+  if (IsAbsolutePath(candidate)) {
+    g_safeString.Copy(out, kLoaderPathSize, candidate);
+    return;
+  }
+  DirectoryPart(configFile, out);
+  g_safeString.Append(out, kLoaderPathSize, candidate);
+}
+
+HMODULE LoadFactoryLibrary() {
+  HMODULE loaded = GetModuleHandleA(kFactoryLibraryName);
+  if (loaded) return loaded;
+
+  LoaderPath startFile;
+  memset(startFile, 0, sizeof startFile);
+  SafeFormat(startFile, kLoaderPathSize, kLoaderPathSize - 1, "%s\\%s", ExecutableDirectory(),
+             kConfigFileName);
+  LoaderPath configFile;
+  ResolveConfigFile(startFile, configFile);
+
+  LoaderPath dllName;
+  ReadTrimmedString(configFile, kFactorySection, "DLL", "", dllName, kLoaderPathSize);
+  LoaderPath libraryPath;
+  memset(libraryPath, 0, sizeof libraryPath);
+  if (IsAbsolutePath(dllName)) {
+    g_safeString.Copy(libraryPath, kLoaderPathSize, dllName);
+  } else {
+    BuildLibraryPath(configFile, dllName, libraryPath);
+  }
+  return LoadLibraryA(libraryPath);
+}
