@@ -1,0 +1,182 @@
+// The walk over "District"/"D" elements that fills the carrier groups of the table.
+#include "districts/district_walk.h"
+
+#include <stdio.h>
+#include <string.h>
+
+const char DefaultGameSiteUrl[] = "http://www.zent.example.com/";
+
+namespace {
+
+// Buffer sizes the fields are read with; text beyond size - 1 bytes is cut.
+constexpr int kNameSize = 48;
+constexpr int kVersionSize = 16;
+constexpr int kTypeSize = 8;
+constexpr int kMartTypeSize = 7;
+constexpr int kOperStatusSize = 7;
+constexpr int kPinpipSize = 48;
+constexpr int kUrlSize = 256;
+// Large enough to tell how far a field overflows its stored width.
+constexpr int kCheckSize = 4096;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Decimal conversion as atoi does it, clamped instead of overflowing.
+int32_t ToNumber(const char* text) {
+  const char* p = text;
+  while (IsBlank(*p)) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  long long value = 0;
+  while (*p >= '0' && *p <= '9') {
+    if (value < 2147483648LL) value = value * 10 + (*p - '0');
+    ++p;
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) value = 2147483647LL;
+  if (value < -2147483648LL) value = -2147483648LL;
+  return static_cast<int32_t>(value);
+}
+
+// Copies text into a record field and fills the rest of the field with zeros.
+void StoreText(char* field, size_t width, const char* text) {
+  memset(field, 0, width);
+  size_t length = strnlen(text, width - 1);
+  memcpy(field, text, length);
+}
+
+class Walker {
+ public:
+  Walker(XmlReader& reader, DistrictWalkSink& sink, bool checkLengths)
+      : reader_(reader), sink_(sink), check_(checkLengths) {}
+
+  // Reads the current element's text into buffer; reports overlong text when checking.
+  void ReadText(const char* field, char* buffer, int size, bool numeric) {
+    memset(buffer, 0, static_cast<size_t>(size));
+    reader_.GetElementText(buffer, size);
+    buffer[size - 1] = '\0';
+    if (!check_) return;
+    char full[kCheckSize];
+    memset(full, 0, sizeof full);
+    reader_.GetElementText(full, kCheckSize);
+    full[kCheckSize - 1] = '\0';
+    const size_t length = strlen(full);
+    if (length > static_cast<size_t>(size - 1)) {
+      char message[200];
+      snprintf(message, sizeof message, "%s is %s%u characters long; only the first %d are %s",
+               field, length >= kCheckSize - 1 ? "at least " : "",
+               static_cast<unsigned>(length), size - 1, numeric ? "read" : "stored");
+      Problem(message);
+    }
+  }
+
+  // Rewinds the district's children and reads one named child, if there is one.
+  bool ReadChild(const char* name, char* buffer, int size, bool numeric) {
+    reader_.RewindLevel();
+    if (!reader_.FindElement(name)) return false;
+    ReadText(name, buffer, size, numeric);
+    return true;
+  }
+
+  void Problem(const char* what) {
+    if (check_) sink_.OnProblem(index_, what);
+  }
+
+  void SkipDistrict() {
+    reader_.RewindLevel();
+    reader_.LeaveElement();
+  }
+
+  DistrictWalkResult Run(DistrictTable& table) {
+    DistrictWalkResult counts = {0, 0};
+    reader_.ResetToTop();
+    if (!reader_.FindElement("District")) return counts;
+    reader_.EnterElement();
+    while (reader_.FindElement("D")) {
+      ++index_;
+      reader_.EnterElement();
+      if (!reader_.FindElement("name")) {
+        Problem("no \"name\": the district is skipped");
+        SkipDistrict();
+        continue;
+      }
+      char name[kNameSize], version[kVersionSize], type[kTypeSize];
+      char martType[kMartTypeSize], operStatus[kOperStatusSize], pinpip[kPinpipSize];
+      memset(version, 0, sizeof version);
+      memset(type, 0, sizeof type);
+      memset(martType, 0, sizeof martType);
+      memset(operStatus, 0, sizeof operStatus);
+      memset(pinpip, 0, sizeof pinpip);
+      ReadText("name", name, kNameSize, false);
+      if (!ReadChild("version", version, kVersionSize, false)) StoreText(version, sizeof version, "1.0.0");
+      const bool hasType = ReadChild("type", type, kTypeSize, true);
+      const int32_t typeValue = hasType ? ToNumber(type) : Dx;
+      const int32_t martValue = ReadChild("mart_type", martType, kMartTypeSize, true) ? ToNumber(martType) : 0;
+      const int32_t operValue =
+          ReadChild("oper_status", operStatus, kOperStatusSize, true) ? ToNumber(operStatus) : 0;
+      ReadChild("pinpip", pinpip, kPinpipSize, false);
+
+      DistrictInfo* group = nullptr;
+      int32_t* count = nullptr;
+      if (typeValue == Dx) {
+        group = table.dxGroup;
+        count = &counts.dxCount;
+      } else if (typeValue == Wt) {
+        group = table.wtGroup;
+        count = &counts.wtCount;
+      }
+      if (group == nullptr) {
+        char message[120];
+        snprintf(message, sizeof message, "type \"%s\" (read as %d) is not 2 or 3: the district is skipped",
+                 type, static_cast<int>(typeValue));
+        Problem(message);
+        SkipDistrict();
+        continue;
+      }
+      if (*count >= MaxDistrictsPerGroup) {
+        char message[120];
+        snprintf(message, sizeof message, "group %s already holds %d districts: the district is skipped",
+                 typeValue == Dx ? "dx" : "wt", MaxDistrictsPerGroup);
+        Problem(message);
+        SkipDistrict();
+        continue;
+      }
+      const int slot = ++*count;
+
+      char url[kUrlSize];
+      memset(url, 0, sizeof url);
+      if (!ReadChild("url", url, kUrlSize, false)) StoreText(url, sizeof url, DefaultGameSiteUrl);
+
+      DistrictInfo& record = group[slot];
+      record.type = typeValue;
+      record.mart_type = martValue;
+      record.oper_status = operValue;
+      StoreText(record.name, sizeof record.name, name);
+      StoreText(record.version, sizeof record.version, version);
+      StoreText(record.url, sizeof record.url, url);
+      StoreText(record.pinpip, sizeof record.pinpip, pinpip);
+      sink_.OnStored(typeValue, slot, &record);
+
+      reader_.RewindLevel();
+      reader_.RewindLevel();
+      reader_.LeaveElement();
+    }
+    return counts;
+  }
+
+ private:
+  XmlReader& reader_;
+  DistrictWalkSink& sink_;
+  bool check_;
+  int index_ = 0;
+};
+
+}  // namespace
+
+DistrictWalkResult WalkDistrictList(XmlReader& reader, DistrictTable& table,
+                                    DistrictWalkSink& sink, bool checkLengths) {
+  Walker walker(reader, sink, checkLengths);
+  return walker.Run(table);
+}
