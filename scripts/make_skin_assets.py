@@ -19,13 +19,13 @@ SS = 4  # supersampling factor for small anti-aliased shapes
 WINDOW = (900, 560)
 TITLE_H = 44
 # Panels drawn into the background; the skin places its controls inside them.
-GROUP_DX = (16, 56, 276, 404)    # x, y, w, h
-GROUP_WT = (304, 56, 276, 404)
-BROWSER = (596, 56, 288, 404)
+GROUP_DX = (16, 56, 300, 404)    # x, y, w, h
+GROUP_WT = (328, 56, 300, 404)
+BROWSER = (640, 56, 244, 404)
 BOTTOM = (16, 470, 868, 78)
 GROUP_HEADER_H = 30
 
-SPEED_BUTTON = (124, 28)
+SPEED_BUTTON = (136, 28)
 TAG = (32, 18)
 ENTER = (148, 46)
 BACK = (112, 36)
@@ -123,7 +123,7 @@ def rrect_outline(size, radius, color, width=1, inset=0):
     return aa(size, draw)
 
 
-def text_layer(size, xy, s, px, fill, anchor="mm", shadow=None, bold=False):
+def text_layer(size, xy, s, px, fill, anchor="mm", shadow=None, bold=False, blur=0.8):
     """Text drawn onto a transparent layer, with an optional soft drop shadow."""
     layer = Image.new("RGBA", size, (0, 0, 0, 0))
     f = font(px)
@@ -132,7 +132,7 @@ def text_layer(size, xy, s, px, fill, anchor="mm", shadow=None, bold=False):
         sh = Image.new("RGBA", size, (0, 0, 0, 0))
         ImageDraw.Draw(sh).text((xy[0], xy[1] + 1), s, font=f, fill=shadow, anchor=anchor,
                                 stroke_width=stroke, stroke_fill=shadow)
-        layer = Image.alpha_composite(layer, sh.filter(ImageFilter.GaussianBlur(0.8)))
+        layer = Image.alpha_composite(layer, sh.filter(ImageFilter.GaussianBlur(blur)) if blur else sh)
     d = ImageDraw.Draw(layer)
     if bold:
         # A hair of stroke in the fill colour thickens the strokes of the light font.
@@ -213,20 +213,19 @@ def speed_button(band, state):
 
     dy = 1 if state == 2 else 0
     if down:
-        img = over(img, signal_bars((w, h), 0, (0, 0, 0), (86, 90, 96, 255), 8, 21 + dy))
-        img = over(img, gear((w, h), 22, 16 + dy, 6.5, (196, 200, 206, 255),
+        img = over(img, gear((w, h), 16, 14 + dy, 7, (196, 200, 206, 255),
                              rgba(lerp(top, bottom, 0.5))))
     else:
         lit, lit_color, _ = BANDS[band]
         if state == 1:
             lit_color = lerp(lit_color, (255, 255, 255), 0.2)
-        img = over(img, signal_bars((w, h), lit, rgba(lit_color), (70, 82, 102, 255), 8, 21 + dy))
+        img = over(img, signal_bars((w, h), lit, rgba(lit_color), (70, 82, 102, 255), 7, 21 + dy))
 
     # Divider between the icon and the caption.
     div = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     dd = ImageDraw.Draw(div)
-    dd.line((30, 6, 30, h - 7), fill=(0, 0, 0, 90))
-    dd.line((31, 6, 31, h - 7), fill=(255, 255, 255, 28))
+    dd.line((28, 6, 28, h - 7), fill=(0, 0, 0, 90))
+    dd.line((29, 6, 29, h - 7), fill=(255, 255, 255, 28))
     img = Image.alpha_composite(img, div)
 
     img = Image.alpha_composite(img, rrect_outline((w, h), 4, rgba(border, 255)))
@@ -264,9 +263,12 @@ def tag_image(label, top, bottom):
     edge.paste(rrect_outline((w, body_h), 4, rgba(lerp(bottom, (0, 0, 0), 0.35), 200)), (0, 0))
     img = Image.alpha_composite(img, edge)
     px = 11 if len(label) > 1 else 12
-    img = Image.alpha_composite(img, text_layer((w, h), (w / 2, body_h / 2), label, px,
-                                                (255, 255, 255, 255), shadow=(60, 10, 0, 200),
-                                                bold=True))
+    # Light ribbons take dark letters, the others white ones.
+    light = sum(top) > 560
+    ink = (92, 44, 0, 255) if light else (255, 255, 255, 255)
+    shade = (255, 240, 190, 120) if light else rgba(lerp(bottom, (0, 0, 0), 0.5), 170)
+    img = Image.alpha_composite(img, text_layer((w, h), (w / 2, body_h / 2 - 0.5), label, px,
+                                                ink, shadow=shade, bold=True, blur=0))
     return img
 
 
@@ -504,7 +506,11 @@ def background(name, theme):
     # A quiet mark in the middle of the notice panel, seen while no page is shown.
     bx, by, bw, bh = BROWSER
     mark = emblem((72, 72), lerp(theme["line"], theme["panel"], 0.55))
-    img = over(img, mark, (bx + (bw - 72) // 2, by + GROUP_HEADER_H + (bh - GROUP_HEADER_H - 72) // 2))
+    my = by + GROUP_HEADER_H + (bh - GROUP_HEADER_H - 72) // 2 - 12
+    img = over(img, mark, (bx + (bw - 72) // 2, my))
+    img = Image.alpha_composite(img, text_layer((w, h), (bx + bw / 2, my + 92),
+                                                "\u7cbe\u5f69\u6d3b\u52a8  \u656c\u8bf7\u671f\u5f85",  # 精彩活动  敬请期待
+                                                13, rgba(lerp(theme["line"], (255, 255, 255), 0.2), 120)))
 
     x, y, pw, ph = BOTTOM
     img = over(img, panel((pw, ph), theme), (x, y))

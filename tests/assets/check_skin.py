@@ -291,8 +291,7 @@ def render(skin, imgdir, values):
         text = v.get("text", c.attr("text"))
         if c.kind in ("Button", "Static", "Edit"):
             x, y, cw, ch = c.rect
-            rect = (x + 34, y, cw - 38, ch) if v.get("icon") else (x + 4, y, cw - 8, ch) \
-                if c.kind == "Edit" else c.rect
+            rect = (x + 4, y, cw - 8, ch) if c.kind == "Edit" else c.rect
             draw_text(canvas, skin, c, text, rect, "#FF000000")
     return canvas
 
@@ -306,7 +305,7 @@ def preview(launcher, hint, imgdir, outdir):
         for i, (name, band, tag) in enumerate(rows, 1):
             slot = "Dialog_ZentPorter\\%s\\server%d" % (group, i)
             icon = "fuwuqi_down.tga" if band == "down" else "fuwuqi_%s00.tga" % band
-            values[slot + "\\Button"] = {"visible": True, "text": name, "image": icon, "icon": 1}
+            values[slot + "\\Button"] = {"visible": True, "text": name, "image": icon}
             if tag:
                 values[slot + "\\Tag"] = {"visible": True, "image": tag}
     for bg in BACKGROUNDS:
