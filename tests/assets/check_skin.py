@@ -215,6 +215,30 @@ def check_launcher_skin(skin, imgdir):
                 skin.fail("%s overlaps %s" % (a.path, b.path))
 
 
+def check_pixels(imgdir, names):
+    """A drawing must not be blank, and a button's three states must look different."""
+    problems = []
+    pixels = {}
+    for n in names:
+        with Image.open(os.path.join(imgdir, n)) as im:
+            rgba_im = im.convert("RGBA")
+        if rgba_im.getchannel("A").getbbox() is None:
+            problems.append("%s is fully transparent" % n)
+        if rgba_im.convert("L").getextrema()[0] == rgba_im.convert("L").getextrema()[1]:
+            problems.append("%s is one flat colour" % n)
+        pixels[n] = rgba_im.tobytes()
+    for n in names:
+        stem, ext = os.path.splitext(n)
+        if stem.endswith("00"):
+            states = [stem[:-2] + "%02d" % k + ext for k in range(3)]
+            for k, other in enumerate(states[1:], 1):
+                if other not in pixels:
+                    problems.append("%s has no state image %s" % (n, other))
+                elif pixels[other] == pixels[n] or (k == 2 and pixels[other] == pixels[states[1]]):
+                    problems.append("%s looks the same as an earlier state" % other)
+    return problems
+
+
 def check_hint_skin(skin, imgdir):
     if skin.dialog is None or skin.dialog.kind != "Dialog":
         skin.fail("no main window")
@@ -351,6 +375,8 @@ def main(argv):
         check_common(hint, first)
         check_hint_skin(hint, first)
         problems += launcher.problems + hint.problems
+
+        problems += check_pixels(first, names)
 
         used = set()
         for skin in (launcher, hint):
