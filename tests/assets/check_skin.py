@@ -280,10 +280,12 @@ def draw_text(canvas, skin, c, text, rect, default_colour, align=None):
     px = skin.fonts.get(skin.effective(c, "font") or "default", skin.fonts.get("default", 12))
     col = colour(skin.effective(c, "textcolor"), default_colour)
     align = align or skin.effective(c, "align", "center" if c.kind == "Button" else "left")
+    valign = skin.effective(c, "valign", "center") if c.kind == "Static" else "center"
     x, y, w, h = rect
     ax = {"left": (x, "l"), "center": (x + w / 2, "m"), "right": (x + w, "r")}[align]
-    ImageDraw.Draw(canvas).text((ax[0], y + h / 2), text.strip(), font=font(px), fill=col,
-                                anchor=ax[1] + "m")
+    ay = {"top": (y, "a"), "center": (y + h / 2, "m"), "bottom": (y + h, "d")}[valign]
+    ImageDraw.Draw(canvas).text((ax[0], ay[0]), text.strip(), font=font(px), fill=col,
+                                anchor=ax[1] + ay[1])
 
 
 def render(skin, imgdir, values):
@@ -322,7 +324,7 @@ def render(skin, imgdir, values):
 
 def preview(launcher, hint, imgdir, outdir):
     os.makedirs(outdir, exist_ok=True)
-    values = {"Dialog_ZentPorter\\Static_version": {"text": "V2.1.3"},
+    values = {"Dialog_ZentPorter\\Static_version": {"text": "V2.1.3\n"},
               "Dialog_ZentPorter\\Edit_select": {"text": "电信一区 青龙"},
               "Dialog_ZentPorter\\Static_version_zone": {"text": "3.6.12"}}
     for group, rows in (("Container_dx", SAMPLE), ("Container_wt", SAMPLE_WT)):
