@@ -1,0 +1,71 @@
+// `districtlist encode`: an XML district list into the one-line encrypted list file.
+#include <ctype.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "command_line.h"
+#include "districts/envelope.h"
+#include "districts/hex.h"
+#include "file_io.h"
+#include "xml_document.h"
+
+namespace {
+
+const char kHelp[] =
+    "Usage: districtlist encode LIST.xml [-o FILE] [--upper]\n"
+    "Encrypts an XML district list into the one-line hexadecimal list file that the\n"
+    "launcher downloads. Every run draws fresh random header bits, padding and salt.\n"
+    "  -o FILE   write to FILE instead of standard output ('-' is standard output)\n"
+    "  --upper   write uppercase hexadecimal digits (default lowercase)\n"
+    "LIST.xml '-' reads standard input. The list must be well-formed XML without zero\n"
+    "bytes and small enough for the launcher to read (at most 10222 bytes).\n";
+
+}  // namespace
+
+int RunEncode(const std::vector<std::string>& args) {
+  CommandOptions options;
+  if (!ParseCommandOptions("encode", args, true, true, &options)) return ExitUsage;
+  if (options.help) {
+    fputs(kHelp, stdout);
+    return ExitOk;
+  }
+  std::string xml, error;
+  if (!ReadWholeFile(options.input, 1 << 20, &xml, &error)) {
+    ReportError(error);
+    return ExitUsage;
+  }
+  const size_t zero = xml.find('\0');
+  if (zero != std::string::npos) {
+    ReportError(options.input + ": zero byte at offset " + std::to_string(zero) +
+                "; the launcher would end the list there");
+    return ExitProblem;
+  }
+  std::vector<XmlNode> top;
+  XmlParseError parseError;
+  if (!ParseXml(xml, &top, &parseError)) {
+    ReportError(options.input + ":" + std::to_string(parseError.line) + ": malformed XML: " +
+                parseError.reason);
+    return ExitProblem;
+  }
+  if (xml.size() > MaxPayloadBytes) {
+    ReportError(options.input + ": " + std::to_string(xml.size()) +
+                " bytes; the launcher reads lists of at most " + std::to_string(MaxPayloadBytes));
+    return ExitProblem;
+  }
+  std::string cipher;
+  if (!SealEnvelope(xml, DistrictListKey().data(), &cipher)) {
+    ReportError("no random source available to seal the list");
+    return ExitProblem;
+  }
+  std::string line = HexEncode(reinterpret_cast<const unsigned char*>(cipher.data()),
+                               static_cast<int16_t>(cipher.size()));
+  if (options.upper) {
+    for (char& c : line) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  }
+  line.push_back('\n');
+  if (!WriteWholeFile(options.output, line, &error)) {
+    ReportError(error);
+    return ExitUsage;
+  }
+  return ExitOk;
+}

@@ -1,0 +1,17 @@
+// Reading and writing the tool's files; "-" names standard input or output.
+#pragma once
+
+#include <string>
+
+// Reads the whole file, at most maxBytes; false with a message for the user otherwise.
+bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string* data, std::string* error);
+
+// Reads the first line as the launcher does: up to the first line feed, which is dropped
+// with a carriage return before it. *tooLong is set when the line exceeds maxChars
+// characters (the line is then cut to maxChars).
+bool ReadFirstLine(const std::string& path, size_t maxChars, std::string* line, bool* tooLong,
+                   std::string* error);
+
+// Writes data to path through a temporary file renamed into place, so a failed write
+// never leaves half a file; "-" writes to standard output.
+bool WriteWholeFile(const std::string& path, const std::string& data, std::string* error);
