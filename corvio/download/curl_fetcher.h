@@ -1,0 +1,15 @@
+// The HttpFetcher on libcurl.
+#pragma once
+
+#include "corvio/download/http_fetcher.h"
+
+namespace corvio {
+
+class CurlFetcher final : public HttpFetcher {
+ public:
+  CurlFetcher();  // initialises libcurl once per process
+  FetchResult Fetch(const FetchRequest& request, const BodySink& body,
+                    CancelToken* cancel) override;
+};
+
+}  // namespace corvio

@@ -1,0 +1,31 @@
+// One download from request to stored file: the body goes to a temporary file beside
+// the target, which replaces the target only after a complete HTTP 200 answer.
+#pragma once
+
+#include <string>
+
+#include "corvio/download/http_fetcher.h"
+
+namespace corvio {
+
+class CancelToken;
+
+struct DownloadJob {
+  FetchRequest request;
+  std::string folder;     // Windows form; created when missing
+  std::string finalPath;  // Windows form
+  std::string tempPath;   // Windows form, in the same folder so the rename is atomic
+};
+
+struct DownloadOutcome {
+  bool stored = false;
+  long httpStatus = 0;
+  std::string message;  // why it failed
+};
+
+// Runs on a worker thread. On any failure the temporary file is gone and an earlier
+// file at finalPath is untouched.
+DownloadOutcome RunDownloadJob(HttpFetcher& fetcher, const DownloadJob& job,
+                               CancelToken* cancel);
+
+}  // namespace corvio

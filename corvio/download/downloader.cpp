@@ -1,0 +1,219 @@
+// Downloader: each StartDownload gets a worker thread; the worker's outcome travels to
+// the sink's thread through a UiDispatcher, so sinks never need a lock.
+#include "corvio/download/downloader.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <utility>
+
+#include "corvio/download/cancel_token.h"
+#include "corvio/download/curl_fetcher.h"
+#include "corvio/download/download_job.h"
+#include "corvio/download/download_settings.h"
+#include "corvio/registry.h"
+#include "corvio/runtime/ui_dispatcher.h"
+#include "platform/win32.h"
+
+namespace corvio {
+
+namespace {
+
+void Report(const std::string& text) {
+  OutputDebugStringA(("[Corvio_Download] " + text + "\n").c_str());
+}
+
+}  // namespace
+
+DownloaderImpl::DownloaderImpl(std::shared_ptr<HttpFetcher> fetcher)
+    : fetcher_(std::move(fetcher)) {}
+
+DownloaderImpl::~DownloaderImpl() {
+  for (Task& task : tasks_) task.cancel->Cancel();
+  for (Task& task : tasks_) {
+    if (task.thread.joinable()) task.thread.join();
+  }
+  {
+    std::lock_guard<std::mutex> lock(dispatcherMutex_);
+    dispatcher_.reset();  // drops notifications not yet delivered
+  }
+  for (auto& entry : settings_) {
+    if (entry.second) entry.second->Release(0);
+  }
+}
+
+int DownloaderImpl::Release(int) {
+  delete this;
+  return 0;
+}
+
+int DownloaderImpl::AddSettings(const char* settingsName, DownloadSettings* settings) {
+  if (!settingsName) {
+    if (settings) settings->Release(0);  // owned now, and nowhere to keep it
+    return 0;
+  }
+  try {
+    DownloadSettings*& slot = settings_[settingsName];
+    if (slot && slot != settings) slot->Release(0);
+    slot = settings;
+    if (!settings) settings_.erase(settingsName);
+  } catch (...) {
+    if (settings) settings->Release(0);
+    return 0;
+  }
+  return 1;
+}
+
+int DownloaderImpl::SetDownloadSink(DownloadEventSink* sink, int) {
+  sink_ = sink;
+  std::lock_guard<std::mutex> lock(dispatcherMutex_);
+  if (!dispatcher_) {
+    try {
+      dispatcher_.reset(new UiDispatcher());
+    } catch (...) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+void DownloaderImpl::SetTimeoutsForTesting(long connectMs, long totalMs) {
+  connectMs_ = connectMs;
+  totalMs_ = totalMs;
+}
+
+void DownloaderImpl::SetProgramDirectoryForTesting(const std::string& directory) {
+  programDirectory_ = directory;
+  for (char& c : programDirectory_) {
+    if (c == '/') c = '\\';
+  }
+  while (programDirectory_.size() > 1 && programDirectory_.back() == '\\') {
+    programDirectory_.pop_back();
+  }
+}
+
+std::string DownloaderImpl::ProgramDirectory() {
+  if (!programDirectory_.empty()) return programDirectory_;
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  char* slash = strrchr(path, '\\');
+  if (slash) *slash = '\0';
+  return path;
+}
+
+int DownloaderImpl::DownloadsInFlight() {
+  int count = 0;
+  for (Task& task : tasks_) count += task.done->load() ? 0 : 1;
+  return count;
+}
+
+void DownloaderImpl::JoinFinished() {
+  for (auto it = tasks_.begin(); it != tasks_.end();) {
+    if (it->done->load()) {
+      if (it->thread.joinable()) it->thread.join();
+      it = tasks_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName, int, int,
+                                  int, int) {
+  try {
+    JoinFinished();
+    auto found = settingsName ? settings_.find(settingsName) : settings_.end();
+    if (found == settings_.end()) {
+      Report(std::string("no settings named \"") + (settingsName ? settingsName : "") + "\"");
+      return 0;
+    }
+    DownloadSettingsImpl* settings = AsSettingsImpl(found->second);
+    const DownloadTarget* target = settings ? settings->Target() : nullptr;
+    if (!target) {
+      Report(std::string("settings \"") + settingsName + "\" hold no accepted record");
+      return 0;
+    }
+    if (!IsPlainFileName(fileName)) {
+      Report(std::string("not a plain file name: \"") + (fileName ? fileName : "") + "\"");
+      return 0;
+    }
+    const std::string base = ProgramDirectory();
+    if (base.empty()) {
+      Report("the program directory is unknown");
+      return 0;
+    }
+    const int task = nextTask_++;
+    if (nextTask_ <= 0) nextTask_ = 1;
+
+    DownloadJob job;
+    job.request.url = BuildDownloadUrl(*target, fileName);
+    job.request.connectTimeoutMs = connectMs_;
+    job.request.totalTimeoutMs = totalMs_;
+    job.folder = target->localDir.empty() ? base : base + "\\" + target->localDir;
+    job.finalPath = job.folder + "\\" + fileName;
+    char suffix[64];
+    snprintf(suffix, sizeof suffix, ".%lu-%d.part", static_cast<unsigned long>(GetCurrentProcessId()),
+             task);
+    job.tempPath = job.finalPath + suffix;
+
+    Task entry;
+    entry.cancel = std::make_shared<CancelToken>();
+    entry.done = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<HttpFetcher> fetcher = fetcher_;
+    std::shared_ptr<CancelToken> cancel = entry.cancel;
+    std::shared_ptr<std::atomic<bool>> done = entry.done;
+    tasks_.reserve(tasks_.size() + 1);  // so the push below cannot fail after the start
+    entry.thread = std::thread([this, task, job, fetcher, cancel, done] {
+      DownloadOutcome outcome;
+      try {
+        outcome = RunDownloadJob(*fetcher, job, cancel.get());
+      } catch (...) {
+        outcome.message = "unexpected failure";
+      }
+      if (!outcome.stored && !cancel->Cancelled()) {
+        Report("download of " + job.request.url + " failed: " + outcome.message);
+      }
+      if (!cancel->Cancelled()) Notify(task, outcome.stored, outcome.httpStatus);
+      done->store(true);
+    });
+    tasks_.push_back(std::move(entry));
+    return task;
+  } catch (...) {
+    Report("cannot start a download");
+    return 0;
+  }
+}
+
+void DownloaderImpl::Notify(int task, bool stored, long status) {
+  std::lock_guard<std::mutex> lock(dispatcherMutex_);
+  if (!dispatcher_) return;  // nobody asked to hear about it
+  dispatcher_->Post([this, task, stored, status] { Deliver(task, stored, status); });
+}
+
+void DownloaderImpl::Deliver(int task, bool stored, long status) {
+  DownloadEventSink* sink = sink_;
+  if (!sink) return;
+  // Nothing of this object is touched after the call: the sink may release it.
+  try {
+    if (!sink->IsSinkEnabled()) return;
+    if (stored) {
+      sink->OnDownloadFinished(task, 0);
+    } else {
+      sink->OnDownloadFailed(task, static_cast<int32_t>(status));
+    }
+  } catch (...) {
+  }
+}
+
+}  // namespace corvio
+
+namespace {
+
+Component* MakeDownloader() {
+  return new corvio::DownloaderImpl(std::make_shared<corvio::CurlFetcher>());
+}
+
+}  // namespace
+
+CORVIO_REGISTER_COMPONENT(148, MakeDownloader);

@@ -1,0 +1,68 @@
+// The Downloader (ComponentId 148) and its second interface DownloadNotifier: downloads
+// on worker threads, notifications on the thread that registered the sink.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "components/interfaces.h"
+
+namespace corvio {
+
+class CancelToken;
+class HttpFetcher;
+class UiDispatcher;
+
+class DownloaderImpl final : public Downloader, public DownloadNotifier {
+ public:
+  explicit DownloaderImpl(std::shared_ptr<HttpFetcher> fetcher);
+  // Cancels and joins downloads in flight; their notifications never arrive.
+  int Release(int) override;
+  int Initialize(int) override { return 0; }
+  // Fetches fileName from the server of the named settings into the settings' local
+  // folder. Returns the task number (> 0), or 0 for unknown settings, a file name with a
+  // folder part, or no thread. The four numbers are accepted and not used.
+  int StartDownload(const char* settingsName, const char* fileName, int a, int b, int c,
+                    int d) override;
+  // Takes ownership; a settings object replaced under the same name is released.
+  int AddSettings(const char* settingsName, DownloadSettings* settings) override;
+  // Notifications go to the sink through the message loop of the first caller's thread.
+  int SetDownloadSink(DownloadEventSink* sink, int reserved) override;
+
+  // For tests: time limits in milliseconds, and the folder that stands for the program
+  // directory (Windows or POSIX form).
+  void SetTimeoutsForTesting(long connectMs, long totalMs);
+  void SetProgramDirectoryForTesting(const std::string& directory);
+  int DownloadsInFlight();
+
+ private:
+  struct Task {
+    std::thread thread;
+    std::shared_ptr<CancelToken> cancel;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+
+  ~DownloaderImpl();
+  void Deliver(int task, bool stored, long status);  // on the sink's thread
+  void Notify(int task, bool stored, long status);   // from a worker
+  void JoinFinished();
+  std::string ProgramDirectory();
+
+  std::shared_ptr<HttpFetcher> fetcher_;
+  std::map<std::string, DownloadSettings*> settings_;
+  DownloadEventSink* sink_ = nullptr;
+  std::mutex dispatcherMutex_;
+  std::unique_ptr<UiDispatcher> dispatcher_;
+  std::vector<Task> tasks_;
+  int nextTask_ = 1;
+  long connectMs_ = 5000;
+  long totalMs_ = 20000;
+  std::string programDirectory_;
+};
+
+}  // namespace corvio
