@@ -94,7 +94,7 @@ HWND MakeWindow() {
                          nullptr);
 }
 
-TEST(MessageHook, window_events_and_posts_are_served_by_one_loop) {
+TEST(PlatformMessageHook, window_events_and_posts_are_served_by_one_loop) {
   Seen seen;
   seen.thread = GetCurrentThreadId();
   g_seen = &seen;
@@ -142,7 +142,7 @@ TEST(MessageHook, window_events_and_posts_are_served_by_one_loop) {
   g_seen = nullptr;
 }
 
-TEST(MessageHook, removed_hook_is_no_longer_woken) {
+TEST(PlatformMessageHook, removed_hook_is_no_longer_woken) {
   FakeBackend backend;
   PlatformMessageHook hook{&backend, FakeBackend::Pump, FakeBackend::Wait, FakeBackend::Wake};
   PlatformSetMessageHook(&hook);
@@ -160,7 +160,7 @@ double ProcessCpuSeconds() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-TEST(MessageLoop, idle_wait_uses_no_cpu) {
+TEST(PlatformMessageLoop, idle_wait_uses_no_cpu) {
   MSG msg;
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
   const DWORD mainThread = GetCurrentThreadId();
@@ -175,7 +175,7 @@ TEST(MessageLoop, idle_wait_uses_no_cpu) {
   EXPECT_LT(used, 0.2) << "a one-second idle wait used " << used << " s of CPU";
 }
 
-TEST(MessageLoop, idle_wait_with_a_hook_uses_no_cpu) {
+TEST(PlatformMessageLoop, idle_wait_with_a_hook_uses_no_cpu) {
   FakeBackend backend;
   PlatformMessageHook hook{&backend, FakeBackend::Pump, FakeBackend::Wait, FakeBackend::Wake};
   PlatformSetMessageHook(&hook);

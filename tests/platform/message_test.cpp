@@ -57,7 +57,7 @@ void EnsureQueue() {
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 }
 
-TEST(MessageLoop, posts_from_eight_threads_arrive_in_order_none_lost) {
+TEST(PlatformMessageLoop, posts_from_eight_threads_arrive_in_order_none_lost) {
   EnsureQueue();
   const DWORD mainThread = GetCurrentThreadId();
   constexpr int kThreads = 8;
@@ -85,7 +85,7 @@ TEST(MessageLoop, posts_from_eight_threads_arrive_in_order_none_lost) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "more messages than posted";
 }
 
-TEST(MessageLoop, quit_ends_the_loop_with_its_code_after_earlier_posts) {
+TEST(PlatformMessageLoop, quit_ends_the_loop_with_its_code_after_earlier_posts) {
   EnsureQueue();
   PostMessageA(nullptr, WM_APP, 1, 0);
   PostMessageA(nullptr, WM_APP, 2, 0);
@@ -99,7 +99,7 @@ TEST(MessageLoop, quit_ends_the_loop_with_its_code_after_earlier_posts) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "quit is taken once";
 }
 
-TEST(MessageLoop, quit_posted_from_another_thread_wakes_a_blocked_loop) {
+TEST(PlatformMessageLoop, quit_posted_from_another_thread_wakes_a_blocked_loop) {
   EnsureQueue();
   const DWORD mainThread = GetCurrentThreadId();
   std::thread poster([=] {
@@ -113,7 +113,7 @@ TEST(MessageLoop, quit_posted_from_another_thread_wakes_a_blocked_loop) {
   EXPECT_EQ(msg.wParam, 3u);
 }
 
-TEST(MessageLoop, peek_without_remove_leaves_the_message_and_filters_apply) {
+TEST(PlatformMessageLoop, peek_without_remove_leaves_the_message_and_filters_apply) {
   EnsureQueue();
   PostMessageA(nullptr, WM_APP + 1, 0, 0);
   PostMessageA(nullptr, WM_USER, 0, 0);
@@ -127,7 +127,7 @@ TEST(MessageLoop, peek_without_remove_leaves_the_message_and_filters_apply) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
-TEST(MessageLoop, thread_without_queue_refuses_thread_messages) {
+TEST(PlatformMessageLoop, thread_without_queue_refuses_thread_messages) {
   std::atomic<DWORD> id{0};
   std::atomic<bool> release{false};
   std::thread idle([&] {
@@ -142,14 +142,14 @@ TEST(MessageLoop, thread_without_queue_refuses_thread_messages) {
   idle.join();
 }
 
-TEST(MessageLoop, accelerators_never_consume_and_thread_messages_dispatch_to_nothing) {
+TEST(PlatformMessageLoop, accelerators_never_consume_and_thread_messages_dispatch_to_nothing) {
   MSG msg{};
   msg.message = WM_APP;
   EXPECT_EQ(TranslateAcceleratorA(nullptr, nullptr, &msg), 0);
   EXPECT_EQ(DispatchMessageA(&msg), 0);
 }
 
-TEST(Window, creation_delivers_create_params_and_handle_fits_32_bits) {
+TEST(PlatformWindow, creation_delivers_create_params_and_handle_fits_32_bits) {
   Record record;
   g_record = &record;
   int marker = 0;
@@ -169,7 +169,7 @@ TEST(Window, creation_delivers_create_params_and_handle_fits_32_bits) {
   g_record = nullptr;
 }
 
-TEST(Window, destroy_sends_destroy_once_and_invalidates_the_handle) {
+TEST(PlatformWindow, destroy_sends_destroy_once_and_invalidates_the_handle) {
   Record record;
   g_record = &record;
   HWND window = MakeMessageWindow();
@@ -183,7 +183,7 @@ TEST(Window, destroy_sends_destroy_once_and_invalidates_the_handle) {
   g_record = nullptr;
 }
 
-TEST(Window, close_through_the_default_procedure_destroys) {
+TEST(PlatformWindow, close_through_the_default_procedure_destroys) {
   Record record;
   g_record = &record;
   HWND window = MakeMessageWindow();
@@ -194,20 +194,20 @@ TEST(Window, close_through_the_default_procedure_destroys) {
   g_record = nullptr;
 }
 
-TEST(Window, create_refused_by_the_procedure_gives_null) {
+TEST(PlatformWindow, create_refused_by_the_procedure_gives_null) {
   RegisterOnce("ZentRefusingWindow", RefuseCreate);
   HWND window = CreateWindowExA(0, "ZentRefusingWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, nullptr, nullptr);
   EXPECT_EQ(window, nullptr);
 }
 
-TEST(Window, unknown_class_gives_null) {
+TEST(PlatformWindow, unknown_class_gives_null) {
   EXPECT_EQ(CreateWindowExA(0, "ZentNoSuchClass", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             nullptr, nullptr),
             nullptr);
 }
 
-TEST(Window, user_data_round_trips_and_returns_the_previous_value) {
+TEST(PlatformWindow, user_data_round_trips_and_returns_the_previous_value) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0);
@@ -217,7 +217,7 @@ TEST(Window, user_data_round_trips_and_returns_the_previous_value) {
   DestroyWindow(window);
 }
 
-TEST(Window, posts_from_another_thread_are_dispatched_to_the_window_on_its_thread) {
+TEST(PlatformWindow, posts_from_another_thread_are_dispatched_to_the_window_on_its_thread) {
   Record record;
   g_record = &record;
   HWND window = MakeMessageWindow();
@@ -244,7 +244,7 @@ TEST(Window, posts_from_another_thread_are_dispatched_to_the_window_on_its_threa
   g_record = nullptr;
 }
 
-TEST(Window, send_from_the_same_thread_calls_directly_and_from_another_waits_for_the_loop) {
+TEST(PlatformWindow, send_from_the_same_thread_calls_directly_and_from_another_waits_for_the_loop) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(SendMessageA(window, WM_APP + 7, 4, 0), 9);
@@ -260,7 +260,7 @@ TEST(Window, send_from_the_same_thread_calls_directly_and_from_another_waits_for
   DestroyWindow(window);
 }
 
-TEST(Window, filter_by_window_skips_other_messages) {
+TEST(PlatformWindow, filter_by_window_skips_other_messages) {
   HWND first = MakeMessageWindow();
   HWND second = MakeMessageWindow();
   ASSERT_NE(first, nullptr);

@@ -33,7 +33,7 @@ DWORD WINAPI SetFlagLater(LPVOID parameter) {
   return 0;
 }
 
-TEST(Thread, exit_code_of_finished_thread_is_the_routine_result) {
+TEST(PlatformThread, exit_code_of_finished_thread_is_the_routine_result) {
   HANDLE thread = CreateThread(nullptr, 0, ReturnParameter, reinterpret_cast<LPVOID>(42), 0, nullptr);
   ASSERT_NE(thread, nullptr);
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
@@ -43,7 +43,7 @@ TEST(Thread, exit_code_of_finished_thread_is_the_routine_result) {
   EXPECT_TRUE(CloseHandle(thread));
 }
 
-TEST(Thread, running_thread_reports_still_active_and_wait_times_out) {
+TEST(PlatformThread, running_thread_reports_still_active_and_wait_times_out) {
   std::atomic<bool> release{false};
   HANDLE thread = CreateThread(nullptr, 0, WaitForRelease, &release, 0, nullptr);
   ASSERT_NE(thread, nullptr);
@@ -58,7 +58,7 @@ TEST(Thread, running_thread_reports_still_active_and_wait_times_out) {
   CloseHandle(thread);
 }
 
-TEST(Thread, returned_id_is_the_id_the_thread_sees) {
+TEST(PlatformThread, returned_id_is_the_id_the_thread_sees) {
   std::atomic<DWORD> seen{0};
   DWORD id = 0;
   HANDLE thread = CreateThread(nullptr, 0, ReportOwnId, &seen, 0, &id);
@@ -70,7 +70,7 @@ TEST(Thread, returned_id_is_the_id_the_thread_sees) {
   CloseHandle(thread);
 }
 
-TEST(Thread, closing_the_handle_leaves_the_thread_running) {
+TEST(PlatformThread, closing_the_handle_leaves_the_thread_running) {
   std::atomic<int> flag{0};
   HANDLE thread = CreateThread(nullptr, 0, SetFlagLater, &flag, 0, nullptr);
   ASSERT_NE(thread, nullptr);
@@ -79,7 +79,7 @@ TEST(Thread, closing_the_handle_leaves_the_thread_running) {
   EXPECT_EQ(flag.load(), 1);
 }
 
-TEST(Thread, second_close_and_unknown_handles_fail_with_invalid_handle) {
+TEST(PlatformThread, second_close_and_unknown_handles_fail_with_invalid_handle) {
   HANDLE thread = CreateThread(nullptr, 0, ReturnParameter, nullptr, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   WaitForSingleObject(thread, INFINITE);
@@ -92,7 +92,7 @@ TEST(Thread, second_close_and_unknown_handles_fail_with_invalid_handle) {
   EXPECT_FALSE(GetExitCodeThread(reinterpret_cast<HANDLE>(12345), &code));
 }
 
-TEST(Thread, failure_hook_fails_exactly_the_next_count_creations) {
+TEST(PlatformThread, failure_hook_fails_exactly_the_next_count_creations) {
   PlatformFailThreadCreation(2);
   SetLastError(0);
   EXPECT_EQ(CreateThread(nullptr, 0, ReturnParameter, nullptr, 0, nullptr), nullptr);
@@ -104,13 +104,13 @@ TEST(Thread, failure_hook_fails_exactly_the_next_count_creations) {
   CloseHandle(thread);
 }
 
-TEST(Thread, suspended_creation_and_null_routine_are_refused) {
+TEST(PlatformThread, suspended_creation_and_null_routine_are_refused) {
   EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
   EXPECT_EQ(CreateThread(nullptr, 0, ReturnParameter, nullptr, CREATE_SUSPENDED, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST(Thread, small_stack_request_still_runs) {
+TEST(PlatformThread, small_stack_request_still_runs) {
   HANDLE thread = CreateThread(nullptr, 1, ReturnParameter, reinterpret_cast<LPVOID>(3), 0, nullptr);
   ASSERT_NE(thread, nullptr);
   WaitForSingleObject(thread, INFINITE);
@@ -120,7 +120,7 @@ TEST(Thread, small_stack_request_still_runs) {
   CloseHandle(thread);
 }
 
-TEST(Time, sleep_waits_and_tick_count_follows_the_clock) {
+TEST(PlatformTime, sleep_waits_and_tick_count_follows_the_clock) {
   DWORD before = GetTickCount();
   auto start = std::chrono::steady_clock::now();
   Sleep(60);
@@ -132,7 +132,7 @@ TEST(Time, sleep_waits_and_tick_count_follows_the_clock) {
   EXPECT_LT(ticks, 5000u);
 }
 
-TEST(Time, process_and_thread_ids_are_the_system_ones) {
+TEST(PlatformTime, process_and_thread_ids_are_the_system_ones) {
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
   EXPECT_EQ(GetCurrentThreadId(), static_cast<DWORD>(gettid()));
   EXPECT_EQ(GetCurrentThreadId(), GetCurrentThreadId());

@@ -1,0 +1,180 @@
+// ICMP echo through the built-in ICMP.DLL: loopback replies and their times against the
+// system's ping, the reply buffer size rule, handles, and a silent host in a namespace.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32.h"
+#include "tests/platform/test_netns.h"
+
+namespace {
+
+constexpr WORD kPayload = 64;
+constexpr DWORD kReplySize = sizeof(ICMP_ECHO_REPLY) + kPayload + 8;
+
+IPAddr Address(const char* text) { return inet_addr(text); }
+
+struct Echo {
+  DWORD replies = 0;
+  DWORD error = 0;
+  ICMP_ECHO_REPLY record{};
+  std::vector<unsigned char> buffer;
+};
+
+Echo SendEcho(const char* target, DWORD replySize = kReplySize, DWORD timeout = 1000) {
+  Echo echo;
+  HANDLE icmp = IcmpCreateFile();
+  if (icmp == INVALID_HANDLE_VALUE) {
+    echo.error = GetLastError();
+    return echo;
+  }
+  unsigned char request[kPayload];
+  memset(request, 0xAA, sizeof request);
+  echo.buffer.assign(replySize + 16, 0);
+  SetLastError(0);
+  echo.replies = IcmpSendEcho(icmp, Address(target), request, kPayload, nullptr,
+                              echo.buffer.data(), replySize, timeout);
+  echo.error = GetLastError();
+  memcpy(&echo.record, echo.buffer.data(), sizeof echo.record);
+  IcmpCloseHandle(icmp);
+  return echo;
+}
+
+TEST(IcmpEcho, loopback_addresses_answer_within_a_few_milliseconds) {
+  const char* targets[] = {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.9", "127.1.2.3"};
+  for (size_t row = 0; row < sizeof targets / sizeof targets[0]; ++row) {
+    Echo echo = SendEcho(targets[row]);
+    ASSERT_EQ(echo.replies, 1u) << "row " << row << " error " << echo.error;
+    EXPECT_EQ(echo.record.Status, IP_SUCCESS) << "row " << row;
+    EXPECT_EQ(echo.record.Address, Address(targets[row])) << "row " << row;
+    EXPECT_LE(echo.record.RoundTripTime, 50u) << "row " << row;
+    EXPECT_EQ(echo.record.DataSize, kPayload) << "row " << row;
+    // The echoed data sits right behind the record, inside the caller's buffer.
+    const unsigned char* data = static_cast<const unsigned char*>(echo.record.Data);
+    ASSERT_EQ(data, echo.buffer.data() + sizeof(ICMP_ECHO_REPLY)) << "row " << row;
+    for (int i = 0; i < kPayload; ++i) ASSERT_EQ(data[i], 0xAA) << "row " << row << " byte " << i;
+  }
+}
+
+// The system's ping prints "time=0.123 ms"; its whole milliseconds must match ours.
+bool SystemPingMs(double* ms) {
+  FILE* pipe = popen("ping -n -c1 -W1 127.0.0.1 2>/dev/null", "r");
+  if (!pipe) return false;
+  char line[512];
+  bool found = false;
+  while (fgets(line, sizeof line, pipe)) {
+    if (const char* t = strstr(line, "time=")) {
+      *ms = atof(t + 5);
+      found = true;
+    }
+  }
+  pclose(pipe);
+  return found;
+}
+
+TEST(IcmpEcho, round_trip_time_agrees_with_the_system_ping) {
+  double ping = 0;
+  if (!SystemPingMs(&ping)) GTEST_SKIP() << "the system's ping is not available";
+  Echo echo = SendEcho("127.0.0.1");
+  ASSERT_EQ(echo.replies, 1u);
+  double ours = echo.record.RoundTripTime;
+  EXPECT_LE(ours, ping + 1.0) << "ping said " << ping << " ms";
+  EXPECT_GE(ours + 1.0, ping) << "ping said " << ping << " ms";
+}
+
+TEST(IcmpEcho, reply_buffer_must_hold_the_record_and_the_data) {
+  struct Row {
+    DWORD size;
+    DWORD replies;
+  } rows[] = {
+      {sizeof(ICMP_ECHO_REPLY) + kPayload - 1, 0},
+      {sizeof(ICMP_ECHO_REPLY), 0},
+      {0, 0},
+      {sizeof(ICMP_ECHO_REPLY) + kPayload, 1},
+      {sizeof(ICMP_ECHO_REPLY) + kPayload + 8, 1},
+      {4096, 1},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    Echo echo = SendEcho("127.0.0.1", rows[row].size);
+    EXPECT_EQ(echo.replies, rows[row].replies) << "row " << row;
+    if (rows[row].replies == 0) {
+      EXPECT_EQ(echo.error, IP_BUF_TOO_SMALL) << "row " << row;
+    }
+  }
+}
+
+TEST(IcmpEcho, unknown_handles_are_refused) {
+  unsigned char request[8] = {};
+  unsigned char reply[128] = {};
+  SetLastError(0);
+  EXPECT_EQ(IcmpSendEcho(reinterpret_cast<HANDLE>(77), Address("127.0.0.1"), request, 8, nullptr,
+                         reply, sizeof reply, 100),
+            0u);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  HANDLE icmp = IcmpCreateFile();
+  ASSERT_NE(icmp, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(IcmpCloseHandle(icmp));
+  EXPECT_FALSE(IcmpCloseHandle(icmp));
+}
+
+TEST(IcmpEcho, module_serves_the_three_entry_points_by_exact_name) {
+  HMODULE module = LoadLibraryA("ICMP.DLL");
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(GetProcAddress(module, "IcmpCreateFile"), nullptr);
+  EXPECT_NE(GetProcAddress(module, "IcmpCloseHandle"), nullptr);
+  EXPECT_NE(GetProcAddress(module, "IcmpSendEcho"), nullptr);
+  EXPECT_EQ(GetProcAddress(module, "icmpsendecho"), nullptr);
+  EXPECT_EQ(GetProcAddress(module, "IcmpSendEcho2"), nullptr);
+  FreeLibrary(module);
+  HMODULE lower = LoadLibraryA("icmp");
+  EXPECT_NE(lower, nullptr);
+  if (lower) FreeLibrary(lower);
+}
+
+TEST(IcmpEcho, concurrent_echoes_each_get_their_own_reply) {
+  constexpr int kThreads = 20;
+  std::vector<Echo> results(kThreads);
+  std::vector<std::thread> threads;
+  std::vector<std::string> targets;
+  for (int i = 0; i < kThreads; ++i) targets.push_back("127.0.0." + std::to_string(i + 1));
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] { results[i] = SendEcho(targets[i].c_str()); });
+  }
+  for (auto& t : threads) t.join();
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(results[i].replies, 1u) << "thread " << i;
+    EXPECT_EQ(results[i].record.Address, Address(targets[i].c_str())) << "thread " << i;
+  }
+}
+
+TEST(IcmpEchoNamespace, silent_host_times_out_after_the_time_out) {
+  TestNetns netns;
+  std::string why;
+  if (!netns.Create(&why)) GTEST_SKIP() << why;
+  Echo answering, silent;
+  double silentSeconds = 0;
+  bool entered = false;
+  std::thread prober([&] {
+    entered = netns.EnterProber();
+    if (!entered) return;
+    answering = SendEcho(TestNetns::kAnswering);
+    auto start = std::chrono::steady_clock::now();
+    silent = SendEcho(TestNetns::kSilent);
+    silentSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  });
+  prober.join();
+  ASSERT_TRUE(entered) << "could not enter the test namespace";
+  EXPECT_EQ(answering.replies, 1u) << "the namespace's answering host must reply";
+  EXPECT_EQ(silent.replies, 0u);
+  EXPECT_EQ(silent.error, IP_REQ_TIMED_OUT);
+  EXPECT_GE(silentSeconds, 0.95);
+  EXPECT_LT(silentSeconds, 3.0);
+}
+
+}  // namespace
