@@ -11,3 +11,20 @@ foreach(name ${zent_core_tests})
                   LIBS zent_platform LABELS unit platform)
   endif()
 endforeach()
+
+if(NOT WIN32 AND TARGET platform_module_test)
+  # Two copies of a tiny library: one in a folder of its own (loaded by path, by a
+  # relative name and from the current directory), one beside the test program (found
+  # in the program's folder by its bare name).
+  foreach(lib ZentCoreTest ZentCoreBeside)
+    add_library(${lib} SHARED ${CMAKE_CURRENT_LIST_DIR}/core_module_lib.cpp)
+    target_link_libraries(${lib} PRIVATE zent_platform)
+    set_target_properties(${lib} PROPERTIES PREFIX "" SUFFIX ".so")
+  endforeach()
+  set_target_properties(ZentCoreTest PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR}/core_modules)
+  set_target_properties(ZentCoreBeside PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})
+  add_dependencies(platform_module_test ZentCoreTest ZentCoreBeside)
+  target_compile_definitions(platform_module_test PRIVATE
+    ZENT_CORE_MODULE_DIR="${ZENT_TEST_BIN_DIR}/core_modules")
+endif()

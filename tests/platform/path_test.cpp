@@ -13,18 +13,18 @@ namespace {
 
 std::string WinForm(const std::string& hostPath) { return PlatformWindowsPath(hostPath); }
 
-TEST(Path, windows_form_of_host_path_uses_backslashes) {
+TEST(PlatformPath, windows_form_of_host_path_uses_backslashes) {
   EXPECT_EQ(PlatformWindowsPath("/opt/zent/ZentPorter"), "\\opt\\zent\\ZentPorter");
   EXPECT_EQ(PlatformWindowsPath("rel/a"), "rel\\a");
   EXPECT_EQ(PlatformWindowsPath(""), "");
 }
 
-TEST(Path, null_and_empty_give_empty) {
+TEST(PlatformPath, null_and_empty_give_empty) {
   EXPECT_EQ(PlatformHostPath(nullptr), "");
   EXPECT_EQ(PlatformHostPath(""), "");
 }
 
-TEST(Path, lexical_forms_without_files) {
+TEST(PlatformPath, lexical_forms_without_files) {
   struct Row {
     const char* in;
     const char* out;
@@ -49,7 +49,7 @@ TEST(Path, lexical_forms_without_files) {
   }
 }
 
-TEST(Path, components_match_without_regard_to_case) {
+TEST(PlatformPath, components_match_without_regard_to_case) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   ASSERT_EQ(mkdir((dir.path() + "/Config").c_str(), 0755), 0);
@@ -60,7 +60,7 @@ TEST(Path, components_match_without_regard_to_case) {
   EXPECT_EQ(PlatformHostPath(".\\CONFIG\\RudaDever.ini"), "Config/rudadever.ini");
 }
 
-TEST(Path, new_file_keeps_given_case_in_existing_folder) {
+TEST(PlatformPath, new_file_keeps_given_case_in_existing_folder) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   ASSERT_EQ(mkdir((dir.path() + "/Config").c_str(), 0755), 0);
@@ -68,7 +68,7 @@ TEST(Path, new_file_keeps_given_case_in_existing_folder) {
   EXPECT_EQ(PlatformHostPath("missing\\Sub\\F"), "missing/Sub/F");
 }
 
-TEST(Path, exact_name_wins_and_ties_are_stable) {
+TEST(PlatformPath, exact_name_wins_and_ties_are_stable) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   dir.Write("abc", "1");
@@ -78,7 +78,7 @@ TEST(Path, exact_name_wins_and_ties_are_stable) {
   EXPECT_EQ(PlatformHostPath("Abc"), "ABC");  // first in byte order of the matches
 }
 
-TEST(Path, gbk_trail_byte_backslash_is_part_of_name) {
+TEST(PlatformPath, gbk_trail_byte_backslash_is_part_of_name) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   // "\x95\x5c" is one GBK character whose second byte equals a backslash.
@@ -88,7 +88,7 @@ TEST(Path, gbk_trail_byte_backslash_is_part_of_name) {
   EXPECT_EQ(PlatformHostPath((".\\" + name).c_str()), name);
 }
 
-TEST(Path, utf8_folder_before_backslash_still_resolves) {
+TEST(PlatformPath, utf8_folder_before_backslash_still_resolves) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   // UTF-8 text for a Chinese folder name, whose last byte reads as a GBK lead byte.
@@ -98,14 +98,14 @@ TEST(Path, utf8_folder_before_backslash_still_resolves) {
   EXPECT_EQ(PlatformHostPath((folder + "\\A.INI").c_str()), folder + "/a.ini");
 }
 
-TEST(Path, gbk_trail_letters_are_not_folded) {
+TEST(PlatformPath, gbk_trail_letters_are_not_folded) {
   EXPECT_TRUE(PlatformNamesEqual("Corvio.INI", "corvio.ini"));
   EXPECT_FALSE(PlatformNamesEqual("\x81\x61", "\x81\x41"));
   EXPECT_TRUE(PlatformNamesEqual("\x81\x61z", "\x81\x61Z"));
   EXPECT_FALSE(PlatformNamesEqual("ab", "abc"));
 }
 
-TEST(Path, base_name_and_separator_tests) {
+TEST(PlatformPath, base_name_and_separator_tests) {
   EXPECT_EQ(PlatformBaseName("\\opt\\zent\\CorvFact.dll"), "CorvFact.dll");
   EXPECT_EQ(PlatformBaseName("a/b"), "b");
   EXPECT_EQ(PlatformBaseName("C:x.dll"), "x.dll");
@@ -116,7 +116,7 @@ TEST(Path, base_name_and_separator_tests) {
   EXPECT_FALSE(PlatformPathHasSeparator(nullptr));
 }
 
-TEST(Path, missing_file_and_missing_folder_give_different_errors) {
+TEST(PlatformPath, missing_file_and_missing_folder_give_different_errors) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   EXPECT_EQ(PlatformErrorFromErrno(ENOENT, dir.path() + "/nofile"), ERROR_FILE_NOT_FOUND);

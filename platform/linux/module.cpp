@@ -1,0 +1,388 @@
+// Modules: GetModuleHandleA, GetModuleFileNameA, LoadLibraryA, GetProcAddress and
+// FreeLibrary over dlopen, plus the built-in modules served from this library.
+//
+// Windows rules kept here: names compare without regard to case; a name without an
+// extension means ".dll"; on Linux "x.dll" also finds "x.so". A bare name is searched
+// among loaded modules, then in the program's folder, the system's library path and the
+// current directory (PATH is not searched: it names program folders on Linux).
+#include <dlfcn.h>
+#include <errno.h>
+#include <limits.h>
+#include <link.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/linux/builtin_modules.h"
+#include "platform/linux/path.h"
+
+namespace {
+
+struct BuiltinModule {
+  std::string name;
+  FARPROC (*lookup)(const char* name) = nullptr;
+  int loads = 0;
+  bool hidden = false;
+};
+
+// Built at first use, so registrations from other files' static initialisers are safe
+// whatever order the initialisers run in.
+struct BuiltinRegistry {
+  std::mutex mutex;
+  std::vector<std::unique_ptr<BuiltinModule>> modules;  // never shrinks: handles stay valid
+};
+BuiltinRegistry& Builtins() {
+  static BuiltinRegistry* registry = new BuiltinRegistry();
+  return *registry;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The name a module is compared by: lower case, ".so" counted as ".dll", ".dll"
+// added when there is no extension, a final dot (Windows: "no extension") dropped.
+std::string ModuleKey(const std::string& baseName) {
+  std::string key = Lower(baseName);
+  if (!key.empty() && key.back() == '.') {
+    key.pop_back();
+    return key;
+  }
+  if (EndsWith(key, ".so")) return key.substr(0, key.size() - 3) + ".dll";
+  if (key.find('.') == std::string::npos) return key + ".dll";
+  return key;
+}
+
+BuiltinModule* FindBuiltin(const std::string& baseName, bool includeHidden) {
+  BuiltinRegistry& registry = Builtins();
+  const std::string key = ModuleKey(baseName);
+  for (auto& module : registry.modules) {
+    if (ModuleKey(module->name) == key && (includeHidden || !module->hidden)) return module.get();
+  }
+  return nullptr;
+}
+
+BuiltinModule* AsBuiltin(HMODULE module) {
+  BuiltinRegistry& registry = Builtins();
+  for (auto& m : registry.modules) {
+    if (reinterpret_cast<HMODULE>(m.get()) == module) return m.get();
+  }
+  return nullptr;
+}
+
+std::string ExecutablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return std::string();
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+HMODULE MainHandle() {
+  static void* handle = dlopen(nullptr, RTLD_NOW);
+  return static_cast<HMODULE>(handle);
+}
+
+struct LoadedObject {
+  std::string path;  // "" for the program itself
+};
+
+int CollectObject(struct dl_phdr_info* info, size_t, void* data) {
+  auto* out = static_cast<std::vector<LoadedObject>*>(data);
+  out->push_back(LoadedObject{info->dlpi_name ? info->dlpi_name : ""});
+  return 0;
+}
+
+std::vector<LoadedObject> LoadedObjects() {
+  std::vector<LoadedObject> objects;
+  dl_iterate_phdr(CollectObject, &objects);
+  return objects;
+}
+
+// True when module is the program or a library that is loaded now; guards every use
+// of a handle, so a stale or foreign value fails instead of crashing.
+bool IsLoadedHandle(HMODULE module) {
+  struct link_map* map = nullptr;
+  if (dlinfo(MainHandle(), RTLD_DI_LINKMAP, &map) != 0 || !map) return false;
+  while (map->l_prev) map = map->l_prev;
+  for (; map; map = map->l_next) {
+    if (reinterpret_cast<HMODULE>(map) == module) return true;
+  }
+  return module == MainHandle();
+}
+
+// The handle of a loaded object without adding a reference, or null.
+HMODULE HandleOfLoaded(const std::string& path) {
+  if (path.empty()) return MainHandle();
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (!handle) return nullptr;
+  dlclose(handle);  // the object stays: it was loaded before this call
+  return static_cast<HMODULE>(handle);
+}
+
+bool NamesModule(const std::string& wantedBase, const std::string& objectPath) {
+  const std::string objectBase = objectPath.empty() ? PlatformBaseName(ExecutablePath())
+                                                    : PlatformBaseName(objectPath);
+  const std::string want = ModuleKey(wantedBase);
+  if (ModuleKey(objectBase) == want) return true;
+  // The program has no extension on Linux; "Name.exe" names it as on Windows.
+  return objectPath.empty() && Lower(objectBase) + ".exe" == want;
+}
+
+std::string RealPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  if (!realpath(path.c_str(), buffer)) return std::string();
+  return buffer;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Windows-form file names to try for a name: as given with ".dll" when it has no
+// extension, and the same base ending in ".so" for a ".dll".
+std::vector<std::string> NameVariants(const std::string& windowsName) {
+  std::string name = windowsName;
+  const std::string base = PlatformBaseName(name);
+  if (!base.empty() && base.back() == '.') name.pop_back();
+  else if (base.find('.') == std::string::npos) name += ".dll";
+  std::vector<std::string> variants{name};
+  if (EndsWith(Lower(name), ".dll")) variants.push_back(name.substr(0, name.size() - 4) + ".so");
+  return variants;
+}
+
+// The first existing file among the variants of name under folder (host form; empty
+// folder: name is a Windows path of its own).
+std::string FindFile(const std::string& folder, const std::string& name) {
+  for (const std::string& variant : NameVariants(name)) {
+    const std::string windows = folder.empty() ? variant : PlatformWindowsPath(folder) + "\\" + variant;
+    const std::string host = PlatformHostPath(windows.c_str());
+    if (IsRegularFile(host)) return RealPath(host);
+  }
+  return std::string();
+}
+
+HMODULE OpenLibrary(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    // The loader's own reason (a missing dependency, a wrong format) helps whoever
+    // has to repair the installation; Windows would only give the code.
+    const char* why = dlerror();
+    fprintf(stderr, "LoadLibraryA: %s\n", why ? why : path.c_str());
+    SetLastError(ERROR_BAD_FORMAT);
+    return nullptr;
+  }
+  return static_cast<HMODULE>(handle);
+}
+
+}  // namespace
+
+void PlatformRegisterBuiltinModule(const char* baseName, FARPROC (*lookup)(const char* name)) {
+  if (!baseName || !lookup) return;
+  BuiltinRegistry& registry = Builtins();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  if (BuiltinModule* existing = FindBuiltin(baseName, true)) {
+    existing->lookup = lookup;
+    return;
+  }
+  auto module = std::make_unique<BuiltinModule>();
+  module->name = baseName;
+  module->lookup = lookup;
+  registry.modules.push_back(std::move(module));
+}
+
+extern "C" void PlatformHideBuiltinModule(const char* baseName, int hidden) {
+  if (!baseName) return;
+  BuiltinRegistry& registry = Builtins();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  BuiltinModule* module = FindBuiltin(baseName, true);
+  if (!module) {
+    // Hidden before it registers: keep the flag for it.
+    registry.modules.push_back(std::make_unique<BuiltinModule>());
+    module = registry.modules.back().get();
+    module->name = baseName;
+  }
+  module->hidden = hidden != 0;
+}
+
+// Null gives the program. Only modules already loaded are found; no reference is added.
+extern "C" HMODULE GetModuleHandleA(LPCSTR name) {
+  if (!name) return MainHandle();
+  {
+    BuiltinRegistry& registry = Builtins();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    BuiltinModule* builtin = PlatformPathHasSeparator(name) ? nullptr : FindBuiltin(name, false);
+    if (builtin && builtin->lookup && builtin->loads > 0) return reinterpret_cast<HMODULE>(builtin);
+  }
+  const std::vector<LoadedObject> objects = LoadedObjects();
+  if (PlatformPathHasSeparator(name)) {
+    const std::string file = FindFile(std::string(), name);
+    for (const LoadedObject& object : objects) {
+      const std::string objectPath = object.path.empty() ? ExecutablePath() : object.path;
+      if (!file.empty() && RealPath(objectPath) == file) return HandleOfLoaded(object.path);
+    }
+  } else {
+    for (const LoadedObject& object : objects) {
+      if (NamesModule(name, object.path)) {
+        if (HMODULE handle = HandleOfLoaded(object.path)) return handle;
+      }
+    }
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+// Returns the length copied; a buffer too small gets size - 1 characters and a NUL,
+// and the call returns size with ERROR_INSUFFICIENT_BUFFER.
+extern "C" DWORD GetModuleFileNameA(HMODULE module, LPSTR out, DWORD size) {
+  std::string path;
+  if (!module || module == MainHandle()) {
+    path = ExecutablePath();
+  } else if (AsBuiltin(module)) {
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void*>(&GetModuleFileNameA), &info) && info.dli_fname) {
+      path = RealPath(info.dli_fname);
+    }
+  } else if (IsLoadedHandle(module)) {
+    struct link_map* map = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map) {
+      path = map->l_name && *map->l_name ? map->l_name : ExecutablePath();
+    }
+  } else {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
+  if (path.empty()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
+  const std::string windows = PlatformWindowsPath(path);
+  if (!out || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (windows.size() >= size) {
+    memcpy(out, windows.data(), size - 1);
+    out[size - 1] = '\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  memcpy(out, windows.c_str(), windows.size() + 1);
+  return static_cast<DWORD>(windows.size());
+}
+
+// A bare name: built-in and loaded modules by base name, then the program's folder,
+// the system's library path, the current directory. A name with a path: that file.
+extern "C" HMODULE LoadLibraryA(LPCSTR fileName) {
+  if (!fileName || !*fileName) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const bool bare = !PlatformPathHasSeparator(fileName);
+  if (bare) {
+    BuiltinRegistry& registry = Builtins();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    BuiltinModule* builtin = FindBuiltin(fileName, false);
+    if (builtin && builtin->lookup) {
+      ++builtin->loads;
+      return reinterpret_cast<HMODULE>(builtin);
+    }
+  }
+  if (!bare) {
+    const std::string file = FindFile(std::string(), fileName);
+    if (!file.empty()) return OpenLibrary(file);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  for (const LoadedObject& object : LoadedObjects()) {
+    if (!object.path.empty() && NamesModule(fileName, object.path)) {
+      if (void* handle = dlopen(object.path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+        return static_cast<HMODULE>(handle);  // one more reference, as Windows counts
+      }
+    }
+  }
+  std::string file = FindFile(FolderOf(ExecutablePath()), fileName);
+  if (!file.empty()) return OpenLibrary(file);
+  for (const std::string& variant : NameVariants(fileName)) {
+    if (!EndsWith(Lower(variant), ".so")) continue;
+    if (void* handle = dlopen(variant.c_str(), RTLD_NOW | RTLD_LOCAL)) return static_cast<HMODULE>(handle);
+  }
+  file = FindFile(".", fileName);
+  if (!file.empty()) return OpenLibrary(file);
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+// Only the module's own exports are found, not those of the libraries it uses.
+extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  if (!name || reinterpret_cast<uintptr_t>(name) < 0x10000) {
+    SetLastError(ERROR_PROC_NOT_FOUND);  // ordinals: Linux libraries have none
+    return nullptr;
+  }
+  if (!module) module = MainHandle();
+  {
+    BuiltinRegistry& registry = Builtins();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    if (BuiltinModule* builtin = AsBuiltin(module)) {
+      FARPROC proc = builtin->lookup ? builtin->lookup(name) : nullptr;
+      if (!proc) SetLastError(ERROR_PROC_NOT_FOUND);
+      return proc;
+    }
+  }
+  if (!IsLoadedHandle(module)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  void* symbol = dlsym(module, name);
+  struct link_map* own = nullptr;
+  struct link_map* found = nullptr;
+  Dl_info info;
+  if (symbol && dlinfo(module, RTLD_DI_LINKMAP, &own) == 0 &&
+      dladdr1(symbol, &info, reinterpret_cast<void**>(&found), RTLD_DL_LINKMAP) && found == own) {
+    return reinterpret_cast<FARPROC>(symbol);
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
+// A built-in module stays; its count of loads drops. Others are dlclose'd.
+extern "C" BOOL FreeLibrary(HMODULE module) {
+  if (!module) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  {
+    BuiltinRegistry& registry = Builtins();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    if (BuiltinModule* builtin = AsBuiltin(module)) {
+      if (builtin->loads > 0) --builtin->loads;
+      return TRUE;
+    }
+  }
+  if (module == MainHandle()) return TRUE;
+  if (!IsLoadedHandle(module) || dlclose(module) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}

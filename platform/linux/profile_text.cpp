@@ -1,0 +1,196 @@
+// Profile file text: line parsing, lookups and edits with the rules Windows applies.
+#include "platform/linux/profile_text.h"
+
+#include "platform/linux/path.h"
+
+namespace {
+
+bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A; }
+bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
+
+// The last ']' that is a character of its own, not the second byte of a GBK character.
+size_t LastCloseBracket(const std::string& text) {
+  size_t found = std::string::npos;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (IsLead(c) && i + 1 < text.size() && IsTrail(static_cast<unsigned char>(text[i + 1]))) {
+      ++i;
+      continue;
+    }
+    if (c == ']') found = i;
+  }
+  return found;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  for (const std::string& n : names) {
+    if (PlatformNamesEqual(n, name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ProfileText::Trim(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlank(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && IsBlank(static_cast<unsigned char>(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+ProfileText::ProfileText(const std::string& bytes) {
+  Line line;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c != '\r' && c != '\n') {
+      line.text += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      line.ending = "\r\n";
+      ++i;
+    } else {
+      line.ending = std::string(1, c);
+    }
+    lines_.push_back(line);
+    line = Line();
+  }
+  if (!line.text.empty()) lines_.push_back(line);
+}
+
+ProfileText::Parsed ProfileText::Parse(const std::string& text) {
+  Parsed out;
+  const std::string line = Trim(text);
+  if (line.empty() || line[0] == ';') return out;
+  if (line[0] == '[') {
+    // Without a closing bracket the line is an ordinary line, not a header.
+    const size_t close = LastCloseBracket(line);
+    if (close == std::string::npos) return out;
+    out.kind = Kind::Section;
+    out.name = Trim(line.substr(1, close - 1));
+    return out;
+  }
+  const size_t equals = line.find('=');
+  if (equals == std::string::npos) return out;
+  out.kind = Kind::Key;
+  out.name = Trim(line.substr(0, equals));
+  out.value = Trim(line.substr(equals + 1));
+  return out;
+}
+
+long ProfileText::FindSection(const std::string& section) const {
+  const std::string wanted = Trim(section);
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const Parsed p = Parse(lines_[i].text);
+    if (p.kind == Kind::Section && PlatformNamesEqual(p.name, wanted)) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+size_t ProfileText::SectionEnd(size_t header) const {
+  for (size_t i = header + 1; i < lines_.size(); ++i) {
+    if (Parse(lines_[i].text).kind == Kind::Section) return i;
+  }
+  return lines_.size();
+}
+
+bool ProfileText::FindValue(const std::string& section, const std::string& key,
+                            std::string* value) const {
+  const long header = FindSection(section);
+  if (header < 0) return false;
+  const std::string wanted = Trim(key);
+  const size_t end = SectionEnd(static_cast<size_t>(header));
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    const Parsed p = Parse(lines_[i].text);
+    if (p.kind != Kind::Key || !PlatformNamesEqual(p.name, wanted)) continue;
+    std::string v = p.value;
+    if (v.size() > 1 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) {
+      v = v.substr(1, v.size() - 2);
+    }
+    *value = v;
+    return true;
+  }
+  return false;
+}
+
+std::vector<std::string> ProfileText::SectionNames() const {
+  std::vector<std::string> names;
+  for (const Line& line : lines_) {
+    const Parsed p = Parse(line.text);
+    if (p.kind == Kind::Section && !Contains(names, p.name)) names.push_back(p.name);
+  }
+  return names;
+}
+
+bool ProfileText::KeyNames(const std::string& section, std::vector<std::string>* keys) const {
+  const long header = FindSection(section);
+  if (header < 0) return false;
+  const size_t end = SectionEnd(static_cast<size_t>(header));
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    const Parsed p = Parse(lines_[i].text);
+    if (p.kind == Kind::Key && !Contains(*keys, p.name)) keys->push_back(p.name);
+  }
+  return true;
+}
+
+void ProfileText::SetValue(const std::string& section, const std::string& key,
+                           const std::string& value) {
+  const std::string sectionName = Trim(section);
+  const std::string keyName = Trim(key);
+  const long header = FindSection(sectionName);
+  if (header < 0) {
+    // A new section goes at the very end, with no blank line before it.
+    if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = "\r\n";
+    lines_.push_back(Line{"[" + sectionName + "]", "\r\n"});
+    lines_.push_back(Line{keyName + "=" + value, "\r\n"});
+    return;
+  }
+  const size_t end = SectionEnd(static_cast<size_t>(header));
+  size_t insertAfter = static_cast<size_t>(header);
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    const Parsed p = Parse(lines_[i].text);
+    if (p.kind != Kind::Key) continue;
+    if (PlatformNamesEqual(p.name, keyName)) {
+      lines_[i].text = p.name + "=" + value;  // the key keeps the spelling it has
+      return;
+    }
+    insertAfter = i;
+  }
+  if (lines_[insertAfter].ending.empty()) lines_[insertAfter].ending = "\r\n";
+  lines_.insert(lines_.begin() + static_cast<long>(insertAfter) + 1,
+                Line{keyName + "=" + value, "\r\n"});
+}
+
+void ProfileText::DeleteKey(const std::string& section, const std::string& key) {
+  const long header = FindSection(section);
+  if (header < 0) return;
+  const std::string wanted = Trim(key);
+  size_t end = SectionEnd(static_cast<size_t>(header));
+  for (size_t i = static_cast<size_t>(header) + 1; i < end;) {
+    const Parsed p = Parse(lines_[i].text);
+    if (p.kind == Kind::Key && PlatformNamesEqual(p.name, wanted)) {
+      lines_.erase(lines_.begin() + static_cast<long>(i));
+      --end;
+    } else {
+      ++i;
+    }
+  }
+}
+
+void ProfileText::DeleteSection(const std::string& section) {
+  const long header = FindSection(section);
+  if (header < 0) return;
+  const size_t end = SectionEnd(static_cast<size_t>(header));
+  lines_.erase(lines_.begin() + header, lines_.begin() + static_cast<long>(end));
+}
+
+std::string ProfileText::Bytes() const {
+  std::string out;
+  for (const Line& line : lines_) {
+    out += line.text;
+    out += line.ending;
+  }
+  return out;
+}

@@ -1,0 +1,229 @@
+// Tests of the module calls: loading by Windows-style names and paths, handles, file
+// names and exports, and the built-in modules.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/linux/builtin_modules.h"
+#include "platform/linux/path.h"
+#include "platform/win32.h"
+#include "tests/platform/core_temp_dir.h"
+
+namespace {
+
+const std::string kModuleDir = ZENT_CORE_MODULE_DIR;
+
+typedef int (*ValueFn)(void);
+
+std::string ExecutableWindowsPath() {
+  char buffer[4096];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? PlatformWindowsPath(std::string(buffer, static_cast<size_t>(n))) : std::string();
+}
+
+// Loads and frees so that every test starts with the library not loaded by the test.
+class PlatformModule : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    while (HMODULE h = GetModuleHandleA("ZentCoreTest.dll")) {
+      if (!FreeLibrary(h)) break;
+    }
+  }
+};
+
+TEST_F(PlatformModule, dll_name_by_absolute_windows_path_loads_the_so) {
+  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  HMODULE lib = LoadLibraryA(path.c_str());
+  ASSERT_NE(lib, nullptr);
+  auto value = reinterpret_cast<ValueFn>(reinterpret_cast<void*>(GetProcAddress(lib, "ZentCoreTestValue")));
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value(), 42);
+  EXPECT_TRUE(FreeLibrary(lib));
+}
+
+TEST_F(PlatformModule, names_match_without_regard_to_case_and_without_extension) {
+  struct Row {
+    const char* suffix;
+  } rows[] = {{"\\zentcoretest.dll"}, {"\\ZENTCORETEST.DLL"}, {"\\ZentCoreTest"}, {"\\ZentCoreTest.so"}};
+  int row = 0;
+  for (const Row& r : rows) {
+    const std::string path = PlatformWindowsPath(kModuleDir) + r.suffix;
+    HMODULE lib = LoadLibraryA(path.c_str());
+    EXPECT_NE(lib, nullptr) << "row " << row;
+    if (lib) {
+      EXPECT_TRUE(FreeLibrary(lib)) << "row " << row;
+    }
+    ++row;
+  }
+}
+
+TEST_F(PlatformModule, relative_path_and_bare_name_use_the_current_directory) {
+  CoreTempDir restore;  // puts the current directory back afterwards
+  ASSERT_TRUE(restore.ok());
+  ASSERT_TRUE(SetCurrentDirectoryA(kModuleDir.c_str()));
+  HMODULE relative = LoadLibraryA(".\\zentcoretest.dll");
+  ASSERT_NE(relative, nullptr);
+  HMODULE bare = LoadLibraryA("ZentCoreTest.dll");
+  EXPECT_EQ(bare, relative);  // one module, counted twice
+  EXPECT_TRUE(FreeLibrary(bare));
+  EXPECT_TRUE(FreeLibrary(relative));
+}
+
+TEST_F(PlatformModule, bare_name_is_found_in_the_program_folder) {
+  CoreTempDir elsewhere;
+  ASSERT_TRUE(elsewhere.ok());
+  HMODULE lib = LoadLibraryA("zentcorebeside");
+  ASSERT_NE(lib, nullptr);
+  char name[4096];
+  const DWORD n = GetModuleFileNameA(lib, name, sizeof name);
+  ASSERT_GT(n, 0u);
+  const std::string exe = ExecutableWindowsPath();
+  const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+  EXPECT_EQ(std::string(name), folder + "\\ZentCoreBeside.so");
+  EXPECT_TRUE(FreeLibrary(lib));
+}
+
+TEST_F(PlatformModule, bare_name_of_a_loaded_module_finds_it_first) {
+  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  HMODULE lib = LoadLibraryA(path.c_str());
+  ASSERT_NE(lib, nullptr);
+  CoreTempDir elsewhere;  // neither the program folder nor the current one has it
+  ASSERT_TRUE(elsewhere.ok());
+  HMODULE again = LoadLibraryA("zentcoretest.DLL");
+  EXPECT_EQ(again, lib);
+  if (again) FreeLibrary(again);
+  FreeLibrary(lib);
+}
+
+TEST_F(PlatformModule, get_module_handle_finds_only_loaded_modules) {
+  EXPECT_EQ(GetModuleHandleA("ZentCoreTest.dll"), nullptr);
+  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  HMODULE lib = LoadLibraryA(path.c_str());
+  ASSERT_NE(lib, nullptr);
+  EXPECT_EQ(GetModuleHandleA("ZentCoreTest.dll"), lib);
+  EXPECT_EQ(GetModuleHandleA("zentcoretest"), lib);
+  EXPECT_EQ(GetModuleHandleA("ZENTCORETEST.SO"), lib);
+  EXPECT_EQ(GetModuleHandleA(path.c_str()), lib);
+  EXPECT_EQ(GetModuleHandleA("ZentCoreTest.exe"), nullptr);
+  EXPECT_TRUE(FreeLibrary(lib));
+  EXPECT_EQ(GetModuleHandleA("ZentCoreTest.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+TEST_F(PlatformModule, null_name_is_the_program_and_system_names_are_absent) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  ASSERT_NE(self, nullptr);
+  EXPECT_EQ(GetModuleHandleA("platform_module_test"), self);
+  EXPECT_EQ(GetModuleHandleA("platform_module_test.exe"), self);
+  EXPECT_EQ(GetModuleHandleA("ntdll.dll"), nullptr);
+  EXPECT_EQ(GetModuleHandleA("CorvFact.dll.invalid"), nullptr);
+}
+
+TEST_F(PlatformModule, module_file_name_buffer_small_exact_and_large) {
+  const std::string exe = ExecutableWindowsPath();
+  ASSERT_FALSE(exe.empty());
+  ASSERT_EQ(exe[0], '\\');
+  const DWORD len = static_cast<DWORD>(exe.size());
+  struct Row {
+    DWORD size;
+    DWORD wantResult;
+    DWORD wantError;  // 0: not set by the call
+    size_t wantChars;
+  } rows[] = {
+      {1, 1, ERROR_INSUFFICIENT_BUFFER, 0},
+      {5, 5, ERROR_INSUFFICIENT_BUFFER, 4},
+      {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
+      {len + 1, len, 0, len},
+      {len + 100, len, 0, len},
+  };
+  int row = 0;
+  for (const Row& r : rows) {
+    std::string buffer(len + 200, 'X');
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileNameA(nullptr, &buffer[0], r.size), r.wantResult) << "row " << row;
+    EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
+    EXPECT_EQ(std::string(buffer.c_str()), exe.substr(0, r.wantChars)) << "row " << row;
+    EXPECT_EQ(buffer[r.size], 'X') << "row " << row << ": written past the size";
+    ++row;
+  }
+  char out[4096];
+  EXPECT_EQ(GetModuleFileNameA(GetModuleHandleA(nullptr), out, sizeof out), len);
+}
+
+TEST_F(PlatformModule, get_proc_address_sees_only_the_modules_own_exports) {
+  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  HMODULE lib = LoadLibraryA(path.c_str());
+  ASSERT_NE(lib, nullptr);
+  EXPECT_NE(GetProcAddress(lib, "ZentCoreTestUsesPlatform"), nullptr);
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(lib, "GetPrivateProfileStringA"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  EXPECT_EQ(GetProcAddress(lib, "NoSuchExport"), nullptr);
+  EXPECT_EQ(GetProcAddress(lib, nullptr), nullptr);
+  FreeLibrary(lib);
+}
+
+TEST_F(PlatformModule, missing_folder_and_bad_files_fail_with_codes) {
+  CoreTempDir dir;
+  ASSERT_TRUE(dir.ok());
+  dir.Write("text.dll", "not a library");
+  struct Row {
+    const char* name;
+    DWORD wantError;
+  } rows[] = {
+      {".\\text.dll", ERROR_BAD_FORMAT},
+      {".\\missing.dll", ERROR_MOD_NOT_FOUND},
+      {".\\", ERROR_MOD_NOT_FOUND},
+      {"\\nonexistent-zent\\CorvFact.dll", ERROR_MOD_NOT_FOUND},
+      {"NoSuchModuleZent.dll", ERROR_MOD_NOT_FOUND},
+      {"", ERROR_INVALID_PARAMETER},
+  };
+  int row = 0;
+  for (const Row& r : rows) {
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryA(r.name), nullptr) << "row " << row;
+    EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
+    ++row;
+  }
+  EXPECT_FALSE(FreeLibrary(nullptr));
+}
+
+FARPROC CoreTestLookup(const char* name) {
+  if (strcmp(name, "CoreTestEntry") == 0) {
+    return reinterpret_cast<FARPROC>(+[]() -> intptr_t { return 7; });
+  }
+  return nullptr;
+}
+
+TEST_F(PlatformModule, builtin_module_is_loaded_by_base_name_and_can_be_hidden) {
+  PlatformRegisterBuiltinModule("CORETEST.DLL", CoreTestLookup);
+  EXPECT_EQ(GetModuleHandleA("coretest.dll"), nullptr);  // not loaded yet
+  HMODULE builtin = LoadLibraryA("coretest.dll");
+  ASSERT_NE(builtin, nullptr);
+  EXPECT_EQ(LoadLibraryA("CoreTest"), builtin);
+  EXPECT_EQ(GetModuleHandleA("CORETEST.DLL"), builtin);
+  FARPROC entry = GetProcAddress(builtin, "CoreTestEntry");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry(), 7);
+  EXPECT_EQ(GetProcAddress(builtin, "Other"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  char name[512];
+  EXPECT_GT(GetModuleFileNameA(builtin, name, sizeof name), 0u);
+
+  PlatformHideBuiltinModule("coretest.DLL", 1);
+  SetLastError(0);
+  EXPECT_EQ(LoadLibraryA("CORETEST.DLL"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(GetModuleHandleA("CORETEST.DLL"), nullptr);
+  PlatformHideBuiltinModule("CORETEST.DLL", 0);
+  EXPECT_EQ(LoadLibraryA("CORETEST.DLL"), builtin);
+  EXPECT_TRUE(FreeLibrary(builtin));
+  EXPECT_TRUE(FreeLibrary(builtin));
+  EXPECT_TRUE(FreeLibrary(builtin));
+  EXPECT_EQ(GetModuleHandleA("CORETEST.DLL"), nullptr);
+}
+
+}  // namespace
