@@ -197,7 +197,8 @@ def speed_button(band, state):
         top, bottom = lerp(bottom, (0, 0, 0), 0.25), lerp(top, (0, 0, 0), 0.10)
         border = lerp(border, accent, 0.5) if not down else border
     mask = rrect_mask((w, h), 4)
-    img = masked(vgradient((w, h), rgba(top, 238), rgba(bottom, 238)), mask)
+    # Slightly translucent, so the buttons take the hue of either background.
+    img = masked(vgradient((w, h), rgba(top, 218), rgba(bottom, 218)), mask)
 
     # Glass highlight on the upper half, none when pressed.
     if state != 2:

@@ -262,7 +262,10 @@ SAMPLE_WT = [("网通一区 雷霆", "fast", "item_bisai.png"), ("网通二区 �
 
 
 def font(px):
-    return ImageFont.truetype(FONT_PATH, px, index=0)
+    # Skin sizes are pixel heights (ascent plus descent); Pillow's sizes are em sizes.
+    probe = ImageFont.truetype(FONT_PATH, 100, index=0)
+    asc, desc = probe.getmetrics()
+    return ImageFont.truetype(FONT_PATH, max(4, round(px * 100 / (asc + desc))), index=0)
 
 
 def colour(v, default):
