@@ -1,0 +1,255 @@
+// The automation runner. Commands go through the dialogs' own input entry points, so a
+// scripted click takes the same hit-testing and event path as a mouse click.
+#include "corvio/skin/automation.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "corvio/skin/dialog_messages.h"
+#include "corvio/skin/image_io.h"
+#include "corvio/skin/skin_dialog_impl.h"
+#include "corvio/skin/text_codec.h"
+
+namespace corvio {
+namespace skin {
+
+namespace {
+
+constexpr int kDefaultWaitMs = 5000;
+constexpr int kRecheckMs = 20;
+
+struct Script {
+  bool active = false;
+  bool envChecked = false;
+  std::vector<std::pair<int, std::string>> commands;  // line number, text
+  size_t next = 0;
+  bool stepPosted = false;
+  bool waiting = false;
+  DWORD deadline = 0;
+  DWORD nextCheck = 0;
+  HWND window = nullptr;
+};
+
+Script& TheScript() {
+  static Script script;
+  return script;
+}
+
+[[noreturn]] void Fail(int line, const std::string& reason) {
+  fprintf(stderr, "automation: line %d: %s\n", line, reason.c_str());
+  fflush(stderr);
+  _exit(3);
+}
+
+struct Found {
+  SkinDialogImpl* dialog = nullptr;
+  Node* node = nullptr;
+};
+
+// Paths in the script are UTF-8; the dialogs keep GBK names.
+Found Lookup(const std::string& pathUtf8) {
+  std::string path = Utf8ToGbk(pathUtf8);
+  std::vector<SkinDialogImpl*> order;
+  if (SkinDialogImpl* top = SkinDialogImpl::TopDialog()) order.push_back(top);
+  const auto& live = SkinDialogImpl::LiveDialogs();
+  for (auto it = live.rbegin(); it != live.rend(); ++it) order.push_back(*it);
+  for (SkinDialogImpl* d : order)
+    if (Node* n = d->NodeByName(path)) return Found{d, n};
+  return Found{};
+}
+
+bool Shown(const Found& f) { return f.node && f.dialog->WindowShown() && ControlTree::Shown(f.node); }
+
+std::string ImageText(const StateImage& image) { return image.ref.text; }
+
+void Dump(int line, const std::string& file) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (!out) Fail(line, "cannot write \"" + file + "\"");
+  for (SkinDialogImpl* d : SkinDialogImpl::LiveDialogs()) {
+    for (Node* n : d->Tree().byId) {
+      bool shown = d->WindowShown() && ControlTree::Shown(n);
+      std::string text = n->kind == Kind::Browser ? n->browserText : GbkToUtf8(n->text);
+      for (char& c : text)
+        if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+      out << GbkToUtf8(ControlTree::PathOf(n)) << "\tid=" << n->id << "\tkind=" << KindName(n->kind)
+          << "\tvisible=" << (n->visible ? "true" : "false") << "\tshown=" << (shown ? "true" : "false")
+          << "\ttext=" << text << "\timage=" << ImageText(n->images[kNormalImage])
+          << "\thover=" << ImageText(n->images[kHoverImage])
+          << "\tpressed=" << ImageText(n->images[kPressedImage]) << "\n";
+    }
+  }
+  if (!out.flush()) Fail(line, "cannot write \"" + file + "\"");
+}
+
+// Runs the current command; false while a wait goes on.
+bool RunCommand(int line, const std::string& text) {
+  std::istringstream in(text);
+  std::string verb, arg;
+  in >> verb;
+  if (verb == "wait-visible") {
+    std::string ms;
+    in >> arg >> ms;
+    if (arg.empty()) Fail(line, "wait-visible needs a control");
+    Script& s = TheScript();
+    DWORD now = GetTickCount();
+    if (!s.waiting) {
+      int limit = kDefaultWaitMs;
+      if (!ms.empty() && (limit = atoi(ms.c_str())) <= 0) Fail(line, "bad time \"" + ms + "\"");
+      s.deadline = now + static_cast<DWORD>(limit);
+      s.waiting = true;
+    }
+    if (Shown(Lookup(arg))) {
+      s.waiting = false;
+      return true;
+    }
+    if (static_cast<int32_t>(now - s.deadline) >= 0)
+      Fail(line, "\"" + arg + "\" did not become visible in time");
+    s.nextCheck = now + kRecheckMs;
+    return false;
+  }
+  if (verb == "click" || verb == "type") {
+    in >> arg;
+    Found f = Lookup(arg);
+    if (!f.node) Fail(line, "no control \"" + arg + "\"");
+    if (!Shown(f)) Fail(line, "\"" + arg + "\" is not shown");
+    if (!f.dialog->AcceptsInput()) Fail(line, "\"" + arg + "\" is behind a modal box");
+    int cx = f.node->abs.x + f.node->abs.w / 2, cy = f.node->abs.y + f.node->abs.h / 2;
+    if (verb == "click") {
+      f.dialog->OnMouseMove(cx, cy);
+      f.dialog->OnMouseDown(cx, cy);
+      f.dialog->OnMouseUp(cx, cy);
+      return true;
+    }
+    if (f.node->kind != Kind::Edit) Fail(line, "\"" + arg + "\" is not an edit box");
+    std::string rest;
+    std::getline(in, rest);
+    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    f.dialog->FocusNode(f.node);
+    for (uint32_t cp : DecodeUtf8(rest)) {
+      std::string one;
+      AppendUtf8(cp, &one);
+      f.dialog->OnTextInput(one.c_str());
+    }
+    return true;
+  }
+  if (verb == "close") {
+    in >> arg;
+    SkinDialogImpl* d = nullptr;
+    if (!arg.empty()) {
+      Found f = Lookup(arg);
+      if (!f.node) Fail(line, "no control \"" + arg + "\"");
+      d = f.dialog;
+    } else {
+      d = SkinDialogImpl::TopDialog();
+    }
+    if (!d || !d->WindowShown()) Fail(line, "no open window to close");
+    d->OnCloseRequest();
+    return true;
+  }
+  if (verb == "dump") {
+    in >> arg;
+    if (arg.empty()) Fail(line, "dump needs a file");
+    Dump(line, arg);
+    return true;
+  }
+  if (verb == "screenshot") {
+    in >> arg;
+    if (arg.empty()) Fail(line, "screenshot needs a file");
+    SkinDialogImpl* d = SkinDialogImpl::TopDialog();
+    if (!d || !d->WindowShown()) Fail(line, "no open window to take a picture of");
+    std::string error;
+    if (!WritePng(arg, d->RenderAll(), &error)) Fail(line, error);
+    return true;
+  }
+  Fail(line, "unknown command \"" + verb + "\"");
+}
+
+void Step() {
+  Script& s = TheScript();
+  s.stepPosted = false;
+  if (!s.active) return;
+  if (s.next >= s.commands.size()) {
+    s.active = false;
+    return;
+  }
+  const auto& cmd = s.commands[s.next];
+  if (RunCommand(cmd.first, cmd.second)) ++s.next;
+  if (s.next >= s.commands.size()) s.active = false;
+}
+
+LRESULT CALLBACK AutomationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kMsgAutomation) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    Step();
+  } catch (...) {
+    Fail(0, "internal failure");
+  }
+  return 0;
+}
+
+HWND AutomationWindow() {
+  Script& s = TheScript();
+  if (s.window) return s.window;
+  static const char kClass[] = "CorvioAutomation";
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = AutomationWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kClass;
+  RegisterClassA(&wc);
+  s.window = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  return s.window;
+}
+
+}  // namespace
+
+void StartAutomation(const std::string& file) {
+  Script& s = TheScript();
+  s.envChecked = true;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) Fail(0, "cannot read the script \"" + file + "\"");
+  s.commands.clear();
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    s.commands.emplace_back(number, line.substr(first));
+  }
+  s.next = 0;
+  s.waiting = false;
+  s.active = !s.commands.empty();
+  if (!AutomationWindow()) Fail(0, "cannot create the automation's message window");
+}
+
+int AutomationIdle() {
+  Script& s = TheScript();
+  if (!s.envChecked) {
+    s.envChecked = true;
+    const char* file = getenv("CORVIO_AUTOMATION");
+    if (file && *file) StartAutomation(file);
+  }
+  if (!s.active || s.stepPosted) return -1;
+  if (s.waiting) {
+    int32_t left = static_cast<int32_t>(s.nextCheck - GetTickCount());
+    if (left > 0) return left;
+  }
+  s.stepPosted = PostMessageA(AutomationWindow(), kMsgAutomation, 0, 0) != 0;
+  return s.stepPosted ? 0 : kRecheckMs;
+}
+
+void CoreDrawPending() {
+  for (SkinDialogImpl* d : SkinDialogImpl::LiveDialogs()) d->DrawIfDirty();
+}
+
+int CoreIdle() { return AutomationIdle(); }
+
+}  // namespace skin
+}  // namespace corvio

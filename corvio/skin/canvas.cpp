@@ -1,0 +1,84 @@
+// Software drawing: fills, frames, stretched or tiled images and glyph masks, all alpha
+// blended over an opaque canvas.
+#include "corvio/skin/canvas.h"
+
+#include <algorithm>
+
+namespace corvio {
+namespace skin {
+
+void Canvas::Resize(int width, int height) {
+  width_ = std::max(0, width);
+  height_ = std::max(0, height);
+  pixels_.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+  for (size_t i = 3; i < pixels_.size(); i += 4) pixels_[i] = 255;
+}
+
+uint32_t Canvas::PixelAt(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  const uint8_t* p = &pixels_[(static_cast<size_t>(y) * width_ + x) * 4];
+  return (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+}
+
+Rect Canvas::Clip(const Rect& clip) const { return Intersect(clip, Rect{0, 0, width_, height_}); }
+
+void Canvas::Blend(int x, int y, uint8_t r, uint8_t g, uint8_t b, unsigned alpha) {
+  uint8_t* p = &pixels_[(static_cast<size_t>(y) * width_ + x) * 4];
+  if (alpha >= 255) {
+    p[0] = r;
+    p[1] = g;
+    p[2] = b;
+    return;
+  }
+  if (alpha == 0) return;
+  unsigned inv = 255 - alpha;
+  p[0] = static_cast<uint8_t>((r * alpha + p[0] * inv + 127) / 255);
+  p[1] = static_cast<uint8_t>((g * alpha + p[1] * inv + 127) / 255);
+  p[2] = static_cast<uint8_t>((b * alpha + p[2] * inv + 127) / 255);
+}
+
+void Canvas::FillRect(const Rect& r, Color c, const Rect& clip) {
+  if (c.Transparent()) return;
+  Rect area = Intersect(r, Clip(clip));
+  for (int y = area.y; y < area.y + area.h; ++y)
+    for (int x = area.x; x < area.x + area.w; ++x) Blend(x, y, c.r, c.g, c.b, c.a);
+}
+
+void Canvas::FrameRect(const Rect& r, Color c, const Rect& clip) {
+  if (r.Empty()) return;
+  FillRect(Rect{r.x, r.y, r.w, 1}, c, clip);
+  FillRect(Rect{r.x, r.y + r.h - 1, r.w, 1}, c, clip);
+  FillRect(Rect{r.x, r.y + 1, 1, r.h - 2}, c, clip);
+  FillRect(Rect{r.x + r.w - 1, r.y + 1, 1, r.h - 2}, c, clip);
+}
+
+void Canvas::DrawImage(const Image& image, const Rect& dest, ImageMode mode, const Rect& clip) {
+  if (image.width <= 0 || image.height <= 0 || dest.Empty()) return;
+  Rect area = Intersect(dest, Clip(clip));
+  for (int y = area.y; y < area.y + area.h; ++y) {
+    int sy = mode == ImageMode::Tile
+                 ? (y - dest.y) % image.height
+                 : static_cast<int>(static_cast<int64_t>(y - dest.y) * image.height / dest.h);
+    for (int x = area.x; x < area.x + area.w; ++x) {
+      int sx = mode == ImageMode::Tile
+                   ? (x - dest.x) % image.width
+                   : static_cast<int>(static_cast<int64_t>(x - dest.x) * image.width / dest.w);
+      const uint8_t* s = &image.rgba[(static_cast<size_t>(sy) * image.width + sx) * 4];
+      Blend(x, y, s[0], s[1], s[2], s[3]);
+    }
+  }
+}
+
+void Canvas::DrawMask(const uint8_t* mask, int mw, int mh, int stride, int x, int y, Color c,
+                      const Rect& clip) {
+  Rect area = Intersect(Rect{x, y, mw, mh}, Clip(clip));
+  for (int py = area.y; py < area.y + area.h; ++py) {
+    for (int px = area.x; px < area.x + area.w; ++px) {
+      unsigned cover = mask[(py - y) * stride + (px - x)];
+      Blend(px, py, c.r, c.g, c.b, cover * c.a / 255);
+    }
+  }
+}
+
+}  // namespace skin
+}  // namespace corvio

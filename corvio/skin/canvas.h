@@ -1,0 +1,44 @@
+// An RGBA pixel buffer that the renderer draws into and backends present.
+#pragma once
+
+#include <stdint.h>
+
+#include <vector>
+
+#include "corvio/skin/skin_types.h"
+
+namespace corvio {
+namespace skin {
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgba;  // straight alpha, rows top to bottom
+};
+
+class Canvas {
+ public:
+  void Resize(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  const uint8_t* Pixels() const { return pixels_.data(); }  // RGBA, opaque
+  uint32_t PixelAt(int x, int y) const;                     // 0xAARRGGBB
+
+  // Every drawing call is clipped to the canvas and to clip.
+  void FillRect(const Rect& r, Color c, const Rect& clip);
+  void FrameRect(const Rect& r, Color c, const Rect& clip);
+  void DrawImage(const Image& image, const Rect& dest, ImageMode mode, const Rect& clip);
+  // Blends a coverage mask (one byte per pixel) in colour c with its top left at x, y.
+  void DrawMask(const uint8_t* mask, int mw, int mh, int stride, int x, int y, Color c,
+                const Rect& clip);
+
+ private:
+  void Blend(int x, int y, uint8_t r, uint8_t g, uint8_t b, unsigned alpha);
+  Rect Clip(const Rect& clip) const;
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<uint8_t> pixels_;
+};
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,168 @@
+// Mouse and keyboard of a dialog: hit-testing, button states, focus, the edit box, and
+// the events that follow (posted, so that they reach the program from its own loop).
+#include <algorithm>
+
+#include "corvio/skin/skin_dialog_impl.h"
+#include "corvio/skin/text_codec.h"
+
+namespace corvio {
+namespace skin {
+
+namespace {
+
+bool Interactive(const Node* node) { return node->kind == Kind::Button || node->kind == Kind::Edit; }
+
+// The topmost interactive control under the point: later siblings lie above earlier ones.
+Node* HitNode(Node* node, int x, int y) {
+  if (!node->visible || !node->abs.Contains(x, y)) return nullptr;
+  for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+    if (Node* hit = HitNode(it->get(), x, y)) return hit;
+  return Interactive(node) ? node : nullptr;
+}
+
+void CollectFocusable(Node* node, std::vector<Node*>* out) {
+  if (!node->visible) return;
+  if (Interactive(node)) out->push_back(node);
+  for (auto& child : node->children) CollectFocusable(child.get(), out);
+}
+
+}  // namespace
+
+Node* SkinDialogImpl::HitTest(int x, int y) const {
+  if (!skin_.tree.root) return nullptr;
+  return HitNode(skin_.tree.root.get(), x, y);
+}
+
+std::vector<Node*> SkinDialogImpl::FocusOrder() const {
+  std::vector<Node*> out;
+  if (skin_.tree.root) CollectFocusable(skin_.tree.root.get(), &out);
+  return out;
+}
+
+void SkinDialogImpl::OnMouseMove(int x, int y) {
+  if (!AcceptsInput()) return;
+  Node* hit = HitTest(x, y);
+  if (hit && hit->kind != Kind::Button) hit = nullptr;
+  if (hit == state_.hover) return;
+  InvalidateNode(state_.hover);
+  state_.hover = hit;
+  InvalidateNode(hit);
+}
+
+void SkinDialogImpl::OnMouseDown(int x, int y) {
+  if (!AcceptsInput()) return;
+  OnMouseMove(x, y);
+  Node* hit = HitTest(x, y);
+  if (!hit) return;
+  if (hit->kind == Kind::Edit) {
+    FocusNode(hit);
+    state_.focusVisible = false;
+    return;
+  }
+  pressed_ = hit;
+  state_.pressed = hit;
+  InvalidateNode(hit);
+}
+
+void SkinDialogImpl::OnMouseUp(int x, int y) {
+  if (!AcceptsInput()) return;
+  Node* was = pressed_;
+  pressed_ = nullptr;
+  state_.pressed = nullptr;
+  if (!was) return;
+  InvalidateNode(was);
+  Node* hit = HitTest(x, y);
+  // A click is a press and a release on the same button; releasing elsewhere cancels it.
+  if (hit == was && ControlTree::Shown(was)) PostNotify(NotifyClick, 0, was->id);
+}
+
+void SkinDialogImpl::OnMouseLeave() {
+  InvalidateNode(state_.hover);
+  state_.hover = nullptr;
+}
+
+void SkinDialogImpl::FocusNode(Node* node) {
+  if (state_.focus == node) return;
+  InvalidateNode(state_.focus);
+  state_.focus = node;
+  InvalidateNode(node);
+}
+
+void SkinDialogImpl::Activate(Node* button) {
+  if (button && button->kind == Kind::Button && ControlTree::Shown(button))
+    PostNotify(NotifyClick, 0, button->id);
+}
+
+void SkinDialogImpl::OnKey(Key key) {
+  if (!AcceptsInput() || !skin_.tree.root) return;
+  const DialogInfo& info = skin_.tree.dialog;
+  Node* focus = const_cast<Node*>(state_.focus);
+  if (focus && !ControlTree::Shown(focus)) focus = nullptr;
+  switch (key) {
+    case Key::Enter:
+      if (focus && focus->kind == Kind::Button && state_.focusVisible) Activate(focus);
+      else if (!info.defaultButton.empty()) Activate(skin_.tree.ByName(info.defaultButton));
+      break;
+    case Key::Escape:
+      if (!info.cancelButton.empty()) Activate(skin_.tree.ByName(info.cancelButton));
+      break;
+    case Key::Space:
+      if (focus && focus->kind == Kind::Button) Activate(focus);
+      break;
+    case Key::Tab:
+    case Key::ShiftTab: {
+      std::vector<Node*> order = FocusOrder();
+      if (order.empty()) break;
+      auto it = std::find(order.begin(), order.end(), focus);
+      size_t index;
+      if (it == order.end()) {
+        index = key == Key::Tab ? 0 : order.size() - 1;
+      } else {
+        size_t at = it - order.begin();
+        index = key == Key::Tab ? (at + 1) % order.size() : (at + order.size() - 1) % order.size();
+      }
+      FocusNode(order[index]);
+      state_.focusVisible = true;
+      InvalidateNode(order[index]);
+      break;
+    }
+    case Key::Backspace:
+      if (focus && focus->kind == Kind::Edit && !focus->readonly && !focus->text.empty()) {
+        PopLastGbkChar(&focus->text);
+        InvalidateNode(focus);
+      }
+      break;
+  }
+}
+
+void SkinDialogImpl::OnTextInput(const char* utf8) {
+  if (!AcceptsInput() || !utf8) return;
+  Node* focus = const_cast<Node*>(state_.focus);
+  if (!focus || focus->kind != Kind::Edit || focus->readonly || !ControlTree::Shown(focus)) return;
+  std::string gbk = Utf8ToGbk(utf8);
+  // Whole characters only, within the box's limit.
+  size_t i = 0;
+  while (i < gbk.size()) {
+    unsigned char c = gbk[i];
+    size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) ? 2 : 1;
+    if (focus->text.size() + len > static_cast<size_t>(focus->maxLength)) break;
+    focus->text.append(gbk, i, len);
+    i += len;
+  }
+  InvalidateNode(focus);
+}
+
+void SkinDialogImpl::OnCloseRequest() {
+  if (!AcceptsInput() || !skin_.tree.root) return;
+  PostNotify(0, WindowMessageClose, skin_.tree.root->id);
+}
+
+void SkinDialogImpl::OnExposed() { Invalidate(Rect{0, 0, canvas_.Width(), canvas_.Height()}); }
+
+bool SkinDialogImpl::IsDragArea(int x, int y) {
+  if (!skin_.tree.root || !AcceptsInput()) return false;
+  return skin_.tree.dialog.caption.Contains(x, y) && HitTest(x, y) == nullptr;
+}
+
+}  // namespace skin
+}  // namespace corvio

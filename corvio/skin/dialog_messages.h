@@ -1,0 +1,15 @@
+// The private window messages through which a dialog hands work to its message loop.
+#pragma once
+
+#include "platform/win32.h"
+
+namespace corvio {
+namespace skin {
+
+constexpr UINT kMsgNotify = WM_APP + 0x310;   // deliver the oldest pending control event
+constexpr UINT kMsgBrowser = WM_APP + 0x311;  // a browser pane's page has arrived
+constexpr UINT kMsgWake = WM_APP + 0x312;     // make a modal loop look at its state
+constexpr UINT kMsgAutomation = WM_APP + 0x313;  // run the next automation command
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,82 @@
+// Property bags applied to controls: the named properties the program writes and the
+// numbered text key.
+#include <stdio.h>
+
+#include "corvio/props/property_bag_impl.h"
+#include "corvio/skin/skin_dialog_impl.h"
+#include "corvio/skin/text_codec.h"
+
+namespace corvio {
+namespace skin {
+
+int SkinDialogImpl::ApplyProperties(int controlId, PropertyBag* bag) {
+  try {
+    return ApplyBag(controlId, bag);
+  } catch (...) {
+    return 0;
+  }
+}
+
+bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::string& value) {
+  const char* kind = KindName(node->kind);
+  auto report = [&](const std::string& why) {
+    fprintf(stderr, "%s: %s \"%s\": %s\n", skinFile_.c_str(), kind, node->name.c_str(), why.c_str());
+    return false;
+  };
+  if (name == "Visible") {
+    bool visible;
+    if (!ParseBool(value, &visible)) return report("bad value \"" + value + "\" for Visible");
+    if (node->kind == Kind::Dialog) return ShowControl(node->id, visible) != 0;
+    return ShowControl(node->id, visible) != 0;
+  }
+  if (name == "Caption") {
+    if (node->kind == Kind::Dialog) {
+      skin_.tree.dialog.title = value;
+      const BackendOps* ops = ActiveBackend();
+      if (window_ && ops && ops->set_title) ops->set_title(window_, GbkToUtf8(value).c_str());
+      return true;
+    }
+    if (node->kind != Kind::Button && node->kind != Kind::Static && node->kind != Kind::Edit)
+      return report("takes no Caption");
+    return SetControlText(node->id, value.c_str()) != 0;
+  }
+  int slot = name == "Background" ? kNormalImage
+             : name == "BackgroundHover" ? kHoverImage
+             : name == "BackgroundPressed" ? kPressedImage : -1;
+  if (slot < 0) return report("unknown property \"" + name + "\"");
+  if (slot != kNormalImage && node->kind != Kind::Button) return report("takes no " + name);
+  if (node->kind == Kind::Browser) return report("takes no " + name);
+  ImageRef ref;
+  if (!ParseImageRef(value, &ref)) return report("bad image value \"" + value + "\"");
+  StateImage image;
+  image.ref = ref;
+  if (!ref.file.empty()) {
+    std::string error;
+    image.pixels = skin_.resources->LoadImage(ref.file, &error);
+    if (!image.pixels) return report(error);
+  }
+  node->images[slot] = image;
+  InvalidateNode(node);
+  return true;
+}
+
+int SkinDialogImpl::ApplyBag(int controlId, PropertyBag* bag) {
+  Node* node = skin_.tree.ById(controlId);
+  PropertyBagImpl* impl = AsBagImpl(bag);
+  if (!node || !impl) return 0;
+  bool ok = true;
+  for (const NamedProperty& p : impl->Named()) ok = ApplyNamed(node, p.name, p.value) && ok;
+  if (const std::string* text = impl->StringFor(PropText)) {
+    if (node->kind == Kind::Button || node->kind == Kind::Static || node->kind == Kind::Edit) {
+      SetControlText(node->id, text->c_str());
+    } else {
+      fprintf(stderr, "%s: %s \"%s\": takes no text\n", skinFile_.c_str(), KindName(node->kind),
+              node->name.c_str());
+      ok = false;
+    }
+  }
+  return ok ? 1 : 0;
+}
+
+}  // namespace skin
+}  // namespace corvio

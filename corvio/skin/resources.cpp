@@ -1,0 +1,86 @@
+// Lookup of skin files (case-insensitive fallback, as skins are written for Windows) and
+// the per-skin caches of decoded images and fonts.
+#include "corvio/skin/resources.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include "corvio/skin/image_io.h"
+
+namespace corvio {
+namespace skin {
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::string Join(const std::string& folder, const std::string& part) {
+  return folder.back() == '/' ? folder + part : folder + "/" + part;
+}
+
+std::string MatchInFolder(const std::string& folder, const std::string& part) {
+  std::string candidate = Join(folder, part);
+  if (Exists(candidate)) return candidate;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return candidate;
+  std::string found = candidate;
+  while (dirent* entry = readdir(dir)) {
+    if (strcasecmp(entry->d_name, part.c_str()) == 0) {
+      found = Join(folder, entry->d_name);
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
+std::string ResolveSkinFile(const std::string& folder, const std::string& name) {
+  std::string n = name;
+  for (char& c : n)
+    if (c == '\\') c = '/';
+  if (n.empty()) return n;
+  std::string path = n[0] == '/' ? "/" : (folder.empty() ? "." : folder);
+  size_t start = 0;
+  while (start < n.size()) {
+    size_t sep = n.find('/', start);
+    std::string part = n.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+    if (!part.empty() && part != ".") path = MatchInFolder(path, part);
+    if (sep == std::string::npos) break;
+    start = sep + 1;
+  }
+  return path;
+}
+
+std::shared_ptr<Image> Resources::LoadImage(const std::string& name, std::string* error) {
+  auto it = images_.find(name);
+  if (it != images_.end()) return it->second;
+  auto image = std::make_shared<Image>();
+  std::string path = ResolveSkinFile(folder_, name);
+  if (!LoadImageFile(path, image.get(), error)) return nullptr;
+  images_[name] = image;
+  return image;
+}
+
+std::shared_ptr<Font> Resources::FontFor(const std::string& name, std::string* error) {
+  std::string key = name.empty() ? "default" : name;
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  FontSpec spec;
+  auto specIt = fontSpecs_.find(key);
+  if (specIt != fontSpecs_.end()) spec = specIt->second;
+  std::string file = spec.file.empty() ? FindFontFile(spec.face, error)
+                                       : ResolveSkinFile(folder_, spec.file);
+  if (file.empty()) return nullptr;
+  std::shared_ptr<Font> font = Font::Load(file, spec.size, error);
+  if (font) fonts_[key] = font;
+  return font;
+}
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,504 @@
+// SkinDialog (component 186): loading, lookups, the window and its modal loop. Every
+// operation catches whatever is thrown, so nothing unwinds into the program.
+#include "corvio/skin/skin_dialog_impl.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "corvio/props/property_bag_impl.h"
+#include "corvio/registry.h"
+#include "corvio/skin/browser_fetch.h"
+#include "corvio/skin/control_objects.h"
+#include "corvio/skin/dialog_messages.h"
+#include "corvio/skin/text_codec.h"
+
+namespace corvio {
+namespace skin {
+
+namespace {
+
+std::vector<SkinDialogImpl*>& Live() {
+  static std::vector<SkinDialogImpl*> live;
+  return live;
+}
+
+std::vector<SkinDialogImpl*>& ModalStack() {
+  static std::vector<SkinDialogImpl*> stack;
+  return stack;
+}
+
+const char kWindowClass[] = "CorvioSkinDialog";
+
+LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* dialog = reinterpret_cast<SkinDialogImpl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!dialog) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    return dialog->HandleMessage(message, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
+}
+
+bool RegisterDialogClass() {
+  static bool registered = false;
+  if (registered) return true;
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DialogWindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = kWindowClass;
+  registered = RegisterClassA(&windowClass) != 0;
+  return registered;
+}
+
+// A path as the program gives it: GBK, backslash separated.
+std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
+
+}  // namespace
+
+// Counts nested calls, so a dialog released from inside its own callback dies only
+// once the outermost call is done.
+struct BusyScope {
+  explicit BusyScope(SkinDialogImpl* d) : dialog(d) { ++dialog->busy_; }
+  ~BusyScope() {
+    if (--dialog->busy_ == 0 && dialog->released_) delete dialog;
+  }
+  SkinDialogImpl* dialog;
+};
+
+int EventImpl::GetParam(int index, int) {
+  switch (index) {
+    case EventParamCode:
+      return code;
+    case EventParamMessage:
+      return message;
+    case 1:
+      return sender;
+    default:
+      return 0;
+  }
+}
+
+int EventImpl::GetStringParam(int key, char* buffer, int size, int) {
+  if (!buffer || size <= 0) return 0;
+  buffer[0] = '\0';
+  if (key != BrowserUrlKey || url.empty()) return 0;
+  size_t n = std::min(url.size(), static_cast<size_t>(size - 1));
+  memcpy(buffer, url.data(), n);
+  buffer[n] = '\0';
+  return 1;
+}
+
+SkinDialogImpl::SkinDialogImpl() { Live().push_back(this); }
+
+SkinDialogImpl::~SkinDialogImpl() {
+  Unload();
+  auto& live = Live();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+  for (SkinDialogImpl* other : live)
+    if (other->owner_ == this) other->owner_ = nullptr;
+}
+
+const std::vector<SkinDialogImpl*>& SkinDialogImpl::LiveDialogs() { return Live(); }
+
+SkinDialogImpl* SkinDialogImpl::TopDialog() {
+  if (!ModalStack().empty()) return ModalStack().back();
+  for (auto it = Live().rbegin(); it != Live().rend(); ++it)
+    if ((*it)->WindowShown()) return *it;
+  return nullptr;
+}
+
+bool SkinDialogImpl::AcceptsInput() const {
+  return ModalStack().empty() || ModalStack().back() == this;
+}
+
+std::string SkinDialogImpl::Name() const {
+  return skin_.tree.root ? skin_.tree.root->name : std::string();
+}
+
+int SkinDialogImpl::Release(int) {
+  try {
+    if (busy_ > 0) {
+      released_ = true;
+      return 0;
+    }
+    delete this;
+  } catch (...) {
+  }
+  return 0;
+}
+
+int SkinDialogImpl::Initialize(int) { return 1; }
+
+void SkinDialogImpl::Unload() {
+  for (auto& fetch : fetches_) fetch->Cancel();
+  fetches_.clear();
+  const BackendOps* ops = ActiveBackend();
+  if (window_ && ops) ops->destroy_window(window_);
+  window_ = nullptr;
+  windowShown_ = false;
+  if (hwnd_) {
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+  }
+  objects_.clear();
+  pending_.clear();
+  state_ = InteractionState();
+  pressed_ = nullptr;
+  skin_ = LoadedSkin();
+  loaded_ = false;
+}
+
+int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
+  try {
+    BusyScope busy(this);
+    Unload();
+    std::string name = Text(skinFile);
+    for (char& c : name)
+      if (c == '\\') c = '/';
+    std::string path = name.empty() ? name : ResolveSkinFile(".", name);
+    if (path.compare(0, 2, "./") == 0 && name.compare(0, 2, "./") != 0) path = path.substr(2);
+    std::string error;
+    if (name.empty()) {
+      fprintf(stderr, "(no file):0: no skin file name given\n");
+      return 0;
+    }
+    if (!LoadSkinFile(path, &skin_, &error)) {
+      fprintf(stderr, "%s\n", error.c_str());
+      return 0;
+    }
+    const BackendOps* ops = ActiveBackend();
+    if (!ops || !ops->init(&error)) {
+      fprintf(stderr, "%s:0: cannot open windows: %s\n", path.c_str(),
+              ops ? error.c_str() : "no window backend");
+      skin_ = LoadedSkin();
+      return 0;
+    }
+    if (!RegisterDialogClass() ||
+        !(hwnd_ = CreateWindowExA(0, kWindowClass, skin_.tree.root->name.c_str(), 0, 0, 0,
+                                  skin_.tree.dialog.width, skin_.tree.dialog.height, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr))) {
+      fprintf(stderr, "%s:0: cannot create the dialog's window handle\n", path.c_str());
+      skin_ = LoadedSkin();
+      return 0;
+    }
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    skinFile_ = path;
+    for (Node* node : skin_.tree.byId) objects_.push_back(MakeControlObject(this, node->kind, node->id));
+    canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height);
+    dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
+    loaded_ = true;
+    StartBrowsers();
+    return 1;
+  } catch (...) {
+    fprintf(stderr, "%s:0: the skin could not be loaded (out of memory)\n",
+            skinFile ? skinFile : "");
+    return 0;
+  }
+}
+
+int SkinDialogImpl::GetControlPath(int controlId, char* buffer, int size) {
+  try {
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = '\0';
+    Node* node = skin_.tree.ById(controlId);
+    if (!node) return 0;
+    std::string path = ControlTree::PathOf(node);
+    if (path.size() + 1 > static_cast<size_t>(size)) return 0;  // a cut path would name another control
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int SkinDialogImpl::FindControl(const char* name) {
+  try {
+    Node* node = skin_.tree.ByName(Text(name));
+    return node ? node->id : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int SkinDialogImpl::FindControlByPath(const char* path, int) {
+  try {
+    Node* node = skin_.tree.ByPath(Text(path));
+    return node ? node->id : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+Control* SkinDialogImpl::GetControl(int controlId) {
+  if (controlId <= 0 || controlId > static_cast<int>(objects_.size())) return nullptr;
+  return objects_[controlId - 1]->AsControl();
+}
+
+WindowObject* SkinDialogImpl::GetMainWindow() {
+  if (!loaded_ || objects_.empty()) return nullptr;
+  return dynamic_cast<WindowObject*>(objects_[0]->AsControl());
+}
+
+int SkinDialogImpl::SetEventSink(int enable, UiEventSink* sink) {
+  sink_ = enable ? sink : nullptr;
+  return 1;
+}
+
+int SkinDialogImpl::QueryProperties(PropertyBag* bag, int key) {
+  try {
+    PropertyBagImpl* impl = AsBagImpl(bag);
+    if (!impl || key != PropWindowHandle || !hwnd_) return 0;
+    impl->SetNumber(PropWindowHandle, static_cast<int>(reinterpret_cast<intptr_t>(hwnd_)));
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int SkinDialogImpl::SetOwnerDialog(SkinDialog* owner) {
+  auto* impl = owner ? dynamic_cast<SkinDialogImpl*>(owner) : nullptr;
+  owner_ = impl == this ? nullptr : impl;
+  return owner_ != nullptr || owner == nullptr;
+}
+
+int SkinDialogImpl::ShowControl(int controlId, bool show) {
+  BusyScope busy(this);
+  Node* node = skin_.tree.ById(controlId);
+  if (!node) return 0;
+  if (node->kind == Kind::Dialog) {
+    node->visible = true;
+    const BackendOps* ops = ActiveBackend();
+    if (show) {
+      if (!OpenWindow()) return 0;
+      ops->show_window(window_, true);
+      windowShown_ = true;
+      Invalidate(node->abs);
+    } else if (window_) {
+      ops->show_window(window_, false);
+      windowShown_ = false;
+    }
+    return 1;
+  }
+  if (node->visible != show) {
+    node->visible = show;
+    if (!show && (state_.focus == node || state_.hover == node)) state_ = InteractionState();
+    InvalidateNode(node);
+  }
+  return 1;
+}
+
+int SkinDialogImpl::SetControlText(int controlId, const char* gbk) {
+  Node* node = skin_.tree.ById(controlId);
+  if (!node) return 0;
+  node->text = Text(gbk);
+  if (node->text.size() > 1023) node->text.resize(1023);
+  InvalidateNode(node);
+  return 1;
+}
+
+const char* SkinDialogImpl::ControlText(int controlId) {
+  Node* node = skin_.tree.ById(controlId);
+  return node ? node->text.c_str() : "";
+}
+
+bool SkinDialogImpl::OpenWindow() {
+  if (window_) return true;
+  const BackendOps* ops = ActiveBackend();
+  if (!ops || !loaded_) return false;
+  WindowSpec spec;
+  const DialogInfo& info = skin_.tree.dialog;
+  spec.titleUtf8 = GbkToUtf8(info.title.empty() ? skin_.tree.root->name : info.title);
+  spec.width = info.width;
+  spec.height = info.height;
+  spec.borderless = info.borderless;
+  spec.centered = !info.posGiven;
+  spec.x = info.pos.x;
+  spec.y = info.pos.y;
+  int ox = 0, oy = 0;
+  if (owner_ && owner_->window_ && ops->get_position &&
+      ops->get_position(owner_->window_, &ox, &oy)) {
+    const DialogInfo& o = owner_->skin_.tree.dialog;
+    spec.centered = false;
+    spec.x = ox + (o.width - info.width) / 2;
+    spec.y = oy + (o.height - info.height) / 2;
+  }
+  std::string error;
+  window_ = ops->create_window(this, spec, &error);
+  if (!window_) {
+    fprintf(stderr, "%s: cannot open the window: %s\n", skinFile_.c_str(), error.c_str());
+    return false;
+  }
+  dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
+  return true;
+}
+
+void SkinDialogImpl::Invalidate(const Rect& r) {
+  Rect clipped = Intersect(r, Rect{0, 0, canvas_.Width(), canvas_.Height()});
+  if (clipped.Empty()) return;
+  dirty_ = Union(dirty_, clipped);
+  const BackendOps* ops = ActiveBackend();
+  if (ops && window_) ops->request_attention();
+}
+
+void SkinDialogImpl::InvalidateNode(const Node* node) {
+  if (node) Invalidate(node->abs);
+}
+
+void SkinDialogImpl::DrawIfDirty() {
+  if (!window_ || !windowShown_ || dirty_.Empty()) return;
+  Rect dirty = dirty_;
+  dirty_ = Rect{};
+  RenderTree(skin_.tree, state_, dirty, &canvas_);
+  ActiveBackend()->present(window_, canvas_, dirty);
+}
+
+const Canvas& SkinDialogImpl::RenderAll() {
+  RenderTree(skin_.tree, state_, Rect{0, 0, canvas_.Width(), canvas_.Height()}, &canvas_);
+  return canvas_;
+}
+
+int SkinDialogImpl::RunModal() {
+  BusyScope busy(this);
+  if (!loaded_) return 0;
+  if (std::find(ModalStack().begin(), ModalStack().end(), this) != ModalStack().end()) {
+    fprintf(stderr, "%s: RunModal while its modal loop already runs\n", skinFile_.c_str());
+    return 0;
+  }
+  if (!OpenWindow()) return 0;
+  const BackendOps* ops = ActiveBackend();
+  ops->show_window(window_, true);
+  if (ops->raise) ops->raise(window_);
+  windowShown_ = true;
+  Invalidate(Rect{0, 0, canvas_.Width(), canvas_.Height()});
+  ModalFrame frame;
+  modalFrames_.push_back(&frame);
+  ModalStack().push_back(this);
+  // Input that was in progress in the owner must not finish there later.
+  for (SkinDialogImpl* other : Live())
+    if (other != this) {
+      other->pressed_ = nullptr;
+      other->state_.pressed = nullptr;
+      other->state_.hover = nullptr;
+      other->Invalidate(Rect{0, 0, other->canvas_.Width(), other->canvas_.Height()});
+    }
+  MSG msg;
+  while (!frame.ended) {
+    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // The program is quitting: the quit belongs to the outer loop.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  modalFrames_.pop_back();
+  auto& stack = ModalStack();
+  stack.erase(std::remove(stack.begin(), stack.end(), this), stack.end());
+  if (window_) ops->show_window(window_, false);
+  windowShown_ = false;
+  state_ = InteractionState();
+  pressed_ = nullptr;
+  for (SkinDialogImpl* other : Live())
+    if (other != this) other->Invalidate(Rect{0, 0, other->canvas_.Width(), other->canvas_.Height()});
+  return frame.result;
+}
+
+int SkinDialogImpl::EndModal(int result) {
+  if (modalFrames_.empty()) return 0;
+  ModalFrame* frame = modalFrames_.back();
+  frame->ended = true;
+  frame->result = result;
+  if (hwnd_) PostMessageA(hwnd_, kMsgWake, 0, 0);  // the loop checks its frame after a message
+  return 1;
+}
+
+void SkinDialogImpl::PostNotify(int code, int message, int sender) {
+  EventImpl event;
+  event.code = code;
+  event.message = message;
+  event.sender = sender;
+  pending_.push_back(event);
+  if (!hwnd_ || !PostMessageA(hwnd_, kMsgNotify, 0, 0)) pending_.pop_back();
+}
+
+void SkinDialogImpl::Deliver(EventImpl* event) {
+  if (!sink_) return;
+  try {
+    if (sink_->IsSinkEnabled()) sink_->OnUiEvent(event->sender, event);
+  } catch (...) {
+    // The program's handler must not unwind through the message loop.
+  }
+}
+
+LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  BusyScope busy(this);
+  switch (message) {
+    case kMsgNotify: {
+      if (pending_.empty()) return 0;
+      EventImpl event = pending_.front();
+      pending_.erase(pending_.begin());
+      Deliver(&event);
+      return 0;
+    }
+    case kMsgBrowser: {
+      std::vector<std::shared_ptr<BrowserFetch>> done;
+      for (auto it = fetches_.begin(); it != fetches_.end();) {
+        if ((*it)->Done()) {
+          done.push_back(*it);
+          it = fetches_.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      for (auto& fetch : done) OnBrowserDone(fetch->NodeId(), fetch->Status(), fetch->Text(), fetch->Url());
+      return 0;
+    }
+    case kMsgWake:
+      return 0;
+    case WM_CLOSE:
+      OnCloseRequest();
+      return 0;
+    default:
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
+  }
+}
+
+void SkinDialogImpl::StartBrowsers() {
+  for (Node* node : skin_.tree.byId) {
+    if (node->kind != Kind::Browser || node->url.empty()) continue;
+    auto fetch = std::make_shared<BrowserFetch>(node->id, node->url);
+    fetches_.push_back(fetch);
+    HWND target = hwnd_;
+    BrowserFetch::Start(fetch, [target] { PostMessageA(target, kMsgBrowser, 0, 0); });
+  }
+}
+
+void SkinDialogImpl::OnBrowserDone(int nodeId, int status, const std::string& text,
+                                   const std::string& url) {
+  Node* node = skin_.tree.ById(nodeId);
+  if (!node) return;
+  if (status != 200) return;
+  node->browserText = text;
+  InvalidateNode(node);
+  EventImpl event;
+  event.code = NotifyBrowserUrl;
+  event.sender = nodeId;
+  event.url = url;
+  Deliver(&event);
+}
+
+namespace {
+
+Component* MakeSkinDialog() { return new SkinDialogImpl(); }
+
+}  // namespace
+
+CORVIO_REGISTER_COMPONENT(186, MakeSkinDialog);
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,392 @@
+// The skin description reader: strict about kinds, attributes and values, so that every
+// mistake in a skin names itself with file and line.
+#include "corvio/skin/skin_loader.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <pugixml.hpp>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "corvio/skin/text_codec.h"
+
+namespace corvio {
+namespace skin {
+
+namespace {
+
+struct DefaultAttr {
+  std::string name, value;
+  int line;
+};
+
+struct Context {
+  std::string file;
+  std::vector<char> text;
+  std::vector<DefaultAttr> defaults[7];
+  LoadedSkin* out = nullptr;
+  std::string error;
+};
+
+int LineAt(const Context& ctx, ptrdiff_t offset) {
+  if (offset < 0) return 0;
+  int line = 1;
+  for (ptrdiff_t i = 0; i < offset && i < static_cast<ptrdiff_t>(ctx.text.size()); ++i)
+    if (ctx.text[i] == '\n') ++line;
+  return line;
+}
+
+bool Fail(Context* ctx, int line, const std::string& reason) {
+  ctx->error = ctx->file + ":" + std::to_string(line) + ": " + reason;
+  return false;
+}
+
+const std::set<std::string>& AttributesOf(Kind kind) {
+  static const std::set<std::string> common = {"name", "pos", "visible"};
+  static const std::set<std::string> byKind[7] = {
+      {"size", "title", "bkcolor", "bkimage", "caption", "defaultbutton", "cancelbutton", "font",
+       "borderless"},
+      {"bkcolor", "bkimage"},
+      {"text", "font", "textcolor", "hovertextcolor", "normalimage", "hoverimage", "pressedimage",
+       "align"},
+      {"text", "font", "textcolor", "bkcolor", "bkimage", "align", "valign", "wordwrap"},
+      {"text", "font", "textcolor", "bkcolor", "bordercolor", "maxlength", "readonly"},
+      {"image"},
+      {"url", "font", "textcolor", "bkcolor"},
+  };
+  (void)common;
+  return byKind[static_cast<int>(kind)];
+}
+
+bool Accepts(Kind kind, const std::string& attr) {
+  return attr == "name" || attr == "pos" || attr == "visible" || AttributesOf(kind).count(attr);
+}
+
+void KindDefaults(Node* node) {
+  switch (node->kind) {
+    case Kind::Dialog:
+      node->bkColor = Color{0x20, 0x20, 0x20, 0xFF};
+      break;
+    case Kind::Button:
+      node->textColor = Color{255, 255, 255, 255};
+      node->align = HAlign::Center;
+      break;
+    case Kind::Edit:
+    case Kind::Browser:
+      node->bkColor = Color{255, 255, 255, 255};
+      break;
+    default:
+      break;
+  }
+}
+
+bool HasText(Kind kind) {
+  return kind == Kind::Button || kind == Kind::Static || kind == Kind::Edit ||
+         kind == Kind::Browser;
+}
+
+bool BuildNode(Context* ctx, const pugi::xml_node& element, Node* parent,
+               std::unique_ptr<Node>* out);
+
+bool BuildChildren(Context* ctx, const pugi::xml_node& element, Node* node) {
+  std::set<std::string> names;
+  for (pugi::xml_node child : element.children()) {
+    int line = LineAt(*ctx, child.offset_debug());
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+      return Fail(ctx, line, "unexpected text inside " + std::string(KindName(node->kind)) +
+                                 " \"" + node->name + "\"");
+    if (child.type() != pugi::node_element) continue;
+    if (node->kind != Kind::Container && node->kind != Kind::Dialog)
+      return Fail(ctx, line, std::string(KindName(node->kind)) + " \"" + node->name +
+                                 "\" cannot hold controls");
+    std::unique_ptr<Node> built;
+    if (!BuildNode(ctx, child, node, &built)) return false;
+    if (!names.insert(built->name).second)
+      return Fail(ctx, line, "duplicate name \"" + built->name + "\" inside \"" + node->name + "\"");
+    node->children.push_back(std::move(built));
+  }
+  return true;
+}
+
+bool BuildNode(Context* ctx, const pugi::xml_node& element, Node* parent,
+               std::unique_ptr<Node>* out) {
+  int line = LineAt(*ctx, element.offset_debug());
+  Kind kind;
+  std::string tag = element.name();
+  if (!KindFromName(tag, &kind)) return Fail(ctx, line, "unknown control kind \"" + tag + "\"");
+  if (kind == Kind::Dialog && parent)
+    return Fail(ctx, line, "a Dialog can only be the outermost control");
+  if (kind != Kind::Dialog && !parent)
+    return Fail(ctx, line, "the outermost control must be a Dialog, not " + tag);
+  auto node = std::make_unique<Node>();
+  node->kind = kind;
+  node->line = line;
+  node->parent = parent;
+  KindDefaults(node.get());
+  DialogInfo* dialog = kind == Kind::Dialog ? &ctx->out->tree.dialog : nullptr;
+  pugi::xml_attribute nameAttr = element.attribute("name");
+  std::string label = tag + (nameAttr ? " \"" + std::string(nameAttr.value()) + "\"" : "");
+  std::string reason;
+  for (const DefaultAttr& d : ctx->defaults[static_cast<int>(kind)]) {
+    if (!ApplyAttribute(node.get(), dialog, d.name, d.value, &reason))
+      return Fail(ctx, d.line, reason + " (default for " + tag + ")");
+  }
+  for (pugi::xml_attribute attr : element.attributes()) {
+    std::string name = attr.name();
+    if (!Accepts(kind, name))
+      return Fail(ctx, line, "unknown attribute \"" + name + "\" on " + label);
+    if (!ApplyAttribute(node.get(), dialog, name, attr.value(), &reason))
+      return Fail(ctx, line, reason + " on " + label);
+  }
+  if (node->name.empty()) return Fail(ctx, line, tag + " without a name");
+  if (dialog && dialog->width == 0) return Fail(ctx, line, "Dialog \"" + node->name + "\" without a size");
+  if (!node->fontName.empty() && node->fontName != "default" &&
+      !ctx->out->resources->HasFont(node->fontName))
+    return Fail(ctx, line, "unknown font \"" + node->fontName + "\" on " + label);
+  if (!BuildChildren(ctx, element, node.get())) return false;
+  *out = std::move(node);
+  return true;
+}
+
+bool LoadNodeResources(Context* ctx, Node* node) {
+  Resources* res = ctx->out->resources.get();
+  for (StateImage& image : node->images) {
+    if (image.ref.file.empty()) continue;
+    std::string error;
+    image.pixels = res->LoadImage(image.ref.file, &error);
+    if (!image.pixels) return Fail(ctx, node->line, error);
+  }
+  if (HasText(node->kind)) {
+    std::string error;
+    node->font = res->FontFor(node->fontName, &error);
+    if (!node->font && !node->fontName.empty() && node->fontName != "default")
+      return Fail(ctx, node->line, error);
+    if (!node->font) {
+      static bool warned = false;
+      if (!warned) fprintf(stderr, "%s: text is not drawn: %s\n", ctx->file.c_str(), error.c_str());
+      warned = true;
+    }
+  }
+  for (auto& child : node->children)
+    if (!LoadNodeResources(ctx, child.get())) return false;
+  return true;
+}
+
+bool ReadFont(Context* ctx, const pugi::xml_node& element, int line) {
+  FontSpec spec;
+  std::string name;
+  for (pugi::xml_attribute attr : element.attributes()) {
+    std::string a = attr.name();
+    std::string v = attr.value();
+    if (a == "name") {
+      name = v;
+    } else if (a == "face") {
+      spec.face = v;
+    } else if (a == "file") {
+      spec.file = v;
+    } else if (a == "size") {
+      if (!ParseInt(v, &spec.size) || spec.size < 4 || spec.size > 200)
+        return Fail(ctx, line, "bad font size \"" + v + "\"");
+    } else {
+      return Fail(ctx, line, "unknown attribute \"" + a + "\" on Font");
+    }
+  }
+  if (name.empty()) return Fail(ctx, line, "Font without a name");
+  if (!spec.file.empty()) {
+    std::string path = ResolveSkinFile(ctx->out->resources->Folder(), spec.file);
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return Fail(ctx, line, "cannot read font file \"" + spec.file + "\"");
+    fclose(f);
+  }
+  ctx->out->resources->DefineFont(name, spec);
+  return true;
+}
+
+bool ReadDefault(Context* ctx, const pugi::xml_node& element, int line) {
+  std::string kindName = element.attribute("kind").value();
+  Kind kind;
+  if (!KindFromName(kindName, &kind))
+    return Fail(ctx, line, "Default for unknown control kind \"" + kindName + "\"");
+  for (pugi::xml_attribute attr : element.attributes()) {
+    std::string a = attr.name();
+    if (a == "kind") continue;
+    if (a == "name") return Fail(ctx, line, "a Default cannot give a name");
+    if (!Accepts(kind, a))
+      return Fail(ctx, line, "unknown attribute \"" + a + "\" on Default for " + kindName);
+    ctx->defaults[static_cast<int>(kind)].push_back(DefaultAttr{a, attr.value(), line});
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+}  // namespace
+
+bool ApplyAttribute(Node* node, DialogInfo* dialog, const std::string& attr,
+                    const std::string& value, std::string* reason) {
+  auto bad = [&](const char* what) {
+    *reason = std::string("bad ") + what + " \"" + value + "\" for " + attr;
+    return false;
+  };
+  if (attr == "name") {
+    if (value.empty() || value.find('\\') != std::string::npos) return bad("name");
+    node->name = Utf8ToGbk(value);
+  } else if (attr == "pos") {
+    Rect r;
+    if (!ParseRect(value, &r)) return bad("rectangle");
+    if (dialog) {
+      dialog->pos = r;
+      dialog->posGiven = true;
+    } else {
+      node->pos = r;
+      node->posGiven = true;
+    }
+  } else if (attr == "visible" || attr == "wordwrap" || attr == "readonly" || attr == "borderless") {
+    bool b;
+    if (!ParseBool(value, &b)) return bad("boolean");
+    if (attr == "visible") node->visible = b;
+    if (attr == "wordwrap") node->wordwrap = b;
+    if (attr == "readonly") node->readonly = b;
+    if (attr == "borderless" && dialog) dialog->borderless = b;
+  } else if (attr == "size") {
+    if (!dialog || !ParseSize(value, &dialog->width, &dialog->height)) return bad("size");
+  } else if (attr == "title") {
+    if (dialog) dialog->title = Utf8ToGbk(value);
+  } else if (attr == "caption") {
+    if (!dialog || !ParseRect(value, &dialog->caption)) return bad("rectangle");
+  } else if (attr == "defaultbutton") {
+    if (dialog) dialog->defaultButton = Utf8ToGbk(value);
+  } else if (attr == "cancelbutton") {
+    if (dialog) dialog->cancelButton = Utf8ToGbk(value);
+  } else if (attr == "text") {
+    node->text = Utf8ToGbk(value);
+    if (node->text.size() > 1023) node->text.resize(1023);
+  } else if (attr == "font") {
+    node->fontName = value;
+  } else if (attr == "textcolor" || attr == "hovertextcolor" || attr == "bkcolor" ||
+             attr == "bordercolor") {
+    Color c;
+    if (!ParseColor(value, &c)) return bad("colour");
+    if (attr == "textcolor") node->textColor = c;
+    if (attr == "hovertextcolor") node->hoverTextColor = c;
+    if (attr == "bkcolor") node->bkColor = c;
+    if (attr == "bordercolor") node->borderColor = c;
+  } else if (attr == "bkimage" || attr == "normalimage" || attr == "image" ||
+             attr == "hoverimage" || attr == "pressedimage") {
+    ImageRef ref;
+    if (!ParseImageRef(value, &ref)) return bad("image value");
+    int slot = attr == "hoverimage" ? kHoverImage : attr == "pressedimage" ? kPressedImage
+                                                                          : kNormalImage;
+    node->images[slot].ref = ref;
+    node->images[slot].pixels.reset();
+  } else if (attr == "align") {
+    if (value == "left") node->align = HAlign::Left;
+    else if (value == "center") node->align = HAlign::Center;
+    else if (value == "right") node->align = HAlign::Right;
+    else return bad("alignment");
+  } else if (attr == "valign") {
+    if (value == "top") node->valign = VAlign::Top;
+    else if (value == "center") node->valign = VAlign::Center;
+    else if (value == "bottom") node->valign = VAlign::Bottom;
+    else return bad("alignment");
+  } else if (attr == "maxlength") {
+    int n;
+    if (!ParseInt(value, &n) || n < 0 || n > 1023) return bad("length");
+    node->maxLength = n;
+  } else if (attr == "url") {
+    node->url = value;
+  } else {
+    *reason = "unknown attribute \"" + attr + "\"";
+    return false;
+  }
+  return true;
+}
+
+bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) {
+  Context ctx;
+  ctx.file = path;
+  ctx.out = out;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) {
+    *error = path + ":0: cannot open the skin file: " + strerror(errno);
+    return false;
+  }
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) ctx.text.insert(ctx.text.end(), buf, buf + n);
+  fclose(f);
+  out->tree = ControlTree();
+  out->tree.folder = FolderOf(path);
+  out->resources = std::make_unique<Resources>(out->tree.folder);
+
+  pugi::xml_document doc;
+  pugi::xml_parse_result parsed = doc.load_buffer(ctx.text.data(), ctx.text.size(),
+                                                  pugi::parse_default, pugi::encoding_utf8);
+  if (!parsed) {
+    Fail(&ctx, LineAt(ctx, parsed.offset), std::string("malformed XML: ") + parsed.description());
+    *error = ctx.error;
+    return false;
+  }
+  bool ok = true;
+  pugi::xml_node root = doc.document_element();
+  if (!root || std::string(root.name()) != "Skin") {
+    ok = Fail(&ctx, LineAt(ctx, root.offset_debug()), "the outermost element must be <Skin>");
+  } else if (root.first_attribute()) {
+    ok = Fail(&ctx, LineAt(ctx, root.offset_debug()),
+              std::string("unknown attribute \"") + root.first_attribute().name() + "\" on Skin");
+  }
+  int stage = 0;  // 0: fonts, 1: defaults, 2: the dialog was read
+  for (pugi::xml_node child = root.first_child(); ok && child; child = child.next_sibling()) {
+    int line = LineAt(ctx, child.offset_debug());
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+      ok = Fail(&ctx, line, "unexpected text inside Skin");
+      break;
+    }
+    if (child.type() != pugi::node_element) continue;
+    std::string name = child.name();
+    if (stage == 2) {
+      ok = Fail(&ctx, line, "nothing may follow the Dialog, found <" + name + ">");
+    } else if (name == "Font" && stage == 0) {
+      ok = ReadFont(&ctx, child, line);
+    } else if (name == "Default") {
+      stage = 1;
+      ok = ReadDefault(&ctx, child, line);
+    } else if (name == "Font") {
+      ok = Fail(&ctx, line, "Font elements must come before the Defaults");
+    } else {
+      ok = BuildNode(&ctx, child, nullptr, &out->tree.root);
+      stage = 2;
+    }
+  }
+  if (ok && !out->tree.root) ok = Fail(&ctx, LineAt(ctx, root.offset_debug()), "the skin has no Dialog");
+  if (ok) ok = LoadNodeResources(&ctx, out->tree.root.get());
+  if (ok) {
+    ControlTree& tree = out->tree;
+    tree.Index();
+    tree.Layout();
+    const std::string* names[2] = {&tree.dialog.defaultButton, &tree.dialog.cancelButton};
+    for (const std::string* name : names) {
+      if (name->empty()) continue;
+      Node* button = tree.ByName(*name);
+      if (!button || button->kind != Kind::Button) {
+        ok = Fail(&ctx, tree.root->line, "no Button \"" + *name + "\" for the default or cancel button");
+        break;
+      }
+    }
+  }
+  if (!ok) {
+    *error = ctx.error;
+    out->tree = ControlTree();
+    out->resources.reset();
+  }
+  return ok;
+}
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,27 @@
+// Reads a skin description file into a control tree, with its images and fonts.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "corvio/skin/control_tree.h"
+#include "corvio/skin/resources.h"
+
+namespace corvio {
+namespace skin {
+
+struct LoadedSkin {
+  ControlTree tree;
+  std::unique_ptr<Resources> resources;
+};
+
+// False with one line "file:line: reason" in *error.
+bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error);
+
+// Applies one attribute of the skin format to a node (the loader's and the property
+// setter's common ground); false with a reason.
+bool ApplyAttribute(Node* node, DialogInfo* dialog, const std::string& attr,
+                    const std::string& value, std::string* reason);
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,25 @@
+// Conversions between GBK, the program's text code page, and UTF-8, in which the engine
+// reads skins and draws text.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace corvio {
+namespace skin {
+
+// Invalid input bytes become '?', so a conversion always gives some text.
+std::string GbkToUtf8(const std::string& gbk);
+std::string Utf8ToGbk(const std::string& utf8);
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(const std::string& text);
+// The code points of UTF-8 text (malformed bytes give U+FFFD).
+std::vector<uint32_t> DecodeUtf8(const std::string& utf8);
+void AppendUtf8(uint32_t codepoint, std::string* out);
+// Removes the last whole GBK character (one or two bytes).
+void PopLastGbkChar(std::string* gbk);
+
+}  // namespace skin
+}  // namespace corvio

@@ -1,0 +1,268 @@
+// The SkinDialog component's operations as the program calls them: loading, lookups,
+// control objects, properties, the window handle, and what gets drawn.
+#include <string.h>
+
+#include "corvio/props/property_bag_impl.h"
+#include "tests/corvio/skin_test_support.h"
+
+using namespace skintest;
+using corvio::skin::Kind;
+using corvio::skin::Node;
+
+namespace {
+
+OffscreenVideo offscreen;
+
+class SkinDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dialog = Make<SkinDialog>();
+    ASSERT_NE(dialog, nullptr);
+  }
+  void TearDown() override {
+    if (dialog) dialog->Release(0);
+  }
+  void Load(const char* name = "main.xml") {
+    ASSERT_NE(dialog->LoadSkin((Skins() + "/" + name).c_str(), 0), 0);
+  }
+  Node* NodeOf(const char* name) { return Impl(dialog)->NodeByName(name); }
+  // Pixels of the whole window as drawn now.
+  uint32_t Pixel(int x, int y) { return Impl(dialog)->RenderAll().PixelAt(x, y); }
+  int Ink(int x0, int y0, int w, int h) {
+    const auto& canvas = Impl(dialog)->RenderAll();
+    int ink = 0;
+    for (int y = y0; y < y0 + h; ++y)
+      for (int x = x0; x < x0 + w; ++x)
+        if ((canvas.PixelAt(x, y) & 0xFFFFFF) != 0) ++ink;
+    return ink;
+  }
+  SkinDialog* dialog = nullptr;
+};
+
+std::string LoadErrorLine(SkinDialog* dialog, const std::string& path, int* result) {
+  testing::internal::CaptureStderr();
+  *result = dialog->LoadSkin(path.c_str(), 0);
+  return testing::internal::GetCapturedStderr();
+}
+
+}  // namespace
+
+TEST_F(SkinDialogTest, LoadedSkinGivesIdsPathsAndControlObjectsOfTheRightKind) {
+  Load();
+  int dlg = dialog->FindControl("Dialog_Test");
+  EXPECT_EQ(dlg, 1);
+  int slot = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server2\\Button", 0);
+  EXPECT_EQ(slot, 8);
+  char path[1024];
+  ASSERT_NE(dialog->GetControlPath(slot, path, 1023), 0);
+  EXPECT_STREQ(path, "Dialog_Test\\Container_dx\\server2\\Button");
+  EXPECT_EQ(dialog->FindControl("Button_none"), 0);
+  EXPECT_EQ(dialog->FindControlByPath("Dialog_Test\\Container_wt\\server1\\Button", 0), 0);
+  EXPECT_EQ(dialog->GetControl(0), nullptr);
+  EXPECT_EQ(dialog->GetControl(999), nullptr);
+
+  EXPECT_NE(dynamic_cast<StaticControl*>(dialog->GetControl(dialog->FindControl("Static_text"))), nullptr);
+  EXPECT_NE(dynamic_cast<EditControl*>(dialog->GetControl(dialog->FindControl("Edit_select"))), nullptr);
+  EXPECT_NE(dynamic_cast<WindowObject*>(dialog->GetControl(dlg)), nullptr);
+  EXPECT_EQ(dynamic_cast<StaticControl*>(dialog->GetControl(dialog->FindControl("Image_logo"))), nullptr);
+  EXPECT_EQ(dynamic_cast<EditControl*>(dialog->GetControl(dialog->FindControl("Static_text"))), nullptr);
+  EXPECT_EQ(static_cast<Control*>(dialog->GetMainWindow()), dialog->GetControl(dlg));
+}
+
+TEST_F(SkinDialogTest, ControlPathNeedsRoomForTheWholePath) {
+  Load();
+  int slot = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server2\\Button", 0);
+  const size_t len = strlen("Dialog_Test\\Container_dx\\server2\\Button");
+  char buffer[64];
+  memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(dialog->GetControlPath(slot, buffer, static_cast<int>(len)), 0) << "one byte short";
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_NE(dialog->GetControlPath(slot, buffer, static_cast<int>(len + 1)), 0) << "exact fit";
+  EXPECT_EQ(strlen(buffer), len);
+  EXPECT_EQ(dialog->GetControlPath(0, buffer, sizeof buffer), 0);
+  EXPECT_EQ(dialog->GetControlPath(slot, nullptr, 10), 0);
+}
+
+TEST_F(SkinDialogTest, BeforeLoadingNothingIsFound) {
+  EXPECT_EQ(dialog->FindControl("Dialog_Test"), 0);
+  EXPECT_EQ(dialog->GetMainWindow(), nullptr);
+  EXPECT_EQ(dialog->GetControl(1), nullptr);
+  PropertyBag* bag = Make<PropertyBag>();
+  EXPECT_EQ(dialog->ApplyProperties(1, bag), 0);
+  bag->Release(0);
+}
+
+TEST_F(SkinDialogTest, FailedLoadsWriteOneLineWithFileAndLine) {
+  struct Row {
+    std::string path;
+    std::string expect;
+  } rows[] = {
+      {Skins() + "/absent.xml", Skins() + "/absent.xml:0: cannot open the skin file"},
+      {Skins() + "/../skins/../skins/absent2.xml", "absent2.xml:0: cannot open"},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
+    int result = -1;
+    std::string err = LoadErrorLine(dialog, rows[i].path, &result);
+    EXPECT_EQ(result, 0) << "row " << i;
+    EXPECT_NE(err.find(rows[i].expect), std::string::npos) << "row " << i << ": " << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "row " << i << ": " << err;
+    EXPECT_EQ(dialog->GetMainWindow(), nullptr) << "row " << i;
+  }
+}
+
+TEST_F(SkinDialogTest, AFailedLoadAfterAGoodOneLeavesNoStaleControls) {
+  Load();
+  int result = -1;
+  LoadErrorLine(dialog, Skins() + "/absent.xml", &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(dialog->FindControl("Button_ok"), 0);
+}
+
+TEST_F(SkinDialogTest, NamedPropertiesApplyToTheControl) {
+  Load();
+  int id = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server1\\Button", 0);
+  Node* button = NodeOf("Dialog_Test\\Container_dx\\server1\\Button");
+  ASSERT_FALSE(button->visible);
+  SetNamed(dialog, id, "Visible", "true", false);
+  EXPECT_TRUE(button->visible);
+  // 电信一区 in GBK
+  SetNamed(dialog, id, "Caption", "\xB5\xE7\xD0\xC5\xD2\xBB\xC7\xF8", false);
+  EXPECT_EQ(button->text, "\xB5\xE7\xD0\xC5\xD2\xBB\xC7\xF8");
+  SetNamed(dialog, id, "Background", "ONEIMAGE:green.png;Tile", true);
+  SetNamed(dialog, id, "BackgroundHover", "ONEIMAGE:red.png;Tile", true);
+  SetNamed(dialog, id, "BackgroundPressed", "ONEIMAGE:yellow4.png;Tile", true);
+  EXPECT_EQ(button->images[corvio::skin::kNormalImage].ref.file, "green.png");
+  EXPECT_EQ(button->images[corvio::skin::kHoverImage].ref.file, "red.png");
+  EXPECT_EQ(button->images[corvio::skin::kPressedImage].ref.file, "yellow4.png");
+  EXPECT_TRUE(button->images[corvio::skin::kPressedImage].pixels);
+  SetNamed(dialog, id, "Visible", "false", false);
+  EXPECT_FALSE(button->visible);
+}
+
+TEST_F(SkinDialogTest, ButtonStatesShowTheirImagesAndNormalIsTheFallback) {
+  Load();
+  int id = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server2\\Button", 0);
+  Node* b = NodeOf("Dialog_Test\\Container_dx\\server2\\Button");
+  int cx = b->abs.x + 5, cy = b->abs.y + 5;
+  auto* host = Impl(dialog);
+  // Only a normal image: every state shows it (blue).
+  host->OnMouseMove(cx, cy);
+  host->OnMouseDown(cx, cy);
+  EXPECT_EQ(Pixel(cx, cy), 0xFF0000FFu);
+  host->OnMouseUp(cx + 500, cy);
+  SetNamed(dialog, id, "BackgroundHover", "ONEIMAGE:red.png;Tile", true);
+  SetNamed(dialog, id, "BackgroundPressed", "ONEIMAGE:green.png;Tile", true);
+  host->OnMouseMove(cx, cy);
+  EXPECT_EQ(Pixel(cx, cy), 0xFFFF0000u) << "hover";
+  host->OnMouseDown(cx, cy);
+  EXPECT_EQ(Pixel(cx, cy), 0xFF00FF00u) << "pressed";
+  host->OnMouseMove(cx + 500, cy);
+  EXPECT_EQ(Pixel(cx, cy), 0xFF0000FFu) << "pointer left while pressed";
+  host->OnMouseUp(cx + 500, cy);
+  host->OnMouseLeave();
+  EXPECT_EQ(Pixel(cx, cy), 0xFF0000FFu) << "normal";
+}
+
+TEST_F(SkinDialogTest, AMissingImageIsReportedAndTheEarlierImageStays) {
+  Load();
+  int id = dialog->FindControl("Button_ok");
+  PropertyWriter* writer = Make<PropertyWriter>();
+  PropertyBag* bag = Make<PropertyBag>();
+  writer->BeginValue(ValueKindImage);
+  writer->SetProperty("Background", "ONEIMAGE:no_such_image.png;Tile", bag);
+  writer->EndValue();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(dialog->ApplyProperties(id, bag), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("no_such_image.png"), std::string::npos) << err;
+  EXPECT_EQ(NodeOf("Button_ok")->images[0].ref.file, "green.png");
+  bag->Release(0);
+  writer->Release(0);
+}
+
+TEST_F(SkinDialogTest, UnknownPropertyIsReportedAndTheOthersStillApply) {
+  Load();
+  int id = dialog->FindControl("Button_ok");
+  PropertyWriter* writer = Make<PropertyWriter>();
+  PropertyBag* bag = Make<PropertyBag>();
+  writer->SetProperty("Colour", "red", bag);
+  writer->SetProperty("Caption", "Go", bag);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(dialog->ApplyProperties(id, bag), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("unknown property \"Colour\""), std::string::npos) << err;
+  EXPECT_EQ(NodeOf("Button_ok")->text, "Go");
+  bag->Release(0);
+  writer->Release(0);
+}
+
+TEST_F(SkinDialogTest, TextKeySetsStaticAndEditTextsAndGetTextReadsThem) {
+  Load();
+  auto* edit = dynamic_cast<EditControl*>(dialog->GetControl(dialog->FindControl("Edit_select")));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_STREQ(edit->GetText(), "");
+  PropertyBag* bag = Make<PropertyBag>();
+  bag->Clear();
+  bag->SetString(PropText, "\xB4\xF3\xC7\xF8");  // 大区
+  EXPECT_NE(edit->SetProperties(bag), 0);
+  EXPECT_STREQ(edit->GetText(), "\xB4\xF3\xC7\xF8");
+  auto* label = dynamic_cast<StaticControl*>(dialog->GetControl(dialog->FindControl("Static_text")));
+  ASSERT_NE(label, nullptr);
+  label->SetText("v1.2");
+  EXPECT_EQ(NodeOf("Static_text")->text, "v1.2");
+  std::string big(3000, 'a');
+  label->SetText(big.c_str());
+  EXPECT_EQ(NodeOf("Static_text")->text.size(), 1023u) << "texts are bounded";
+  bag->Release(0);
+}
+
+TEST_F(SkinDialogTest, WindowHandleIsReportedAsANumber) {
+  Load();
+  PropertyBag* bag = Make<PropertyBag>();
+  EXPECT_NE(dialog->QueryProperties(bag, PropWindowHandle), 0);
+  int handle = bag->GetValue(PropWindowHandle, 1);
+  EXPECT_NE(handle, 0);
+  EXPECT_TRUE(IsWindow(reinterpret_cast<HWND>(static_cast<intptr_t>(handle))));
+  bag->Release(0);
+}
+
+TEST_F(SkinDialogTest, ShowOpensTheWindowAndTheDialogBackgroundCanChange) {
+  Load();
+  WindowObject* window = dialog->GetMainWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(window->Show(1), 0);
+  EXPECT_TRUE(Impl(dialog)->WindowShown());
+  SetNamed(dialog, 1, "Background", "ONEIMAGE:yellow4.png;Tile", true);
+  EXPECT_EQ(Pixel(5, 290), 0xFFFFFF00u) << "tiled background";
+  EXPECT_EQ(Pixel(398, 150), 0xFFFFFF00u);
+}
+
+TEST_F(SkinDialogTest, GbkCaptionIsDrawnInsideItsControl) {
+  Load();
+  Node* label = NodeOf("Static_text");
+  const corvio::skin::Rect r = label->abs;
+  int empty = Ink(r.x, r.y, r.w, r.h);
+  auto* stat = dynamic_cast<StaticControl*>(dialog->GetControl(label->id));
+  stat->SetText("\xB4\xF3\xC7\xF8");  // 大区
+  int drawn = Ink(r.x, r.y, r.w, r.h);
+  EXPECT_EQ(empty, 0);
+  EXPECT_GT(drawn, 40) << "two Chinese characters at 20 pixels leave ink";
+  // Left aligned: the ink is in the left part of the label, nothing outside it.
+  EXPECT_EQ(Ink(r.x + 60, r.y, r.w - 60, r.h), 0);
+  EXPECT_EQ(Ink(0, r.y + r.h, 400, 5), 0);
+}
+
+TEST_F(SkinDialogTest, HalfTransparentImageIsBlendedOverTheBackground) {
+  Load();
+  Node* logo = NodeOf("Image_logo");
+  uint32_t p = Pixel(logo->abs.x + 3, logo->abs.y + 3);
+  // White at alpha 128 over black.
+  EXPECT_NEAR(static_cast<int>((p >> 16) & 0xFF), 128, 2);
+  EXPECT_NEAR(static_cast<int>(p & 0xFF), 128, 2);
+}
+
+TEST_F(SkinDialogTest, OwnerCannotBeTheDialogItself) {
+  Load();
+  EXPECT_EQ(dialog->SetOwnerDialog(dialog), 0);
+  EXPECT_NE(dialog->SetOwnerDialog(nullptr), 0);
+}

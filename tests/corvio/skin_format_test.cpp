@@ -1,0 +1,219 @@
+// Reading skin descriptions: a valid skin, paths and ids, defaults, and every kind of
+// mistake reported as one "file:line: reason" line.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "corvio/skin/skin_loader.h"
+
+using namespace corvio::skin;
+
+namespace {
+
+const std::string kSkins = std::string(ZENT_SOURCE_DIR) + "/tests/corvio/skins";
+
+// Writes text as a skin in a fresh folder that also holds red.png.
+class TempSkin {
+ public:
+  explicit TempSkin(const std::string& text) {
+    char pattern[] = "/tmp/skin_format_XXXXXX";
+    dir_ = mkdtemp(pattern);
+    path_ = dir_ + "/skin.xml";
+    std::ofstream(path_) << text;
+    std::ifstream in(kSkins + "/red.png", std::ios::binary);
+    std::ofstream(dir_ + "/Red.PNG", std::ios::binary) << in.rdbuf();
+  }
+  ~TempSkin() {
+    unlink(path_.c_str());
+    unlink((dir_ + "/Red.PNG").c_str());
+    rmdir(dir_.c_str());
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string dir_, path_;
+};
+
+std::string Wrap(const std::string& inner) {
+  return "<Skin>\n<Dialog name=\"D\" size=\"100,100\">\n" + inner + "\n</Dialog>\n</Skin>\n";
+}
+
+}  // namespace
+
+TEST(SkinFormat, ValidSkinBuildsTreeWithIdsInDocumentOrder) {
+  LoadedSkin skin;
+  std::string error;
+  ASSERT_TRUE(LoadSkinFile(kSkins + "/main.xml", &skin, &error)) << error;
+  const ControlTree& tree = skin.tree;
+  EXPECT_EQ(tree.root->name, "Dialog_Test");
+  EXPECT_EQ(tree.root->id, 1);
+  EXPECT_EQ(tree.dialog.width, 400);
+  EXPECT_EQ(tree.dialog.height, 300);
+  Node* close = tree.ByName("Button_close");
+  ASSERT_NE(close, nullptr);
+  EXPECT_EQ(close->id, 2);
+  Node* slot2 = tree.ByPath("Dialog_Test\\Container_dx\\server2\\Button");
+  ASSERT_NE(slot2, nullptr);
+  EXPECT_EQ(slot2->id, 8);
+  EXPECT_EQ(ControlTree::PathOf(slot2), "Dialog_Test\\Container_dx\\server2\\Button");
+  // Positions are relative to the parent.
+  EXPECT_EQ(slot2->abs.x, 10 + 100);
+  EXPECT_EQ(slot2->abs.y, 40);
+  // A bare name finds the first control of that name.
+  EXPECT_EQ(tree.ByName("Button")->id, 5);
+  EXPECT_EQ(tree.ByName("Tag")->id, 6);
+  EXPECT_FALSE(tree.ByName("Button")->visible);
+  // The default for buttons applies, the control's own value wins.
+  EXPECT_EQ(tree.ByName("Button_ok")->textColor.r, 255);
+  EXPECT_EQ(tree.ByName("Button_ok")->text, "OK");
+  EXPECT_EQ(tree.ByName("Image_logo")->images[kNormalImage].ref.mode, ImageMode::Tile);
+  ASSERT_TRUE(tree.ByName("Image_logo")->images[kNormalImage].pixels);
+  EXPECT_EQ(tree.ByName("Image_logo")->images[kNormalImage].pixels->width, 16);
+}
+
+TEST(SkinFormat, UnknownNamesAndPathsGiveNothing) {
+  LoadedSkin skin;
+  std::string error;
+  ASSERT_TRUE(LoadSkinFile(kSkins + "/main.xml", &skin, &error)) << error;
+  const char* const missing[] = {"Button_none", "Dialog_Test\\Container_dx\\server3\\Button",
+                                 "Dialog_Test\\Button", "Other\\Button_ok", "", "Dialog_Test\\"};
+  for (size_t i = 0; i < sizeof missing / sizeof *missing; ++i) {
+    EXPECT_EQ(skin.tree.ByName(missing[i]), nullptr) << "row " << i;
+    EXPECT_EQ(skin.tree.ByPath(missing[i]), nullptr) << "row " << i;
+  }
+  EXPECT_EQ(skin.tree.ById(0), nullptr);
+  EXPECT_EQ(skin.tree.ById(-1), nullptr);
+  EXPECT_EQ(skin.tree.ById(static_cast<int>(skin.tree.byId.size()) + 1), nullptr);
+}
+
+TEST(SkinFormat, ChineseTextIsKeptAsGbk) {
+  TempSkin skin(Wrap("<Static name=\"S\" text=\"\xE5\xA4\xA7\xE5\x8C\xBA\"/>"));
+  LoadedSkin loaded;
+  std::string error;
+  ASSERT_TRUE(LoadSkinFile(skin.Path(), &loaded, &error)) << error;
+  // 大区 in GBK
+  EXPECT_EQ(loaded.tree.ByName("S")->text, "\xB4\xF3\xC7\xF8");
+}
+
+TEST(SkinFormat, ImageNamesResolveInTheSkinFolderWithoutRegardToCase) {
+  TempSkin skin(Wrap("<Image name=\"I\" image=\"ONEIMAGE:red.png;Tile\"/>"));
+  LoadedSkin loaded;
+  std::string error;
+  ASSERT_TRUE(LoadSkinFile(skin.Path(), &loaded, &error)) << error;
+  EXPECT_TRUE(loaded.tree.ByName("I")->images[kNormalImage].pixels);
+}
+
+TEST(SkinFormat, MissingFileIsReported) {
+  LoadedSkin skin;
+  std::string error;
+  EXPECT_FALSE(LoadSkinFile("/nonexistent/skin.xml", &skin, &error));
+  EXPECT_NE(error.find("/nonexistent/skin.xml"), std::string::npos) << error;
+  EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+  EXPECT_EQ(skin.tree.root, nullptr);
+}
+
+struct BadSkin {
+  const char* text;
+  int line;
+  const char* reason;
+};
+
+TEST(SkinFormat, MistakesNameThemselvesWithFileAndLine) {
+  const BadSkin rows[] = {
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Button name=\"B\"\n</Dialog></Skin>", 4,
+       "malformed XML"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Slider name=\"S\"/>\n</Dialog></Skin>", 3,
+       "unknown control kind \"Slider\""},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Button name=\"B\" colour=\"#FFFFFF\"/>\n</Dialog></Skin>",
+       3, "unknown attribute \"colour\" on Button \"B\""},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Button name=\"B\" normalimage=\"nothere.png\"/>\n</Dialog></Skin>",
+       3, "nothere.png"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n\n<Static name=\"S\" textcolor=\"red\"/>\n</Dialog></Skin>",
+       4, "bad colour \"red\""},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Static name=\"S\" pos=\"1,2,3\"/>\n</Dialog></Skin>", 3,
+       "bad rectangle"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Static name=\"S\" visible=\"yes\"/>\n</Dialog></Skin>", 3,
+       "bad boolean"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Static pos=\"1,2,3,4\"/>\n</Dialog></Skin>", 3,
+       "without a name"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Static name=\"S\"/>\n<Button name=\"S\"/>\n</Dialog></Skin>",
+       4, "duplicate name \"S\""},
+      {"<Skin>\n<Dialog name=\"D\">\n</Dialog></Skin>", 2, "without a size"},
+      {"<Skin>\n<Button name=\"B\"/>\n</Skin>", 2, "must be a Dialog"},
+      {"<Skins>\n</Skins>", 1, "outermost element must be <Skin>"},
+      {"<Skin>\n</Skin>", 1, "no Dialog"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Button name=\"B\">\n<Static name=\"S\"/>\n</Button>\n</Dialog></Skin>",
+       4, "cannot hold controls"},
+      {"<Skin>\n<Default kind=\"Knob\"/>\n<Dialog name=\"D\" size=\"10,10\"/></Skin>", 2,
+       "unknown control kind \"Knob\""},
+      {"<Skin>\n<Default kind=\"Image\" text=\"x\"/>\n<Dialog name=\"D\" size=\"10,10\"/></Skin>", 2,
+       "unknown attribute \"text\" on Default for Image"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\" defaultbutton=\"Nope\">\n</Dialog></Skin>", 2,
+       "no Button \"Nope\""},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Static name=\"S\" font=\"huge\"/>\n</Dialog></Skin>", 3,
+       "unknown font \"huge\""},
+      {"<Skin>\n<Font name=\"f\" file=\"missing.ttf\"/>\n<Dialog name=\"D\" size=\"10,10\"/></Skin>", 2,
+       "missing.ttf"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Image name=\"I\" image=\"red.png;Zoom\"/>\n</Dialog></Skin>",
+       3, "bad image value"},
+      {"<Skin>\n<Dialog name=\"D\" size=\"10,10\"/>\n<Dialog name=\"E\" size=\"10,10\"/>\n</Skin>", 3,
+       "nothing may follow the Dialog"},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
+    TempSkin skin(rows[i].text);
+    LoadedSkin loaded;
+    std::string error;
+    EXPECT_FALSE(LoadSkinFile(skin.Path(), &loaded, &error)) << "row " << i;
+    std::string where = skin.Path() + ":" + std::to_string(rows[i].line) + ": ";
+    EXPECT_EQ(error.compare(0, where.size(), where), 0) << "row " << i << ": " << error;
+    EXPECT_NE(error.find(rows[i].reason), std::string::npos) << "row " << i << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << "row " << i << ": one line only";
+    EXPECT_EQ(loaded.tree.root, nullptr) << "row " << i;
+  }
+}
+
+TEST(SkinFormat, ValueParsersAcceptOnlyTheirForms) {
+  struct Row {
+    const char* text;
+    bool ok;
+    ImageMode mode;
+    const char* file;
+  } images[] = {
+      {"a.png", true, ImageMode::Stretch, "a.png"},
+      {"a.png;Tile", true, ImageMode::Tile, "a.png"},
+      {"ONEIMAGE:fwq_ditu.png;Tile", true, ImageMode::Tile, "fwq_ditu.png"},
+      {"a.png;Stretch", true, ImageMode::Stretch, "a.png"},
+      {"", true, ImageMode::Stretch, ""},
+      {";Tile", false, ImageMode::Stretch, ""},
+      {"a.png;tile", false, ImageMode::Stretch, ""},
+  };
+  for (size_t i = 0; i < sizeof images / sizeof *images; ++i) {
+    ImageRef ref;
+    EXPECT_EQ(ParseImageRef(images[i].text, &ref), images[i].ok) << "row " << i;
+    if (!images[i].ok) continue;
+    EXPECT_EQ(ref.file, images[i].file) << "row " << i;
+    EXPECT_EQ(ref.mode, images[i].mode) << "row " << i;
+  }
+  Color c;
+  ASSERT_TRUE(ParseColor("#80102030", &c));
+  EXPECT_EQ(c.a, 0x80);
+  EXPECT_EQ(c.r, 0x10);
+  EXPECT_EQ(c.b, 0x30);
+  ASSERT_TRUE(ParseColor("#102030", &c));
+  EXPECT_EQ(c.a, 0xFF);
+  EXPECT_FALSE(ParseColor("#1020", &c));
+  EXPECT_FALSE(ParseColor("#GG2030", &c));
+  Rect r;
+  EXPECT_TRUE(ParseRect(" 1, 2,3 ,4", &r));
+  EXPECT_EQ(r.w, 3);
+  EXPECT_FALSE(ParseRect("1,2,-3,4", &r));
+  EXPECT_FALSE(ParseRect("1,2,3,4,5", &r));
+  EXPECT_FALSE(ParseRect("1,,3,4", &r));
+  int w, h;
+  EXPECT_FALSE(ParseSize("0,10", &w, &h));
+  EXPECT_TRUE(ParseSize("800,600", &w, &h));
+  EXPECT_EQ(h, 600);
+}
