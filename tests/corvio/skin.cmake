@@ -5,3 +5,5 @@ zent_add_test(NAME corvio_skin_format_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_format_test.cpp LIBS ${corvio_skin_libs})
 zent_add_test(NAME corvio_skin_dialog_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_dialog_test.cpp LIBS ${corvio_skin_libs} LABELS e2e)
+zent_add_test(NAME corvio_skin_events_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_events_test.cpp LIBS ${corvio_skin_libs} SDL2 LABELS e2e)
