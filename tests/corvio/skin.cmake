@@ -11,3 +11,5 @@ zent_add_test(NAME corvio_skin_browser_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_browser_test.cpp LIBS ${corvio_skin_libs} LABELS e2e)
 zent_add_test(NAME corvio_skin_idle_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_idle_test.cpp LIBS ${corvio_skin_libs} LABELS e2e)
+zent_add_test(NAME corvio_skin_drawing_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_drawing_test.cpp LIBS ${corvio_skin_libs})

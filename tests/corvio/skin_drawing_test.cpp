@@ -1,0 +1,212 @@
+// The portable drawing core: blending, stretched and tiled images, image files, text
+// conversion and layout, the browser's text extraction and skin file lookup.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "corvio/skin/canvas.h"
+#include "corvio/skin/font.h"
+#include "corvio/skin/html_text.h"
+#include "corvio/skin/image_io.h"
+#include "corvio/skin/resources.h"
+#include "corvio/skin/text_codec.h"
+
+using namespace corvio::skin;
+
+namespace {
+
+const std::string kSkins = std::string(ZENT_SOURCE_DIR) + "/tests/corvio/skins";
+const Rect kAll{0, 0, 1000, 1000};
+
+// A 2x2 image: red, green / blue, white.
+Image Quad() {
+  Image image;
+  image.width = 2;
+  image.height = 2;
+  image.rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+  return image;
+}
+
+// The bounding box of non-black pixels.
+Rect InkBox(const Canvas& c) {
+  int x0 = c.Width(), y0 = c.Height(), x1 = -1, y1 = -1;
+  for (int y = 0; y < c.Height(); ++y)
+    for (int x = 0; x < c.Width(); ++x)
+      if (c.PixelAt(x, y) & 0xFFFFFF) {
+        x0 = std::min(x0, x);
+        y0 = std::min(y0, y);
+        x1 = std::max(x1, x);
+        y1 = std::max(y1, y);
+      }
+  return x1 < 0 ? Rect{} : Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+std::shared_ptr<Font> DefaultFont(int size) {
+  std::string error;
+  std::string file = FindFontFile("", &error);
+  EXPECT_FALSE(file.empty()) << error;
+  auto font = Font::Load(file, size, &error);
+  EXPECT_TRUE(font) << error;
+  return font;
+}
+
+}  // namespace
+
+TEST(SkinDrawing, FillBlendsByAlphaAndStaysInsideTheClip) {
+  Canvas c;
+  c.Resize(10, 10);
+  c.FillRect(Rect{0, 0, 10, 10}, Color{255, 255, 255, 255}, kAll);
+  c.FillRect(Rect{0, 0, 10, 10}, Color{0, 0, 0, 128}, Rect{0, 0, 5, 10});
+  EXPECT_EQ(c.PixelAt(2, 2), 0xFF7F7F7Fu);
+  EXPECT_EQ(c.PixelAt(7, 2), 0xFFFFFFFFu) << "outside the clip";
+  c.FillRect(Rect{-50, -50, 1000, 1000}, Color{1, 2, 3, 255}, kAll);  // clipped to the canvas
+  EXPECT_EQ(c.PixelAt(9, 9), 0xFF010203u);
+  EXPECT_EQ(c.PixelAt(10, 10), 0u) << "outside the canvas reads nothing";
+}
+
+TEST(SkinDrawing, StretchScalesAndTileRepeatsAtNaturalSize) {
+  Canvas c;
+  c.Resize(4, 4);
+  c.DrawImage(Quad(), Rect{0, 0, 4, 4}, ImageMode::Stretch, kAll);
+  EXPECT_EQ(c.PixelAt(1, 1), 0xFFFF0000u);
+  EXPECT_EQ(c.PixelAt(2, 1), 0xFF00FF00u);
+  EXPECT_EQ(c.PixelAt(1, 2), 0xFF0000FFu);
+  EXPECT_EQ(c.PixelAt(3, 3), 0xFFFFFFFFu);
+  c.DrawImage(Quad(), Rect{0, 0, 4, 4}, ImageMode::Tile, kAll);
+  EXPECT_EQ(c.PixelAt(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(c.PixelAt(1, 0), 0xFF00FF00u);
+  EXPECT_EQ(c.PixelAt(2, 0), 0xFFFF0000u) << "the tile starts again";
+  EXPECT_EQ(c.PixelAt(3, 3), 0xFFFFFFFFu);
+}
+
+TEST(SkinDrawing, PngAndTgaFilesDecodeAndBadFilesSayWhy) {
+  Image png, tga;
+  std::string error;
+  ASSERT_TRUE(LoadImageFile(kSkins + "/red.png", &png, &error)) << error;
+  EXPECT_EQ(png.width, 16);
+  EXPECT_EQ(png.rgba[0], 255);
+  ASSERT_TRUE(LoadImageFile(kSkins + "/halfwhite.tga", &tga, &error)) << error;
+  EXPECT_EQ(tga.rgba[3], 128);
+  Image none;
+  EXPECT_FALSE(LoadImageFile(kSkins + "/nothing.png", &none, &error));
+  EXPECT_NE(error.find("cannot read image file"), std::string::npos);
+  EXPECT_FALSE(LoadImageFile(kSkins + "/main.xml", &none, &error));
+  EXPECT_NE(error.find("not a readable PNG or TGA"), std::string::npos) << error;
+}
+
+TEST(SkinDrawing, ScreenshotPngReadsBackTheSamePixels) {
+  Canvas c;
+  c.Resize(3, 2);
+  c.FillRect(Rect{1, 0, 1, 2}, Color{10, 20, 30, 255}, kAll);
+  std::string path = "/tmp/skin_drawing_" + std::to_string(getpid()) + ".png";
+  std::string error;
+  ASSERT_TRUE(WritePng(path, c, &error)) << error;
+  Image back;
+  ASSERT_TRUE(LoadImageFile(path, &back, &error)) << error;
+  unlink(path.c_str());
+  EXPECT_EQ(back.width, 3);
+  EXPECT_EQ(back.rgba[4 * 1 + 0], 10);
+  EXPECT_EQ(back.rgba[4 * 1 + 2], 30);
+  EXPECT_EQ(back.rgba[0], 0);
+  EXPECT_FALSE(WritePng("/nonexistent/dir/x.png", c, &error));
+}
+
+TEST(SkinDrawing, GbkAndUtf8ConvertBothWays) {
+  struct Row {
+    std::string gbk, utf8;
+  } rows[] = {
+      {"\xB4\xF3\xC7\xF8", "\xE5\xA4\xA7\xE5\x8C\xBA"},  // 大区
+      {"abc", "abc"},
+      {"", ""},
+      {"Version\xCE\xC4\xBC\xFE", "Version\xE6\x96\x87\xE4\xBB\xB6"},  // Version文件
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
+    EXPECT_EQ(GbkToUtf8(rows[i].gbk), rows[i].utf8) << "row " << i;
+    EXPECT_EQ(Utf8ToGbk(rows[i].utf8), rows[i].gbk) << "row " << i;
+  }
+  EXPECT_EQ(GbkToUtf8("a\xFF"), "a?") << "a broken byte becomes ?";
+  EXPECT_TRUE(IsValidUtf8("\xE5\xA4\xA7"));
+  EXPECT_FALSE(IsValidUtf8("\xE5\xA4"));
+  std::string s = "a\xB4\xF3";
+  PopLastGbkChar(&s);
+  EXPECT_EQ(s, "a");
+  s = "\xB4\x5C";  // a trail byte 0x5C belongs to its character
+  PopLastGbkChar(&s);
+  EXPECT_EQ(s, "");
+  PopLastGbkChar(&s);
+  EXPECT_EQ(s, "");
+}
+
+TEST(SkinDrawing, CentredTextInksAroundTheCentreAndWrapAddsLines) {
+  auto font = DefaultFont(16);
+  ASSERT_TRUE(font);
+  Canvas c;
+  c.Resize(200, 100);
+  font->DrawText(&c, "\xE5\xA4\xA7\xE5\x8C\xBA", Rect{0, 0, 200, 100}, Color{255, 255, 255, 255},
+                 HAlign::Center, VAlign::Center, false, kAll);
+  Rect ink = InkBox(c);
+  ASSERT_FALSE(ink.Empty());
+  EXPECT_NEAR(ink.x + ink.w / 2, 100, 4);
+  EXPECT_NEAR(ink.y + ink.h / 2, 50, 6);
+  EXPECT_LT(ink.w, 60);
+
+  Canvas one, wrapped;
+  one.Resize(60, 200);
+  wrapped.Resize(60, 200);
+  const std::string text = "aaaa bbbb cccc dddd";
+  font->DrawText(&one, text, Rect{0, 0, 60, 200}, Color{255, 255, 255, 255}, HAlign::Left,
+                 VAlign::Top, false, kAll);
+  font->DrawText(&wrapped, text, Rect{0, 0, 60, 200}, Color{255, 255, 255, 255}, HAlign::Left,
+                 VAlign::Top, true, kAll);
+  EXPECT_GT(InkBox(wrapped).h, 2 * InkBox(one).h);
+  EXPECT_LE(InkBox(wrapped).x + InkBox(wrapped).w, 60);
+}
+
+TEST(SkinDrawing, TextIsClippedToItsBox) {
+  auto font = DefaultFont(20);
+  ASSERT_TRUE(font);
+  Canvas c;
+  c.Resize(100, 40);
+  font->DrawText(&c, "WWWWWWWWWWWW", Rect{0, 0, 30, 40}, Color{255, 255, 255, 255}, HAlign::Left,
+                 VAlign::Center, false, Rect{0, 0, 30, 40});
+  Rect ink = InkBox(c);
+  EXPECT_FALSE(ink.Empty());
+  EXPECT_LE(ink.x + ink.w, 30);
+}
+
+TEST(SkinDrawing, HtmlPagesGiveTheirReadableText) {
+  struct Row {
+    const char* html;
+    const char* text;
+  } rows[] = {
+      {"<p>One</p><p>Two</p>", "One\n\nTwo"},
+      {"a&amp;b &lt;c&gt; &quot;d&quot; &#65;&#x42;", "a&b <c> \"d\" AB"},
+      {"<script>var x = '<p>';</script>Text", "Text"},
+      {"<!-- <p>hidden</p> -->Shown", "Shown"},
+      {"line<br>next", "line\nnext"},
+      {"  many    blanks\n\n here ", "many blanks here"},
+      {"<b>bold</b> and <i>it</i>", "bold and it"},
+      {"\xB4\xF3\xC7\xF8", "\xE5\xA4\xA7\xE5\x8C\xBA"},  // a GBK page
+      {"&unknown; &#0;", "&unknown; \xEF\xBF\xBD"},
+      {"<p>unclosed", "unclosed"},
+      {"", ""},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i)
+    EXPECT_EQ(HtmlToText(rows[i].html), rows[i].text) << "row " << i;
+}
+
+TEST(SkinDrawing, SkinFileNamesResolveWithBackslashesAndAnyCase) {
+  char dir[] = "/tmp/skin_resolve_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string sub = std::string(dir) + "/Images";
+  mkdir(sub.c_str(), 0755);
+  std::ofstream(sub + "/Fuwuqi_Fast00.TGA") << "x";
+  EXPECT_EQ(ResolveSkinFile(dir, "images\\fuwuqi_fast00.tga"), sub + "/Fuwuqi_Fast00.TGA");
+  EXPECT_EQ(ResolveSkinFile(dir, "Images/Fuwuqi_Fast00.TGA"), sub + "/Fuwuqi_Fast00.TGA");
+  EXPECT_EQ(ResolveSkinFile(dir, "images/missing.png"), sub + "/missing.png");
+  unlink((sub + "/Fuwuqi_Fast00.TGA").c_str());
+  rmdir(sub.c_str());
+  rmdir(dir);
+}
