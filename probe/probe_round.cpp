@@ -1,0 +1,73 @@
+// Probe rounds: the tickets handed to ping workers and the guarded store of their result.
+#include "probe/probe_round.h"
+
+#include <string.h>
+
+#include <mutex>
+#include <new>
+
+#include "probe/ping_worker.h"
+#include "probe/probe_ticket.h"
+
+namespace {
+
+// Never destroyed: a worker may still finish while the process exits.
+struct RoundState {
+  std::mutex mutex;
+  uint64_t round = 0;
+  int running = 0;
+};
+
+RoundState& State() {
+  static RoundState* state = new RoundState;
+  return *state;
+}
+
+void NextRound() {
+  RoundState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  ++state.round;
+}
+
+}  // namespace
+
+void BeginProbeRound() { NextRound(); }
+
+void EndProbes() { NextRound(); }
+
+int PingWorkersRunning() {
+  RoundState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.running;
+}
+
+bool StartPingWorker(DistrictInfo* record) {
+  if (!record) return false;
+  ProbeTicket* ticket = new (std::nothrow) ProbeTicket;
+  if (!ticket) return false;
+  ticket->record = record;
+  memcpy(ticket->address, record->pinpip, sizeof ticket->address);
+  ticket->address[sizeof ticket->address - 1] = '\0';
+  RoundState& state = State();
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    ticket->round = state.round;
+    ++state.running;
+  }
+  HANDLE thread = CreateThread(nullptr, 0, PingWorker, ticket, 0, nullptr);
+  if (!thread) {
+    delete ticket;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    --state.running;
+    return false;
+  }
+  CloseHandle(thread);  // never joined: the worker ends by itself
+  return true;
+}
+
+void StoreProbeResult(const ProbeTicket& ticket, int32_t latency) {
+  RoundState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (ticket.round == state.round) StoreLatency(*ticket.record, latency);
+  --state.running;
+}
