@@ -527,12 +527,13 @@ def background(name, theme):
 def hint_background():
     w, h = HINT
     theme = THEMES["fwq_ditu.png"]
-    img = masked(vgradient((w, h), rgba((22, 36, 62)), rgba((10, 18, 34))), rrect_mask((w, h), 8))
+    # Square and opaque: the box is a rectangular window, a rounded edge would show its corners.
+    img = vgradient((w, h), rgba((22, 36, 62)), rgba((10, 18, 34)))
     bar = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     bar.paste(vgradient((w, 34), rgba((38, 64, 104), 255), rgba((24, 42, 74), 255)), (0, 0))
     bd = ImageDraw.Draw(bar)
     bd.line((0, 34, w, 34), fill=rgba(theme["accent"], 170))
-    img = Image.alpha_composite(img, masked(bar, rrect_mask((w, h), 8)))
+    img = Image.alpha_composite(img, bar)
     img = over(img, emblem((22, 22), theme["accent"]), (12, 6))
     img = Image.alpha_composite(img, text_layer((w, h), (42, 17), "\u63d0\u793a", 15,      # 提示
                                                 (250, 238, 206, 255), anchor="lm",
@@ -540,8 +541,11 @@ def hint_background():
     well = masked(vgradient((w - 32, 102), (0, 0, 0, 90), (0, 0, 0, 60)), rrect_mask((w - 32, 102), 6))
     img = over(img, well, (16, 48))
     img = over(img, rrect_outline((w - 32, 102), 6, rgba(theme["line"], 70)), (16, 48))
-    img = Image.alpha_composite(img, rrect_outline((w, h), 8, rgba(theme["accent"], 200)))
-    img = Image.alpha_composite(img, rrect_outline((w, h), 7, (255, 255, 255, 20), inset=1))
+    frame = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    fd = ImageDraw.Draw(frame)
+    fd.rectangle((0, 0, w - 1, h - 1), outline=rgba(theme["accent"], 200))
+    fd.rectangle((1, 1, w - 2, h - 2), outline=(255, 255, 255, 20))
+    img = Image.alpha_composite(img, frame)
     return img
 
 

@@ -153,6 +153,15 @@ def check_image(skin, imgdir, name, size, what, need_alpha=False):
         skin.fail("%s: %s does not decode: %s" % (what, name, e))
 
 
+def check_opaque(skin, imgdir, name):
+    """A window is a rectangle: a see-through pixel in its background shows the bare window."""
+    path = os.path.join(imgdir, name)
+    if os.path.isfile(path):
+        with Image.open(path) as im:
+            if im.convert("RGBA").getchannel("A").getextrema()[0] != 255:
+                skin.fail("window background %s is not opaque everywhere" % name)
+
+
 def check_common(skin, imgdir):
     for c in skin.controls:
         for a in IMAGE_ATTRS:
@@ -169,6 +178,8 @@ def check_common(skin, imgdir):
         font = skin.effective(c, "font")
         if font and font not in skin.fonts:
             skin.fail("%s names unknown font %s" % (c.path, font))
+    if skin.dialog is not None and skin.dialog.attr("bkimage"):
+        check_opaque(skin, imgdir, image_value_file(skin.dialog.attr("bkimage")))
     for b in ("defaultbutton", "cancelbutton"):
         v = skin.dialog.attr(b)
         if v and (skin.find(v) is None or skin.find(v).kind != "Button"):
@@ -181,6 +192,7 @@ def check_launcher_skin(skin, imgdir):
         return
     for bg in BACKGROUNDS:
         check_image(skin, imgdir, bg, dlg.rect[2:], "background")
+        check_opaque(skin, imgdir, bg)
     for name, kind, vis in (("Static_version", "Static", True), ("Edit_select", "Edit", True),
                             ("Static_version_zone", "Static", True),
                             ("Button_enter", "Button", True), ("Button_close", "Button", True),
