@@ -199,17 +199,22 @@ class Parser {
     }
   }
 
-  // Ends a text run: the element's text is its first CDATA or non-blank run.
-  static void TakeRun(XmlNode* node, std::string* run, bool* haveText, bool cdata) {
-    if (!*haveText) {
-      bool blank = true;
-      for (char c : *run) blank = blank && IsSpace(c);
-      if (cdata || !blank) {
-        node->text = *run;
-        *haveText = true;
+  // Ends a text run. An element's text is all its CDATA sections and text runs in order,
+  // except runs of blanks only, with line ends made LF: what the launcher's reader gives.
+  static void TakeRun(XmlNode* node, std::string* run, bool* runHasText, bool cdata) {
+    if (cdata || *runHasText) {
+      for (size_t i = 0; i < run->size(); ++i) {
+        const char c = (*run)[i];
+        if (c == '\r') {
+          node->text.push_back('\n');
+          if (i + 1 < run->size() && (*run)[i + 1] == '\n') ++i;
+        } else {
+          node->text.push_back(c);
+        }
       }
     }
     run->clear();
+    *runHasText = false;
   }
 
   bool Element(XmlNode* node, int depth) {
@@ -221,20 +226,22 @@ class Parser {
     if (selfClosing) return true;
 
     std::string run;
-    bool haveText = false;
+    bool runHasText = false;  // judged on the raw text, before references are decoded
     while (true) {
       if (AtEnd()) return Fail("element not closed before the end of the document");
       const char c = s_[pos_];
       if (c == '&') {
         if (!Reference(&run)) return false;
+        runHasText = true;
         continue;
       }
       if (c != '<') {
         run.push_back(c);
+        runHasText = runHasText || !IsSpace(c);
         ++pos_;
         continue;
       }
-      TakeRun(node, &run, &haveText, false);
+      TakeRun(node, &run, &runHasText, false);
       if (StartsWith("</")) {
         pos_ += 2;
         std::string name;
@@ -251,7 +258,7 @@ class Parser {
         if (end == std::string::npos) return Fail("unterminated CDATA section");
         run.assign(s_, pos_, end - pos_);
         pos_ = end + 3;
-        TakeRun(node, &run, &haveText, true);
+        TakeRun(node, &run, &runHasText, true);
       } else if (StartsWith("<!--")) {
         if (!Comment()) return false;
       } else if (StartsWith("<?")) {

@@ -7,7 +7,7 @@
 
 struct XmlNode {
   std::string name;
-  std::string text;  // the first CDATA section or non-blank text run, entities decoded
+  std::string text;  // CDATA and non-blank text runs joined, entities decoded, LF line ends
   std::vector<XmlNode> children;
 };
 
