@@ -35,15 +35,24 @@ struct Script {
   HWND window = nullptr;
 };
 
-Script& TheScript() {
-  static Script script;
-  return script;
-}
-
 [[noreturn]] void Fail(int line, const std::string& reason) {
   fprintf(stderr, "automation: line %d: %s\n", line, reason.c_str());
   fflush(stderr);
   _exit(3);
+}
+
+// A script whose program ends before its last command ran has not done what it says:
+// that is a failure too, so a test cannot pass because the program quit early.
+struct CheckedScript : Script {
+  ~CheckedScript() {
+    if (active && next < commands.size())
+      Fail(commands[next].first, "the program ended before this command was done");
+  }
+};
+
+Script& TheScript() {
+  static CheckedScript script;
+  return script;
 }
 
 struct Found {

@@ -310,3 +310,13 @@ TEST_F(SkinEventsTest, ScriptFailuresEndTheProgramWithAClearLine) {
         << "row " << i;
   }
 }
+
+TEST_F(SkinEventsTest, ProgramEndingBeforeTheScriptIsDoneFails) {
+  EXPECT_EXIT(
+      {
+        RunScript("click Button_ok\nwait-visible Button_none 60000\n");
+        RunLoopUntil([&] { return !sink.events.empty(); }, 3000);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(3), "automation: line 2: the program ended before this command was done");
+}
