@@ -28,3 +28,8 @@ if(NOT WIN32 AND TARGET platform_module_test)
   target_compile_definitions(platform_module_test PRIVATE
     ZENT_CORE_MODULE_DIR="${ZENT_TEST_BIN_DIR}/core_modules")
 endif()
+
+# Under Wine the character tests need the GBK code page, which a Chinese locale gives.
+if(WIN32 AND TARGET platform_gbk_test)
+  set_property(TEST platform_gbk_test APPEND PROPERTY ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+endif()
