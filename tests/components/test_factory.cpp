@@ -52,13 +52,19 @@ class Probe final : public TestProbe {
 
 class Factory final : public ComponentFactory {
  public:
+  explicit Factory(Factory* next) : next_(next) {}
   int Release(int) override { return ++g_factoryLifecycleCalls; }
   int Initialize(int) override { return ++g_factoryLifecycleCalls; }
   Component* NewComponent(ComponentId id, const char* configPath) override {
     if (id == kRefusedKind) return nullptr;
     return new Probe(id, configPath);
   }
+
+ private:
+  Factory* next_;  // keeps every factory reachable: none is ever released
 };
+
+[[maybe_unused]] Factory* g_factories = nullptr;
 
 }  // namespace
 
@@ -73,7 +79,8 @@ extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved) {
   return nullptr;
 #else
   ++g_factoriesMade;
-  return new Factory();  // never released, like the real factories
+  g_factories = new Factory(g_factories);  // never released, like the real factories
+  return g_factories;
 #endif
 }
 #endif
