@@ -164,7 +164,8 @@ bool IsRegularFile(const std::string& path) {
 std::vector<std::string> NameVariants(const std::string& windowsName) {
   std::string name = windowsName;
   const std::string base = PlatformBaseName(name);
-  if (!base.empty() && base.back() == '.') name.pop_back();
+  if (base.empty()) return {};  // a folder ("dir\") names no module
+  if (base.back() == '.') name.pop_back();
   else if (base.find('.') == std::string::npos) name += ".dll";
   std::vector<std::string> variants{name};
   if (EndsWith(Lower(name), ".dll")) variants.push_back(name.substr(0, name.size() - 4) + ".so");

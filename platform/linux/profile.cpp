@@ -103,6 +103,11 @@ bool ReplaceFile(const std::string& hostPath, const std::string& bytes) {
   struct stat st;
   const bool exists = lstat(hostPath.c_str(), &st) == 0;
   if (exists && S_ISLNK(st.st_mode) && realpath(hostPath.c_str(), real)) target = real;
+  // Renaming over a read-only file would get round its protection; Windows refuses.
+  if (stat(target.c_str(), &st) == 0 && (!(st.st_mode & S_IWUSR) || access(target.c_str(), W_OK) != 0)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   const size_t slash = target.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);

@@ -1,9 +1,9 @@
 # Tests of the platform's path, profile, module, file and character functions. The
 # profile, file, character and file-operation tests also build for Windows, where they
 # check the same cases against the real calls under Wine.
-set(zent_core_tests profile file gbk fileops)
+set(zent_core_tests profile file gbk fileops directory memory)
 if(NOT WIN32)
-  list(APPEND zent_core_tests path module)
+  list(APPEND zent_core_tests path module debug)
 endif()
 foreach(name ${zent_core_tests})
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${name}_test.cpp)

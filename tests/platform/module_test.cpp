@@ -170,6 +170,7 @@ TEST_F(PlatformModule, missing_folder_and_bad_files_fail_with_codes) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   dir.Write("text.dll", "not a library");
+  const std::string folder = PlatformWindowsPath(dir.path()) + "\\";
   struct Row {
     const char* name;
     DWORD wantError;
@@ -177,6 +178,7 @@ TEST_F(PlatformModule, missing_folder_and_bad_files_fail_with_codes) {
       {".\\text.dll", ERROR_BAD_FORMAT},
       {".\\missing.dll", ERROR_MOD_NOT_FOUND},
       {".\\", ERROR_MOD_NOT_FOUND},
+      {folder.c_str(), ERROR_MOD_NOT_FOUND},
       {"\\nonexistent-zent\\CorvFact.dll", ERROR_MOD_NOT_FOUND},
       {"NoSuchModuleZent.dll", ERROR_MOD_NOT_FOUND},
       {"", ERROR_INVALID_PARAMETER},

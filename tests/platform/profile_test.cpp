@@ -364,6 +364,15 @@ TEST_F(PlatformProfile, write_keeps_file_mode_and_leaves_no_temporary_file) {
   EXPECT_EQ(entries, 1);
 }
 
+TEST_F(PlatformProfile, read_only_file_is_not_replaced) {
+  dir_.Write("t.ini", "[s]\r\nk=1\r\n");
+  ASSERT_EQ(chmod((dir_.path() + "/t.ini").c_str(), 0444), 0);
+  SetLastError(0);
+  EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "2", kFile));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\nk=1\r\n");
+}
+
 TEST_F(PlatformProfile, file_that_cannot_be_read_is_not_replaced) {
   ASSERT_EQ(mkdir((dir_.path() + "/t.ini").c_str(), 0755), 0);
   SetLastError(0);
