@@ -104,12 +104,15 @@ TEST(HexDecodeToBuffer, ReadsUpToTwoDigitsAtEveryEvenPosition) {
 }
 
 TEST(HexDecodeToBuffer, WritesExactlyTheRoomOfHalfTheLengthRoundedUp) {
-  const char* rows[] = {"1", "12", "123", "zzz", "\xa1\xb0\xa1", "abcdefabcdefabcdefa"};
+  std::string mixed(20479, 'z');
+  for (size_t i = 0; i < mixed.size(); i += 3) mixed[i] = "0a \xb0-+F"[i % 7];
+  const std::string rows[] = {"1", "12", "123", "zzz", "\xa1\xb0\xa1", "abcdefabcdefabcdefa",
+                              std::string(20479, 'f'), mixed, "61 "};
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
-    const size_t room = (strlen(rows[i]) + 1) / 2;
+    const size_t room = (rows[i].size() + 1) / 2;
     std::unique_ptr<unsigned char[]> out(new unsigned char[room]);  // exact: sanitizers see overruns
     int16_t count = 0;
-    HexDecodeToBuffer(rows[i], out.get(), &count);
+    HexDecodeToBuffer(rows[i].c_str(), out.get(), &count);
     EXPECT_EQ(count, static_cast<int16_t>(room)) << "row " << i;
   }
 }
