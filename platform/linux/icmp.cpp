@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/linux/builtin_modules.h"
+#include "platform/linux/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {
@@ -37,6 +38,7 @@ IcmpTable& Table() {
 }
 
 std::atomic<uint16_t> g_sequence{1};
+std::atomic<int> g_forcedKind{0};  // see PlatformForceIcmpSocketKind
 
 int OpenSocket(SocketKind kind) {
   return kind == SocketKind::Datagram
@@ -149,10 +151,13 @@ class SocketCloser {
 
 // Fails with ERROR_ACCESS_DENIED when neither kind of ICMP socket may be opened (no
 // group in net.ipv4.ping_group_range and no CAP_NET_RAW).
+extern "C" void PlatformForceIcmpSocketKind(int kind) { g_forcedKind.store(kind); }
+
 extern "C" HANDLE IcmpCreateFile(void) {
-  SocketKind kind = SocketKind::Datagram;
+  const int forced = g_forcedKind.load();
+  SocketKind kind = forced == 2 ? SocketKind::Raw : SocketKind::Datagram;
   int fd = OpenSocket(kind);
-  if (fd < 0) {
+  if (fd < 0 && forced == 0) {
     kind = SocketKind::Raw;
     fd = OpenSocket(kind);
   }

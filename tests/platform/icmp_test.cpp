@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/platform/test_netns.h"
 
@@ -151,6 +152,56 @@ TEST(IcmpEcho, concurrent_echoes_each_get_their_own_reply) {
     EXPECT_EQ(results[i].replies, 1u) << "thread " << i;
     EXPECT_EQ(results[i].record.Address, Address(targets[i].c_str())) << "thread " << i;
   }
+}
+
+TEST(IcmpEcho, raw_socket_path_answers_on_loopback) {
+  PlatformForceIcmpSocketKind(2);
+  Echo echo = SendEcho("127.0.0.1");
+  PlatformForceIcmpSocketKind(0);
+  if (echo.replies == 0 && echo.error == ERROR_ACCESS_DENIED) GTEST_SKIP() << "no CAP_NET_RAW here";
+  EXPECT_EQ(echo.replies, 1u);
+  EXPECT_LE(echo.record.RoundTripTime, 50u);
+}
+
+TEST(IcmpEcho, datagram_socket_is_refused_where_the_range_admits_nobody) {
+  FILE* f = fopen("/proc/sys/net/ipv4/ping_group_range", "r");
+  unsigned low = 0, high = 0;
+  bool read = f && fscanf(f, "%u %u", &low, &high) == 2;
+  if (f) fclose(f);
+  if (!read || low <= high) GTEST_SKIP() << "this system's ping_group_range admits some group";
+  PlatformForceIcmpSocketKind(1);
+  SetLastError(0);
+  HANDLE icmp = IcmpCreateFile();
+  DWORD error = GetLastError();
+  PlatformForceIcmpSocketKind(0);
+  EXPECT_EQ(icmp, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+}
+
+// The datagram socket needs the caller's group inside net.ipv4.ping_group_range; the test
+// namespace opens the range for itself, so this path is tried even where the host's
+// range admits nobody.
+TEST(IcmpEchoNamespace, datagram_socket_path_answers_where_the_ping_group_range_allows) {
+  TestNetns netns;
+  std::string why;
+  if (!netns.Create(&why)) GTEST_SKIP() << why;
+  if (!netns.OpenPingGroupRange()) GTEST_SKIP() << "cannot set ping_group_range in the test namespace";
+  Echo remote, local;
+  bool entered = false;
+  std::thread prober([&] {
+    entered = netns.EnterProber();
+    if (!entered) return;
+    PlatformForceIcmpSocketKind(1);
+    remote = SendEcho(TestNetns::kAnswering);
+    local = SendEcho("127.0.0.1");
+    PlatformForceIcmpSocketKind(0);
+  });
+  prober.join();
+  ASSERT_TRUE(entered) << "could not enter the test namespace";
+  EXPECT_EQ(remote.replies, 1u) << "error " << remote.error;
+  EXPECT_EQ(remote.record.Address, Address(TestNetns::kAnswering));
+  EXPECT_EQ(local.replies, 1u) << "error " << local.error;
+  EXPECT_EQ(local.record.DataSize, kPayload);
 }
 
 TEST(IcmpEchoNamespace, silent_host_times_out_after_the_time_out) {

@@ -53,6 +53,12 @@ class TestNetns {
     return true;
   }
 
+  // Lets every group of the prober namespace open unprivileged ICMP datagram sockets.
+  bool OpenPingGroupRange() const {
+    return Run("ip netns exec " + prober_ +
+               " sysctl -q -w net.ipv4.ping_group_range='0 2147483647' >/dev/null 2>&1");
+  }
+
   // Moves the calling thread into the prober namespace; threads it creates follow.
   bool EnterProber() const {
     int fd = open(("/var/run/netns/" + prober_).c_str(), O_RDONLY | O_CLOEXEC);
