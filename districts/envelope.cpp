@@ -188,14 +188,11 @@ bool DecryptDistrictList(const std::string& hexLine, std::string* xml, EnvelopeE
   if (xml == nullptr) return Fail(EnvelopeError::BadArgument, error) != 0;
   const std::string cipher = HexDecode(hexLine);
   const std::array<unsigned char, 16> key = DistrictListKey();
-  std::string buffer(cipher.size(), '\0');
-  int length = static_cast<int>(buffer.size());
-  // An empty line decodes to no bytes; the envelope check reports it as too short.
-  static const unsigned char kNothing[1] = {0};
-  const unsigned char* bytes =
-      cipher.empty() ? kNothing : reinterpret_cast<const unsigned char*>(cipher.data());
-  unsigned char* out = buffer.empty() ? nullptr : reinterpret_cast<unsigned char*>(&buffer[0]);
-  if (!OpenEnvelope(bytes, static_cast<int>(cipher.size()), key.data(), out, &length, error)) {
+  std::string buffer(cipher.size() + 1, '\0');  // one spare byte: never an empty buffer
+  int length = static_cast<int>(cipher.size());
+  if (!OpenEnvelope(reinterpret_cast<const unsigned char*>(cipher.data()),
+                    static_cast<int>(cipher.size()), key.data(),
+                    reinterpret_cast<unsigned char*>(&buffer[0]), &length, error)) {
     return false;
   }
   const void* zero = length > 0 ? memchr(buffer.data(), 0, static_cast<size_t>(length)) : nullptr;
