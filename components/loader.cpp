@@ -11,6 +11,9 @@
 
 namespace {
 
+const char kFactoryLibraryName[] = "CorvFact.dll";
+const char kConfigFileName[] = "Corvio.ini";
+
 // Asks the loaded library for a factory; null (reported) when it offers none.
 ComponentFactory* FactoryFromLibrary(HMODULE library) {
   ComponentFactory* factory = nullptr;
@@ -32,6 +35,29 @@ ComponentFactory* FactoryFromLibrary(HMODULE library) {
 }
 
 }  // namespace
+
+HMODULE LoadFactoryLibrary() {
+  HMODULE loaded = GetModuleHandleA(kFactoryLibraryName);
+  if (loaded) return loaded;
+
+  LoaderPath startFile;
+  memset(startFile, 0, sizeof startFile);
+  SafeFormat(startFile, kLoaderPathSize, kLoaderPathSize - 1, "%s\\%s", ExecutableDirectory(),
+             kConfigFileName);
+  LoaderPath configFile;
+  ResolveConfigFile(startFile, configFile);
+
+  LoaderPath dllName;
+  ReadTrimmedString(configFile, kFactorySection, "DLL", "", dllName, kLoaderPathSize);
+  LoaderPath libraryPath;
+  memset(libraryPath, 0, sizeof libraryPath);
+  if (IsAbsolutePath(dllName)) {
+    g_safeString.Copy(libraryPath, kLoaderPathSize, dllName);
+  } else {
+    BuildLibraryPath(configFile, dllName, libraryPath);
+  }
+  return LoadLibraryA(libraryPath);
+}
 
 ComponentFactory* CreateComponentFactory() {
   HMODULE library = LoadFactoryLibrary();

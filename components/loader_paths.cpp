@@ -4,14 +4,10 @@
 
 #include <string.h>
 
-#include "components/loader.h"
+#include "components/loader.h"  // ReportError
 #include "components/safe_string.h"
 
 namespace {
-
-const char kFactoryLibraryName[] = "CorvFact.dll";
-const char kConfigFileName[] = "Corvio.ini";
-const char kFactorySection[] = "361";  // the factory's ComponentId in decimal
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -155,27 +151,4 @@ void BuildLibraryPath(const char* configFile, const char* dllName, LoaderPath& o
   }
   DirectoryPart(configFile, out);
   g_safeString.Append(out, kLoaderPathSize, candidate);
-}
-
-HMODULE LoadFactoryLibrary() {
-  HMODULE loaded = GetModuleHandleA(kFactoryLibraryName);
-  if (loaded) return loaded;
-
-  LoaderPath startFile;
-  memset(startFile, 0, sizeof startFile);
-  SafeFormat(startFile, kLoaderPathSize, kLoaderPathSize - 1, "%s\\%s", ExecutableDirectory(),
-             kConfigFileName);
-  LoaderPath configFile;
-  ResolveConfigFile(startFile, configFile);
-
-  LoaderPath dllName;
-  ReadTrimmedString(configFile, kFactorySection, "DLL", "", dllName, kLoaderPathSize);
-  LoaderPath libraryPath;
-  memset(libraryPath, 0, sizeof libraryPath);
-  if (IsAbsolutePath(dllName)) {
-    g_safeString.Copy(libraryPath, kLoaderPathSize, dllName);
-  } else {
-    BuildLibraryPath(configFile, dllName, libraryPath);
-  }
-  return LoadLibraryA(libraryPath);
 }

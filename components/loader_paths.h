@@ -6,6 +6,7 @@
 #include "platform/win32.h"
 
 constexpr int kLoaderPathSize = 260;
+constexpr char kFactorySection[] = "361";  // the factory's ComponentId in decimal
 typedef char LoaderPath[kLoaderPathSize];
 
 // Absolute redirections followed from one Corvio.ini before the chain is cut off: a
@@ -42,5 +43,5 @@ void ResolveConfigFile(const char* configFile, LoaderPath& out);
 void BuildLibraryPath(const char* configFile, const char* dllName, LoaderPath& out);
 
 // The factory library: the module already loaded as "CorvFact.dll", or the one that
-// Corvio.ini names, loaded now. Null on failure; the caller reports it.
+// Corvio.ini names, loaded now. Null on failure; the caller reports it. (loader.cpp)
 HMODULE LoadFactoryLibrary();
