@@ -1,0 +1,93 @@
+// ParseDistrictList: the list file, decrypted and walked into the groups, each district
+// probed and drawn on its button, and the district launched last time preselected.
+#include <string.h>
+
+#include <string>
+
+#include "app/district_copy.h"
+#include "app/launcher_dialog.h"
+#include "districts/district_walk.h"
+#include "districts/envelope.h"
+#include "districts/hex.h"
+#include "platform/win32.h"
+#include "probe/probe_round.h"
+
+namespace {
+
+constexpr int kWaitBudgetPauses = 300;  // 10 ms each, shared by the whole list
+constexpr DWORD kPauseMs = 10;
+
+// Starts each district's probe as soon as its record is complete, so the probes run
+// while the walk goes on.
+class ProbeStarter : public DistrictWalkSink {
+ public:
+  void OnStored(int32_t, int, DistrictInfo* record) override {
+    StoreLatency(*record, LatencyPending);
+    if (!StartPingWorker(record)) StoreLatency(*record, LatencyFailed);
+  }
+};
+
+// The address launched last time, from its hexadecimal form in Config\Info.ini.
+std::string RememberedUrl() {
+  char hex[1024] = {0};
+  const DWORD length =
+      GetPrivateProfileStringA("Public", "LastLoginUrl", "", hex, 1023, "Config\\Info.ini");
+  if (length == 0 || hex[0] == '\0') return std::string();
+  unsigned char decoded[1024] = {0};
+  int16_t count = 0;
+  HexDecodeToBuffer(hex, decoded, &count, sizeof decoded - 1);
+  if (count <= 0) return std::string();
+  return std::string(reinterpret_cast<const char*>(decoded));
+}
+
+}  // namespace
+
+void LauncherDialog::ParseDistrictList(const char* fileName) {
+  std::string line;
+  if (!ReadListFile(fileName, &line)) return;
+
+  // A list that does not open is an empty document: no districts, the window stays usable.
+  std::string xml;
+  if (!DecryptDistrictList(line, &xml)) xml.clear();
+
+  DistrictWalkResult counts = {0, 0};
+  if (XmlReader* reader = xmlReader.component) {
+    reader->SetDocument(xml.c_str());
+    BeginProbeRound();
+    ProbeStarter starter;
+    counts = WalkDistrictList(*reader, districts, starter, false);
+  }
+  dxCount = counts.dxCount;
+  wtCount = counts.wtCount;
+  recommendedCount = 0;
+
+  const std::string remembered = RememberedUrl();
+  bool matched = false;
+
+  Sleep(kPauseMs);
+  int pausesUsed = 0;
+  const struct {
+    int32_t group;
+    DistrictInfo* slots;
+    int32_t count;
+  } groups[] = {{Dx, districts.dxGroup, dxCount}, {Wt, districts.wtGroup, wtCount}};
+  for (const auto& g : groups) {
+    for (int32_t k = 1; k <= g.count && k <= MaxDistrictsPerGroup; ++k) {
+      DistrictInfo* record = &g.slots[k];
+      while (LoadLatency(*record) < 0 && pausesUsed < kWaitBudgetPauses) {
+        Sleep(kPauseMs);
+        ++pausesUsed;
+      }
+      UpdateDistrictButton(g.group, record->mart_type, record->oper_status, k, record,
+                           LoadLatency(*record));
+      // A district under maintenance cannot be launched, so it is not kept as the choice.
+      if (!remembered.empty() && remembered == record->url &&
+          record->oper_status != OperStatusMaintenance) {
+        CopyDistrictRecord(&selectedDistrict, record);
+        matched = true;
+      }
+    }
+  }
+  if (matched)
+    OnDistrictSelected(&selectedDistrict, selectedDistrict.version, selectedDistrict.oper_status);
+}

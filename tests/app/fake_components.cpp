@@ -1,0 +1,574 @@
+// The stand-in factory and the component doubles of the launcher's unit tests. These
+// definitions of the loader's functions take the place of the real loader at link time.
+#include "tests/app/fake_components.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+
+#include "components/loader.h"
+
+namespace fake {
+
+namespace {
+
+World* g_world = nullptr;
+
+void Count(std::map<ComponentId, int>& counts, ComponentId id) { ++counts[id]; }
+
+class Bag final : public PropertyBag {
+ public:
+  int Release(int) override {
+    Count(TheWorld().released, kId);
+    delete this;
+    return 0;
+  }
+  int Initialize(int) override { return 0; }
+  int SetString(int key, const char* text) override {
+    strings[key] = text ? text : "";
+    return 1;
+  }
+  int GetValue(int key, int) override {
+    auto it = numbers.find(key);
+    return it == numbers.end() ? 0 : it->second;
+  }
+  int Clear() override {
+    props.clear();
+    strings.clear();
+    numbers.clear();
+    return 1;
+  }
+  void SetNamed(const std::string& name, const std::string& value, bool image) {
+    for (auto& p : props) {
+      if (p.name == name) {
+        p.value = value;
+        p.image = image;
+        return;
+      }
+    }
+    props.push_back(Prop{name, value, image});
+  }
+  std::vector<Prop> props;
+  std::map<int, std::string> strings;
+  std::map<int, int> numbers;
+
+ private:
+  ~Bag() = default;
+};
+
+class Writer final : public PropertyWriter {
+ public:
+  int Release(int) override {
+    Count(TheWorld().released, kId);
+    delete this;
+    return 0;
+  }
+  int Initialize(int) override { return 0; }
+  int BeginValue(int kind) override {
+    inValue_ = kind == ValueKindImage;
+    return 1;
+  }
+  int EndValue() override {
+    inValue_ = false;
+    return 1;
+  }
+  int SetProperty(const char* name, const char* value, PropertyBag* bag) override {
+    if (Bag* b = dynamic_cast<Bag*>(bag)) b->SetNamed(name, value ? value : "", inValue_);
+    return 1;
+  }
+
+ private:
+  ~Writer() = default;
+  bool inValue_ = false;
+};
+
+Apply Snapshot(const std::string& target, PropertyBag* bag) {
+  Apply a;
+  a.target = target;
+  if (Bag* b = dynamic_cast<Bag*>(bag)) {
+    a.props = b->props;
+    a.strings = b->strings;
+  }
+  return a;
+}
+
+// Lets a dialog own its controls of every kind.
+struct OwnedControl {
+  virtual ~OwnedControl() = default;
+};
+
+void DeleteControl(Control* control) { delete dynamic_cast<OwnedControl*>(control); }
+
+class PlainControl : public Control, public OwnedControl {
+ public:
+  explicit PlainControl(std::string name) : name_(std::move(name)) {}
+  int SetProperties(PropertyBag* bag) override {
+    World& w = TheWorld();
+    Apply a = Snapshot(name_, bag);
+    for (const Prop& p : a.props) w.state[name_][p.name] = p.value;
+    w.applies.push_back(a);
+    return 1;
+  }
+  int Show(int show) override {
+    if (show) TheWorld().shown.insert(name_);
+    return 1;
+  }
+
+ protected:
+  std::string name_;
+};
+
+class StaticText final : public StaticControl, public OwnedControl {
+ public:
+  explicit StaticText(std::string name) : name_(std::move(name)) {}
+  int SetProperties(PropertyBag* bag) override {
+    TheWorld().applies.push_back(Snapshot(name_, bag));
+    return 1;
+  }
+  int Show(int show) override {
+    if (show) TheWorld().shown.insert(name_);
+    return 1;
+  }
+  int SetText(const char* text) override {
+    TheWorld().texts[name_] = text ? text : "";
+    return 1;
+  }
+  std::string name_;
+};
+
+// A static text inside a box: its text is the box's message.
+class HintText final : public StaticControl, public OwnedControl {
+ public:
+  explicit HintText(Dialog* owner) : owner_(owner) {}
+  int SetProperties(PropertyBag* bag) override {
+    if (Bag* b = dynamic_cast<Bag*>(bag)) {
+      auto it = b->strings.find(PropText);
+      if (it != b->strings.end()) owner_->hintText = it->second;
+    }
+    return 1;
+  }
+  int Show(int) override { return 1; }
+  int SetText(const char* text) override {
+    owner_->hintText = text ? text : "";
+    return 1;
+  }
+
+ private:
+  Dialog* owner_;
+};
+
+class Edit final : public EditControl, public OwnedControl {
+ public:
+  int SetProperties(PropertyBag* bag) override {
+    World& w = TheWorld();
+    w.applies.push_back(Snapshot("Edit_select", bag));
+    if (Bag* b = dynamic_cast<Bag*>(bag)) {
+      auto it = b->strings.find(PropText);
+      if (it != b->strings.end()) w.editText = it->second;
+    }
+    return 1;
+  }
+  int Show(int) override { return 1; }
+  const char* GetText() override { return TheWorld().editText.c_str(); }
+};
+
+class Window final : public WindowObject, public OwnedControl {
+ public:
+  explicit Window(Dialog* owner) : owner_(owner) {}
+  int SetProperties(PropertyBag*) override { return 1; }
+  int Show(int show) override {
+    if (show) TheWorld().shown.insert(owner_->isHint ? "hint window" : "main window");
+    return 1;
+  }
+  int RunModal() override {
+    World& w = TheWorld();
+    owner_->modalEnded = false;
+    owner_->modalResult = -1;
+    if (w.onModal) w.onModal(*owner_);
+    else owner_->Send("Button_MsgOk", NotifyClick);
+    w.hints.push_back(owner_->hintText);
+    w.modalResults.push_back(owner_->modalResult);
+    return owner_->modalResult;
+  }
+  int EndModal(int result) override {
+    if (!owner_->modalEnded) owner_->modalResult = result;
+    owner_->modalEnded = true;
+    return 1;
+  }
+
+ private:
+  Dialog* owner_;
+};
+
+// A small XML cursor: elements and their text, no attributes, as the reader offers it.
+class Xml final : public XmlReader {
+ public:
+  struct Node {
+    std::string name;
+    std::string text;
+    std::vector<std::unique_ptr<Node>> children;
+    Node* parent = nullptr;
+  };
+  int Release(int) override {
+    Count(TheWorld().released, kId);
+    TheWorld().log.push_back("release XmlReader");
+    delete this;
+    return 0;
+  }
+  int Initialize(int) override { return 0; }
+  int SetDocument(const char* text) override {
+    root_ = std::make_unique<Node>();
+    const std::string doc = text ? text : "";
+    size_t pos = 0;
+    if (!Parse(doc, pos, root_.get())) root_ = std::make_unique<Node>();  // malformed: empty
+    ResetToTop();
+    return 1;
+  }
+  int FindElement(const char* name) override {
+    if (!level_) return 0;
+    for (size_t i = place_ + 1; i < level_->children.size(); ++i) {
+      if (level_->children[i]->name == name) {
+        place_ = i;
+        return 1;
+      }
+    }
+    return 0;
+  }
+  int EnterElement() override {
+    if (!level_ || place_ >= level_->children.size()) return 0;
+    stack_.push_back(place_);
+    level_ = level_->children[place_].get();
+    place_ = static_cast<size_t>(-1);
+    return 1;
+  }
+  int LeaveElement() override {
+    if (!level_ || !level_->parent || stack_.empty()) return 0;
+    level_ = level_->parent;
+    place_ = stack_.back();
+    stack_.pop_back();
+    return 1;
+  }
+  int RewindLevel() override {
+    place_ = static_cast<size_t>(-1);
+    return 1;
+  }
+  int ResetToTop() override {
+    level_ = root_.get();
+    place_ = static_cast<size_t>(-1);
+    stack_.clear();
+    return 1;
+  }
+  int GetElementText(char* buffer, int size) override {
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = '\0';
+    if (!level_ || place_ >= level_->children.size()) return 0;
+    const std::string& t = level_->children[place_]->text;
+    size_t n = t.size() < static_cast<size_t>(size - 1) ? t.size() : static_cast<size_t>(size - 1);
+    memcpy(buffer, t.data(), n);
+    buffer[n] = '\0';
+    return 1;
+  }
+
+ private:
+  ~Xml() = default;
+  // Parses the children of `parent` up to its closing tag (or the end at the top).
+  static bool Parse(const std::string& doc, size_t& pos, Node* parent) {
+    while (pos < doc.size()) {
+      size_t lt = doc.find('<', pos);
+      if (lt == std::string::npos) {
+        parent->text += doc.substr(pos);
+        pos = doc.size();
+        break;
+      }
+      parent->text += doc.substr(pos, lt - pos);
+      if (doc.compare(lt, 2, "<?") == 0 || doc.compare(lt, 4, "<!--") == 0) {
+        size_t end = doc.find('>', lt);
+        if (end == std::string::npos) return false;
+        pos = end + 1;
+        continue;
+      }
+      size_t gt = doc.find('>', lt);
+      if (gt == std::string::npos) return false;
+      if (doc[lt + 1] == '/') {
+        pos = gt + 1;
+        return doc.substr(lt + 2, gt - lt - 2) == parent->name;
+      }
+      bool selfClosing = doc[gt - 1] == '/';
+      auto child = std::make_unique<Node>();
+      child->name = doc.substr(lt + 1, gt - lt - 1 - (selfClosing ? 1 : 0));
+      child->parent = parent;
+      pos = gt + 1;
+      Node* raw = child.get();
+      parent->children.push_back(std::move(child));
+      if (!selfClosing && !Parse(doc, pos, raw)) return false;
+    }
+    return parent->parent == nullptr;
+  }
+  std::unique_ptr<Node> root_ = std::make_unique<Node>();
+  Node* level_ = nullptr;
+  size_t place_ = static_cast<size_t>(-1);
+  std::vector<size_t> stack_;
+};
+
+class Settings final : public DownloadSettings {
+ public:
+  int Release(int) override {
+    Count(TheWorld().released, kId);
+    ++TheWorld().settingsReleased;
+    delete this;
+    return 0;
+  }
+  int Initialize(int) override { return 0; }
+  int ApplySettings(const DownloadSettingsRecord* record) override {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(record);
+    TheWorld().lastRecord.assign(bytes, bytes + sizeof *record);
+    return TheWorld().acceptSettings;
+  }
+
+ private:
+  ~Settings() = default;
+};
+
+class Loader final : public Downloader, public DownloadNotifier {
+ public:
+  int Release(int) override {
+    Count(TheWorld().released, kId);
+    TheWorld().log.push_back("release Downloader");
+    for (DownloadSettings* s : owned_) s->Release(0);
+    delete this;
+    return 0;
+  }
+  int Initialize(int) override { return 0; }
+  int StartDownload(const char* name, const char* file, int a, int b, int c, int d) override {
+    char line[512];
+    snprintf(line, sizeof line, "StartDownload %s %s %d %d %d %d", name, file, a, b, c, d);
+    TheWorld().log.push_back(line);
+    return 7;
+  }
+  int AddSettings(const char* name, DownloadSettings* settings) override {
+    TheWorld().log.push_back(std::string("AddSettings ") + name);
+    TheWorld().settingsAdded.push_back(name);
+    if (settings) owned_.push_back(settings);
+    return 1;
+  }
+  int SetDownloadSink(DownloadEventSink* sink, int) override {
+    TheWorld().log.push_back("SetDownloadSink");
+    TheWorld().downloadSink = sink;
+    return 1;
+  }
+
+ private:
+  ~Loader() = default;
+  std::vector<DownloadSettings*> owned_;
+};
+
+class Factory final : public ComponentFactory {
+ public:
+  int Release(int) override { return 0; }
+  int Initialize(int) override { return 0; }
+  Component* NewComponent(ComponentId id, const char*) override {
+    World& w = TheWorld();
+    if (w.missing.count(id)) return nullptr;
+    Component* made = nullptr;
+    switch (id) {
+      case SkinDialog::kId: made = new Dialog(); break;
+      case PropertyBag::kId: made = new Bag(); break;
+      case PropertyWriter::kId: made = new Writer(); break;
+      case XmlReader::kId: made = new Xml(); break;
+      case Downloader::kId: made = static_cast<Downloader*>(new Loader()); break;
+      case DownloadSettings::kId: made = new Settings(); break;
+      default: return nullptr;
+    }
+    Count(w.created, id);
+    return made;
+  }
+};
+
+}  // namespace
+
+int Event::GetStringParam(int key, char* buffer, int size, int) {
+  if (key != BrowserUrlKey || !hasUrl || !buffer || size <= 0) return 0;
+  snprintf(buffer, static_cast<size_t>(size), "%s", url.c_str());
+  return 1;
+}
+
+World& TheWorld() {
+  if (!g_world) g_world = new World();
+  return *g_world;
+}
+
+void ResetWorld() {
+  delete g_world;
+  g_world = new World();
+}
+
+std::string Image(const std::string& file) { return "ONEIMAGE:" + file + ";Tile"; }
+
+Dialog::Dialog() {
+  World& w = TheWorld();
+  if (!w.launcherDialog) w.launcherDialog = this;
+  else isHint = true;
+  window = new Window(this);
+}
+
+Dialog::~Dialog() {
+  for (auto& c : controls) DeleteControl(c.second.control);
+  DeleteControl(window);
+}
+
+int Dialog::Release(int) {
+  World& w = TheWorld();
+  Count(w.released, kId);
+  w.log.push_back(isHint ? "release hint SkinDialog" : "release SkinDialog");
+  if (w.launcherDialog == this) w.launcherDialog = nullptr;
+  delete this;
+  return 0;
+}
+
+void Dialog::Add(const std::string& name, const std::string& path, Control* control) {
+  const int id = 100 + static_cast<int>(controls.size());
+  controls[id] = Entry{name, path, control};
+}
+
+int Dialog::LoadSkin(const char* skinFile, int) {
+  World& w = TheWorld();
+  const std::string file = skinFile ? skinFile : "";
+  w.skinsLoaded.push_back(file);
+  if (isHint) {
+    if (file != "HintMsg.xml" || !w.hintSkinLoads) return 0;
+    const char* names[] = {"Button_MsgOk", "Button_Quit", "Button_Cancel", "Button_Other"};
+    for (const char* n : names) {
+      if (!w.absentHintControls.count(n)) Add(n, std::string("Dialog_Hint\\") + n, new PlainControl(n));
+    }
+    if (!w.absentHintControls.count("Static_MsgInfo"))
+      Add("Static_MsgInfo", "Dialog_Hint\\Static_MsgInfo", new HintText(this));
+    loaded = true;
+    return 1;
+  }
+  if (file != "zentPorter.xml" || !w.launcherSkinLoads) return 0;
+  auto addIf = [&](const std::string& name, const std::string& path, Control* control) {
+    if (w.absentControls.count(name) || w.absentControls.count(path)) {
+      DeleteControl(control);
+      return;
+    }
+    Add(name, path, control);
+  };
+  addIf("Dialog_ZentPorter", "Dialog_ZentPorter", new PlainControl("Dialog_ZentPorter"));
+  addIf("Static_version", "Dialog_ZentPorter\\Static_version", new StaticText("Static_version"));
+  addIf("Static_version_zone", "Dialog_ZentPorter\\Static_version_zone",
+        new StaticText("Static_version_zone"));
+  addIf("Edit_select", "Dialog_ZentPorter\\Edit_select", new Edit());
+  const char* buttons[] = {"Button_enter", "Button_close", "Button_back", "WebBrowser_right"};
+  for (const char* b : buttons) addIf(b, std::string("Dialog_ZentPorter\\") + b, new PlainControl(b));
+  for (const char* group : {"dx", "wt"}) {
+    for (int k = 1; k <= 20; ++k) {
+      char button[128];
+      char tag[128];
+      snprintf(button, sizeof button, "Dialog_ZentPorter\\Container_%s\\server%d\\Button", group, k);
+      snprintf(tag, sizeof tag, "Dialog_ZentPorter\\Container_%s\\server%d\\Tag", group, k);
+      addIf(button, button, new PlainControl(button));
+      addIf(tag, tag, new PlainControl(tag));
+    }
+  }
+  loaded = true;
+  return 1;
+}
+
+int Dialog::ApplyProperties(int controlId, PropertyBag* bag) {
+  World& w = TheWorld();
+  auto it = controls.find(controlId);
+  const std::string target = it == controls.end() ? "<unknown>" : it->second.path;
+  Apply a = Snapshot(target, bag);
+  for (const Prop& p : a.props) w.state[target][p.name] = p.value;
+  w.applies.push_back(a);
+  return 1;
+}
+
+int Dialog::GetControlPath(int controlId, char* buffer, int size) {
+  auto it = controls.find(controlId);
+  if (it == controls.end() || !buffer || size <= 0) return 0;
+  snprintf(buffer, static_cast<size_t>(size), "%s", it->second.path.c_str());
+  return 1;
+}
+
+int Dialog::FindControl(const char* name) {
+  for (auto& c : controls)
+    if (c.second.name == name) return c.first;
+  return 0;
+}
+
+int Dialog::FindControlByPath(const char* path, int) {
+  for (auto& c : controls)
+    if (c.second.path == path) return c.first;
+  return 0;
+}
+
+Control* Dialog::GetControl(int controlId) {
+  auto it = controls.find(controlId);
+  return it == controls.end() ? nullptr : it->second.control;
+}
+
+WindowObject* Dialog::GetMainWindow() {
+  if (!loaded) return nullptr;
+  if (!isHint && !TheWorld().launcherHasWindow) return nullptr;
+  return window;
+}
+
+int Dialog::SetEventSink(int enable, UiEventSink* s) {
+  sink = enable ? s : nullptr;
+  return 1;
+}
+
+int Dialog::QueryProperties(PropertyBag* bag, int key) {
+  if (Bag* b = dynamic_cast<Bag*>(bag)) {
+    if (key == PropWindowHandle && GetMainWindow()) b->numbers[key] = TheWorld().windowHandle;
+  }
+  return 1;
+}
+
+int Dialog::SetOwnerDialog(SkinDialog* o) {
+  owner = o;
+  return 1;
+}
+
+void Dialog::Send(int senderId, int code, int message, const std::string* url) {
+  if (!sink) return;
+  Event e;
+  e.code = code;
+  e.message = message;
+  if (url) {
+    e.url = *url;
+    e.hasUrl = true;
+  }
+  sink->OnUiEvent(senderId, &e);
+}
+
+}  // namespace fake
+
+// The loader's functions, answered by the stand-in factory.
+ComponentFactory* CreateComponentFactory() {
+  static fake::Factory factory;
+  if (fake::TheWorld().missing.count(ComponentFactory::kId)) return nullptr;
+  return &factory;
+}
+
+int CreateComponentById(Component** out, ComponentId id, const char* configPath) {
+  if (!out) return 0;
+  ComponentFactory* factory = CreateComponentFactory();
+  Component* component = factory ? factory->NewComponent(id, configPath) : nullptr;
+  if (!component) return 0;
+  component->Initialize(0);
+  *out = component;
+  return 1;
+}
+
+void ReportError(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char message[1024];
+  vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  fake::TheWorld().log.push_back(std::string("report ") + message);
+}

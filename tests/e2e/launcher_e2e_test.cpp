@@ -1,0 +1,273 @@
+// The real ZentPorter, headless, driven through CORVIO_AUTOMATION against a district
+// list served on loopback: what the player sees, what gets started, what is remembered.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "tests/e2e/launcher_session.h"
+#include "tests/e2e/loopback_http_server.h"
+
+namespace {
+
+const char kDx[] = "Dialog_ZentPorter\\Container_dx\\server";
+const char kWt[] = "Dialog_ZentPorter\\Container_wt\\server";
+
+std::string Slot(const char* group, int k, const char* part = "Button") {
+  return std::string(group) + std::to_string(k) + "\\" + part;
+}
+
+struct District {
+  std::string name;  // UTF-8; the list carries it as GBK
+  int type;
+  std::string url;
+  std::string pinpip = "127.0.0.1";
+  int mart = 0;
+  int oper = 0;
+  std::string version = "1.0.0";
+};
+
+std::string ListXml(const std::vector<District>& districts) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"GBK\"?>\n<District>\n";
+  for (const District& d : districts) {
+    xml += "  <D><name>" + Gbk(d.name) + "</name><version>" + d.version + "</version><type>" +
+           std::to_string(d.type) + "</type><mart_type>" + std::to_string(d.mart) +
+           "</mart_type><oper_status>" + std::to_string(d.oper) + "</oper_status><pinpip>" +
+           d.pinpip + "</pinpip><url>" + d.url + "</url></D>\n";
+  }
+  return xml + "</District>\n";
+}
+
+std::vector<District> SampleDistricts() {
+  return {
+      {"电信一区", 2, "dx1.zent.invalid:7000", "127.0.0.1", 1},
+      {"电信二区", 2, "dx2.zent.invalid:7000", "127.0.0.2", 2},
+      {"维护区", 2, "dx3.zent.invalid:7000", "127.0.0.3", 0, 1},
+      {"网通一区", 3, "wt1.zent.invalid:7000", "127.0.0.4", 3, 0, "2.5.1"},
+      {"网通二区", 3, "wt2.zent.invalid:7000", "127.0.0.5", 5},
+  };
+}
+
+class LauncherE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(session_.ok()) << "the program directory is incomplete: " << ZENT_DIST_DIR;
+    ASSERT_TRUE(server_.ok());
+    session_.ConfigureServer(server_.port());
+  }
+  void ServeList(const std::vector<District>& districts) {
+    list_ = session_.EncodeList(ListXml(districts));
+    ASSERT_FALSE(list_.empty()) << "districtlist encode failed";
+    server_.Serve("/zent/zentxmlwtz.htm", list_);
+  }
+  // Waits for the list to be drawn, dumps, then runs `then`.
+  std::vector<std::string> ShowAndDump(const std::string& lastButton, std::vector<std::string> then) {
+    std::vector<std::string> script{"wait-visible " + lastButton + " 15000", "dump " + Dump()};
+    script.insert(script.end(), then.begin(), then.end());
+    return script;
+  }
+  std::string Dump() { return session_.Root() + "/dump.txt"; }
+  std::map<std::string, DumpedControl> ReadDump() { return ReadDumpAt(Dump()); }
+  std::map<std::string, DumpedControl> ReadDumpAt(const std::string& file) {
+    return session_.ReadDump(file);
+  }
+
+  LauncherSession session_;
+  LoopbackHttpServer server_;
+  std::string list_;
+};
+
+TEST_F(LauncherE2eTest, both_groups_show_names_speed_icons_and_tags) {
+  ServeList(SampleDistricts());
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  auto dump = ReadDump();
+  const auto districts = SampleDistricts();
+  int dx = 0, wt = 0;
+  for (const District& d : districts) {
+    const std::string button = d.type == 2 ? Slot(kDx, ++dx) : Slot(kWt, ++wt);
+    ASSERT_TRUE(dump.count(button)) << button;
+    EXPECT_TRUE(dump[button].Shown()) << button;
+    EXPECT_EQ(dump[button].Field("text"), d.name) << button;
+    const std::string icon = d.oper == 1 ? "fuwuqi_down.tga" : "fuwuqi_fast00.tga";
+    EXPECT_NE(dump[button].Field("image").find(icon), std::string::npos)
+        << button << " " << dump[button].Field("image");
+    const std::string tag = d.type == 2 ? Slot(kDx, dx, "Tag") : Slot(kWt, wt, "Tag");
+    static const char* const kTags[] = {"", "item_tuijian.png", "item_new.png", "item_huodong.png",
+                                        "item_double.png", "item_bisai.png"};
+    if (d.mart >= 1 && d.mart <= 5) {
+      EXPECT_TRUE(dump[tag].Shown()) << tag;
+      EXPECT_NE(dump[tag].Field("image").find(kTags[d.mart]), std::string::npos) << tag;
+    } else {
+      EXPECT_FALSE(dump[tag].Shown()) << tag;
+    }
+  }
+  EXPECT_FALSE(dump[Slot(kDx, 4)].Shown());
+  EXPECT_FALSE(dump[Slot(kWt, 3)].Shown());
+  EXPECT_EQ(server_.Requests("/zent/zentxmlwtz.htm"), 1);
+}
+
+TEST_F(LauncherE2eTest, enter_starts_the_game_launcher_with_url_and_command_line) {
+  ServeList(SampleDistricts());
+  RunResult r = session_.Run(
+      ShowAndDump(Slot(kWt, 1), {"click " + Slot(kWt, 1), "click Button_enter"}),
+      {"-user", "a b", "c\\d"});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  std::vector<std::string> args;
+  for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(args, (std::vector<std::string>{"wt1.zent.invalid:7000", "-user", "a b", "c\\d"}));
+  EXPECT_NE(session_.ReadFile("Config/Info.ini").find("LastLoginUrl=" + Hex("wt1.zent.invalid:7000")),
+            std::string::npos)
+      << session_.ReadFile("Config/Info.ini");
+}
+
+TEST_F(LauncherE2eTest, keep_login_url_two_leaves_the_remembered_district_alone) {
+  session_.WriteFile("Config/Info.ini", "[Public]\r\nIsKeepLoginUrl=2\r\nLastLoginUrl=7a\r\n");
+  ServeList(SampleDistricts());
+  RunResult r = session_.Run(ShowAndDump(Slot(kDx, 1), {"click " + Slot(kDx, 1), "click Button_enter"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(session_.ReadFile("Config/Info.ini").find("LastLoginUrl=7a\r\n"), std::string::npos);
+}
+
+TEST_F(LauncherE2eTest, next_start_preselects_the_district_launched_last) {
+  ServeList(SampleDistricts());
+  session_.WriteFile("Config/Info.ini",
+                     "[Public]\r\nIsKeepLoginUrl=1\r\nLastLoginUrl=" + Hex("wt1.zent.invalid:7000") + "\r\n");
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  auto dump = ReadDump();
+  EXPECT_EQ(dump["Dialog_ZentPorter\\Edit_select"].Field("text"), "网通一区");
+  EXPECT_EQ(dump["Dialog_ZentPorter\\Static_version_zone"].Field("text"), "2.5.1");
+}
+
+TEST_F(LauncherE2eTest, server_down_uses_the_local_copy) {
+  ServeList(SampleDistricts());
+  session_.WriteFile("zaduvodi.xml", list_ + std::string(1, '\0'));
+  session_.ConfigureServer(UnusedLoopbackPort());
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(ReadDump()[Slot(kDx, 1)].Field("text"), "电信一区");
+}
+
+TEST_F(LauncherE2eTest, no_list_and_no_local_copy_tells_the_player_and_ends) {
+  session_.ConfigureServer(UnusedLoopbackPort());
+  RunResult r = session_.Run({"wait-visible Static_MsgInfo 15000", "dump " + Dump(), "click Button_MsgOk"});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  bool found = false;
+  for (const auto& c : ReadDump())
+    if (c.first.find("Static_MsgInfo") != std::string::npos) found = c.second.Field("text") == "大区文件加载失败!";
+  EXPECT_TRUE(found);
+}
+
+TEST_F(LauncherE2eTest, damaged_download_keeps_the_old_copy_for_the_next_start) {
+  const std::string good = session_.EncodeList(ListXml(SampleDistricts()));
+  ASSERT_FALSE(good.empty());
+  session_.WriteFile("zaduvodi.xml", good + std::string(1, '\0'));
+  server_.Serve("/zent/zentxmlwtz.htm", "<html><body>maintenance page</body></html>\n");
+  RunResult first = session_.Run({"wait-visible Button_enter 15000", "close"});
+  ASSERT_EQ(first.exitCode, 0) << first.errors;
+  EXPECT_EQ(session_.ReadFile("zaduvodi.xml"), good + std::string(1, '\0'));
+  session_.ConfigureServer(UnusedLoopbackPort());
+  RunResult second = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+  ASSERT_EQ(second.exitCode, 0) << second.errors;
+  EXPECT_EQ(ReadDump()[Slot(kWt, 2)].Field("text"), "网通二区");
+}
+
+TEST_F(LauncherE2eTest, fresh_download_becomes_the_local_copy) {
+  ServeList(SampleDistricts());
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  std::string copy = session_.ReadFile("zaduvodi.xml");
+  std::string line = list_.substr(0, list_.find('\n'));
+  EXPECT_EQ(copy.substr(0, line.size()), line);
+  EXPECT_EQ(copy.back(), '\0');
+}
+
+TEST_F(LauncherE2eTest, back_starts_the_login_program) {
+  ServeList(SampleDistricts());
+  RunResult r = session_.Run({"wait-visible Button_back 15000", "click Button_back"}, {"-x"},
+                             session_.Root());
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  std::vector<std::string> args{"not run"};
+  for (int i = 0; i < 250 && !session_.StandInArgs("RudaDever.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Started from another folder: the program directory became the working directory.
+  EXPECT_TRUE(args.empty());
+}
+
+TEST_F(LauncherE2eTest, close_button_and_window_close_end_with_zero) {
+  ServeList(SampleDistricts());
+  RunResult byButton = session_.Run({"wait-visible Button_close 15000", "click Button_close"});
+  EXPECT_EQ(byButton.exitCode, 0) << byButton.errors;
+  RunResult byWindow = session_.Run({"wait-visible Button_close 15000", "close"});
+  EXPECT_EQ(byWindow.exitCode, 0) << byWindow.errors;
+}
+
+TEST_F(LauncherE2eTest, twenty_five_districts_of_one_type_show_twenty) {
+  std::vector<District> many;
+  for (int i = 1; i <= 25; ++i) many.push_back({"D" + std::to_string(i), 2, "u" + std::to_string(i)});
+  ServeList(many);
+  RunResult r = session_.Run(ShowAndDump(Slot(kDx, 20), {"close"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  auto dump = ReadDump();
+  int shown = 0;
+  for (int k = 1; k <= 20; ++k) {
+    shown += dump[Slot(kDx, k)].Shown();
+    EXPECT_EQ(dump[Slot(kDx, k)].Field("text"), "D" + std::to_string(k)) << k;
+  }
+  EXPECT_EQ(shown, 20);
+}
+
+TEST_F(LauncherE2eTest, second_start_exits_at_once_while_the_first_runs) {
+  ServeList(SampleDistricts());
+  // The first waits for a control that never comes, and is ended by the test.
+  const int first = session_.Start({"wait-visible Button_enter 15000", "wait-visible No_such_control 30000"},
+                                   {}, "", "first");
+  ASSERT_GT(first, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const auto start = std::chrono::steady_clock::now();
+  RunResult second = session_.Run({"dump " + Dump()});
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(second.exitCode, 0) << second.errors;
+  EXPECT_LT(took.count(), 10000);
+  EXPECT_TRUE(ReadDump().empty());  // it never showed a window
+  session_.Wait(first, "first", 1);
+}
+
+TEST_F(LauncherE2eTest, broken_skin_ends_the_launcher_with_zero) {
+  ServeList(SampleDistricts());
+  session_.WriteFile("zentPorter.xml", "<Skin><Dialog name=\"Dialog_ZentPorter\"");
+  RunResult r = session_.Run({}, {}, "", 30000);
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+}
+
+TEST_F(LauncherE2eTest, missing_version_file_tells_the_player_then_shows_the_fallback) {
+  ServeList(SampleDistricts());
+  session_.Remove("Config/rudadever.htm");
+  const std::string hint = session_.Root() + "/hint.txt";
+  RunResult r = session_.Run({"wait-visible Static_MsgInfo 15000", "dump " + hint, "click Button_MsgOk",
+                              "wait-visible " + Slot(kWt, 2) + " 15000", "dump " + Dump(), "close"});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  bool told = false;
+  for (const auto& c : ReadDumpAt(hint))
+    if (c.first.find("Static_MsgInfo") != std::string::npos) told = c.second.Field("text") == "Version文件错误!";
+  EXPECT_TRUE(told);
+  EXPECT_EQ(ReadDump()["Dialog_ZentPorter\\Static_version"].Field("text"), "V2.0.0");
+}
+
+TEST_F(LauncherE2eTest, browser_pane_is_revealed_on_the_exact_page_only) {
+  ServeList(SampleDistricts());
+  server_.Serve("/news.html", "<html><body><p>news</p></body></html>");
+  const std::string page = "http://127.0.0.1:" + std::to_string(server_.port()) + "/news.html";
+  session_.ConfigureServer(server_.port(), page);
+  RunResult exact = session_.Run({"wait-visible WebBrowser_right 15000", "close"});
+  EXPECT_EQ(exact.exitCode, 0) << exact.errors;
+  session_.ConfigureServer(server_.port(), "http://127.0.0.1:" + std::to_string(server_.port()) + "/NEWS.html");
+  RunResult other = session_.Run({"wait-visible " + Slot(kWt, 2) + " 15000", "wait-visible WebBrowser_right 3000"});
+  EXPECT_EQ(other.exitCode, 3) << other.errors;
+  EXPECT_GE(server_.Requests("/news.html"), 2);
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+// The end-to-end session: program directory copy, runs of the real program, dumps.
+#include "tests/e2e/launcher_session.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Convert(const std::string& text, const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  std::string out(text.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char* o = &out[0];
+  size_t outLeft = out.size();
+  iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+bool Truthy(const std::string& v) { return v == "1" || v == "true" || v == "yes"; }
+
+}  // namespace
+
+std::string Gbk(const std::string& utf8) { return Convert(utf8, "GBK", "UTF-8"); }
+std::string Utf8(const std::string& gbk) { return Convert(gbk, "UTF-8", "GBK"); }
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+bool DumpedControl::Shown() const { return Truthy(Field("shown")); }
+
+std::string DumpedControl::Field(const std::string& key) const {
+  auto it = fields.find(key);
+  return it == fields.end() ? std::string() : it->second;
+}
+
+LauncherSession::LauncherSession() {
+  char pattern[] = "/tmp/zent-e2e-XXXXXX";
+  if (!mkdtemp(pattern)) return;
+  root_ = pattern;
+  prog_ = root_ + "/prog";
+  runtime_ = root_ + "/run";
+  std::error_code error;
+  fs::create_directories(prog_, error);
+  fs::create_directories(runtime_, error);
+  chmod(runtime_.c_str(), 0700);
+  for (const auto& entry : fs::directory_iterator(ZENT_DIST_DIR, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name == "zaduvodi.xml" || name.find(".args") != std::string::npos) continue;
+    fs::copy(entry.path(), fs::path(prog_) / name,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+    if (error) return;
+  }
+  Remove("Config/zentxmlwtz.htm");
+  Remove("Config/Info.ini");
+  WriteFile("Config/Info.ini", "[Public]\r\nIsKeepLoginUrl=1\r\n");
+  ok_ = Exists("ZentPorter") && Exists("CorvFact.so");
+}
+
+LauncherSession::~LauncherSession() {
+  if (root_.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+void LauncherSession::WriteFile(const std::string& relative, const std::string& content) {
+  fs::path path = fs::path(prog_) / relative;
+  std::error_code ignored;
+  fs::create_directories(path.parent_path(), ignored);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string LauncherSession::ReadFile(const std::string& relative) const {
+  std::ifstream in(fs::path(prog_) / relative, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool LauncherSession::Exists(const std::string& relative) const {
+  return fs::exists(fs::path(prog_) / relative);
+}
+
+void LauncherSession::Remove(const std::string& relative) {
+  std::error_code ignored;
+  fs::remove(fs::path(prog_) / relative, ignored);
+}
+
+std::string LauncherSession::EncodeList(const std::string& xml) {
+  const std::string in = root_ + "/list.xml";
+  const std::string out = root_ + "/list.txt";
+  {
+    std::ofstream f(in, std::ios::binary | std::ios::trunc);
+    f << xml;
+  }
+  const std::string command = std::string("'") + ZENT_DIST_DIR + "/districtlist' encode '" + in +
+                              "' -o '" + out + "' >/dev/null 2>&1";
+  if (system(command.c_str()) != 0) return std::string();
+  std::ifstream f(out, std::ios::binary);
+  std::ostringstream text;
+  text << f.rdbuf();
+  return text.str();
+}
+
+void LauncherSession::ConfigureServer(int port, const std::string& browserUrl) {
+  WriteFile("Config/rudadever.ini", "[Public]\r\nserverhost=127.0.0.1:" + std::to_string(port) +
+                                        "\r\nserverpath=zent\r\nWebBrowserUrl=" + browserUrl +
+                                        "\r\nOfficialSite=www.zent.example.com\r\n");
+  // The browser pane of the skin fetches its page from the same server.
+  std::string skin = ReadFile("zentPorter.xml");
+  const std::string from = "http://127.0.0.1:8080/";
+  const std::string to = "http://127.0.0.1:" + std::to_string(port) + "/";
+  for (size_t at = skin.find(from); at != std::string::npos; at = skin.find(from, at + to.size()))
+    skin.replace(at, from.size(), to);
+  WriteFile("zentPorter.xml", skin);
+}
+
+int LauncherSession::Start(const std::vector<std::string>& script,
+                           const std::vector<std::string>& arguments, const std::string& workingDir,
+                           const std::string& tag) {
+  const std::string scriptFile = root_ + "/" + tag + ".script";
+  const std::string errorsFile = root_ + "/" + tag + ".stderr";
+  {
+    std::ofstream f(scriptFile, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : script) f << line << "\n";
+  }
+  // Headless, scripted, and with a runtime folder of its own so no other launcher of the
+  // machine counts as the first instance.
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("CORVIO_AUTOMATION=", 0) == 0 ||
+        entry.rfind("XDG_RUNTIME_DIR=", 0) == 0)
+      continue;
+    env.push_back(entry);
+  }
+  env.push_back("SDL_VIDEODRIVER=offscreen");
+  env.push_back("CORVIO_AUTOMATION=" + scriptFile);
+  env.push_back("XDG_RUNTIME_DIR=" + runtime_);
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(&e[0]);
+  envp.push_back(nullptr);
+  std::string program = prog_ + "/ZentPorter";
+  std::vector<std::string> argStore{program};
+  for (const auto& a : arguments) argStore.push_back(a);
+  std::vector<char*> argv;
+  for (auto& a : argStore) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  const std::string dir = workingDir.empty() ? prog_ : workingDir;
+  pid_t pid = fork();
+  if (pid != 0) return pid < 0 ? -1 : static_cast<int>(pid);
+  if (chdir(dir.c_str()) != 0) _exit(126);
+  int fd = open(errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd >= 0) {
+    dup2(fd, 2);
+    close(fd);
+  }
+  int null = open("/dev/null", O_RDWR);
+  if (null >= 0) {
+    dup2(null, 0);
+    dup2(null, 1);
+  }
+  execve(program.c_str(), argv.data(), envp.data());
+  _exit(127);
+}
+
+RunResult LauncherSession::Wait(int pid, const std::string& tag, int limitMs) {
+  RunResult result;
+  if (pid <= 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  int status = 0;
+  for (;;) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.exitCode = -1;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::ifstream errors(root_ + "/" + tag + ".stderr", std::ios::binary);
+  std::ostringstream text;
+  text << errors.rdbuf();
+  result.errors = text.str();
+  return result;
+}
+
+RunResult LauncherSession::Run(const std::vector<std::string>& script,
+                               const std::vector<std::string>& arguments,
+                               const std::string& workingDir, int limitMs) {
+  const std::string tag = "run" + std::to_string(++runs_);
+  return Wait(Start(script, arguments, workingDir, tag), tag, limitMs);
+}
+
+std::map<std::string, DumpedControl> LauncherSession::ReadDump(const std::string& file) const {
+  std::map<std::string, DumpedControl> controls;
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  std::istringstream lines(content.str());
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream cells(line);
+    std::string cell;
+    DumpedControl control;
+    bool first = true;
+    while (std::getline(cells, cell, '\t')) {
+      if (first) {
+        control.path = cell;
+        first = false;
+        continue;
+      }
+      const size_t eq = cell.find('=');
+      if (eq != std::string::npos) control.fields[cell.substr(0, eq)] = cell.substr(eq + 1);
+    }
+    if (!control.path.empty()) controls[control.path] = control;
+  }
+  return controls;
+}
+
+bool LauncherSession::StandInArgs(const std::string& program, std::vector<std::string>* args) const {
+  if (!Exists(program + ".args")) return false;
+  std::istringstream lines(ReadFile(program + ".args"));
+  std::string line;
+  args->clear();
+  while (std::getline(lines, line)) args->push_back(line);
+  return true;
+}

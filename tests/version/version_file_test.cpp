@@ -1,0 +1,61 @@
+// ReadVersionText and ModuleDirectory's use: the version file's first line, cut to 15
+// characters, and the message with the fallback text when it cannot be read.
+#include <gtest/gtest.h>
+
+#include "tests/app/program_dir_fixture.h"
+
+namespace {
+
+const char kVersionError[] = "Version\xce\xc4\xbc\xfe\xb4\xed\xce\xf3!";  // "Version文件错误!"
+
+class VersionFileTest : public ProgramDirTest {};
+
+TEST_F(VersionFileTest, first_line_is_shown_after_a_v) {
+  struct Row {
+    const char* content;
+    const char* expected;
+  } rows[] = {
+      {"2.1.3\r\n", "V2.1.3\n"},                     // text mode: CR LF reads as LF
+      {"2.1.3\n4.5.6\n", "V2.1.3\n"},
+      {"2.1.3", "V2.1.3"},
+      {"12345678901234567890", "V123456789012345"},  // 20 characters: the first 15
+      {"123456789012345\n", "V123456789012345"},     // the line feed falls beyond 15
+      {"12345678901234\n", "V12345678901234\n"},
+      {"", "V"},
+  };
+  auto launcher = MakeLauncher(false);
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    WriteFile("Config/rudadever.htm", rows[i].content);
+    EXPECT_EQ(launcher->ReadVersionText(), rows[i].expected) << "row " << i;
+  }
+  EXPECT_TRUE(world().hints.empty());
+}
+
+TEST_F(VersionFileTest, missing_file_shows_the_message_once_and_falls_back) {
+  Remove("Config/rudadever.htm");
+  auto launcher = MakeLauncher();  // the set-up reads it too
+  EXPECT_EQ(world().texts["Static_version"], "V2.0.0");
+  ASSERT_EQ(world().hints.size(), 1u);
+  EXPECT_EQ(world().hints[0], kVersionError);
+  EXPECT_EQ(launcher->ReadVersionText(), "V2.0.0");
+  EXPECT_EQ(world().hints.size(), 2u);
+}
+
+TEST_F(VersionFileTest, found_in_lower_case_config_folder_of_the_program_directory) {
+  Remove("Config/rudadever.htm");
+  WriteFile("Config/RUDADEVER.HTM", "7.0\n");
+  auto launcher = MakeLauncher(false);
+  EXPECT_EQ(launcher->ReadVersionText(), "V7.0\n");
+}
+
+TEST_F(VersionFileTest, path_too_long_for_its_buffer_counts_as_unreadable) {
+  WriteFile("Config/rudadever.htm", "1.0\n");
+  auto launcher = MakeLauncher();
+  // A program directory of 250 characters leaves no room for the file's name.
+  SetTestProgramDirectory(windowsDir_ + "\\" + std::string(250 - windowsDir_.size() - 1, 'd'));
+  world().hints.clear();
+  EXPECT_EQ(launcher->ReadVersionText(), "V2.0.0");
+  EXPECT_EQ(world().hints.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// The launcher's reaction to the player: district clicks, the browser pane, and the
+// enter, back and close buttons.
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "app/district_copy.h"
+#include "app/launcher_dialog.h"
+#include "components/safe_string.h"
+#include "districts/hex.h"
+#include "platform/win32.h"
+#include "ui/messages.h"
+
+namespace {
+
+const char kRudadeverIni[] = "Config\\rudadever.ini";
+const char kInfoIni[] = "Config\\Info.ini";
+
+const char* FindText(const char* text, const char* needle) {
+  return reinterpret_cast<const char*>(_mbsstr(reinterpret_cast<const unsigned char*>(text),
+                                               reinterpret_cast<const unsigned char*>(needle)));
+}
+
+// The slot number of a district button path in `group`, or -1 when the path is not one.
+int SlotOfButtonPath(const char* path, int32_t* group) {
+  const char* prefix = nullptr;
+  if (FindText(path, "Dialog_ZentPorter\\Container_dx")) {
+    *group = Dx;
+    prefix = "Container_dx\\server";
+  } else if (FindText(path, "Dialog_ZentPorter\\Container_wt")) {
+    *group = Wt;
+    prefix = "Container_wt\\server";
+  } else {
+    return -1;
+  }
+  const char* start = FindText(path, prefix);
+  if (!start) return -1;
+  start += strlen(prefix);
+  const char* end = FindText(start, "\\Button");
+  if (!end) return -1;
+  char number[16] = {0};
+  size_t length = static_cast<size_t>(end - start);
+  if (length > 15) length = 15;
+  memcpy(number, start, length);
+  const int slot = atoi(number);
+  return (slot >= 0 && slot <= MaxDistrictsPerGroup) ? slot : -1;
+}
+
+// The maintenance message, naming the configured official site.
+std::string MaintenanceMessage() {
+  char site[260] = {0};
+  GetPrivateProfileStringA("Public", "OfficialSite", kOfficialSiteDefault, site,
+                           sizeof site - 1, kRudadeverIni);
+  if (site[0] == '\0') g_safeString.Copy(site, sizeof site, kOfficialSiteDefault);
+  return std::string(kMsgMaintenanceHead) + site + kMsgMaintenanceTail;
+}
+
+}  // namespace
+
+void LauncherDialog::OnUiEvent(int senderId, UiEvent* event) {
+  if (!event) return;
+  const int code = event->GetParam(EventParamCode, 0);
+  if (senderId == browserId && code == NotifyBrowserUrl) {
+    Control* browser =
+        dialog.component ? dialog.component->GetControl(dialog.component->FindControl("WebBrowser_right"))
+                         : nullptr;
+    char wanted[260] = {0};
+    GetPrivateProfileStringA("Public", "WebBrowserUrl", "", wanted, 259, kRudadeverIni);
+    char shown[260] = {0};
+    event->GetStringParam(BrowserUrlKey, shown, sizeof shown, 0);
+    if (browser && strcmp(wanted, shown) == 0) browser->Show(1);
+  } else if (senderId == enterButtonId && code == NotifyClick) {
+    LaunchSelected();
+  } else if (senderId == closeButtonId && code == NotifyClick) {
+    PostQuitMessage(0);
+  } else if (senderId == backButtonId) {
+    if (code == NotifyClick) {
+      ShellExecuteA(nullptr, "open", ".\\RudaDever.exe", "", "", SW_SHOWNORMAL);
+      PostQuitMessage(0);
+    }
+  } else if (code == NotifyClick && dialog.component) {
+    char path[1024] = {0};
+    int32_t group = 0;
+    int slot = -1;
+    if (dialog.component->GetControlPath(senderId, path, 1023)) slot = SlotOfButtonPath(path, &group);
+    if (slot >= 0) {
+      const DistrictInfo* source = (group == Dx) ? &districts.dxGroup[slot] : &districts.wtGroup[slot];
+      DistrictInfo clicked;
+      CopyDistrictRecord(&clicked, source);
+      // A district under maintenance cannot be launched, so it does not replace the choice.
+      if (OnDistrictSelected(&clicked, clicked.version, clicked.oper_status))
+        CopyDistrictRecord(&selectedDistrict, &clicked);
+    }
+  }
+  if (event->GetParam(EventParamMessage, 0) == WindowMessageClose) PostQuitMessage(0);
+}
+
+int LauncherDialog::OnDistrictSelected(const DistrictInfo* district, const char* version,
+                                       int32_t operStatus) {
+  if (operStatus == OperStatusMaintenance) {
+    ShowHint(MaintenanceMessage());
+    return 0;
+  }
+  SkinDialog* skin = dialog.component;
+  if (!skin) return 1;
+  TCorvioPtr<PropertyBag> bag;
+  Control* box = skin->GetControl(skin->FindControl("Edit_select"));
+  if (box && bag.component) {
+    bag.component->Clear();
+    bag.component->SetString(PropText, district ? district->name : "");
+    box->SetProperties(bag.component);
+  }
+  Control* label = skin->GetControl(skin->FindControl("Static_version_zone"));
+  if (StaticControl* text = dynamic_cast<StaticControl*>(label)) text->SetText(version ? version : "");
+  return 1;
+}
+
+void LauncherDialog::LaunchSelected() {
+  SkinDialog* skin = dialog.component;
+  Control* control = skin ? skin->GetControl(skin->FindControl("Edit_select")) : nullptr;
+  EditControl* box = dynamic_cast<EditControl*>(control);
+  if (!box) {
+    PostQuitMessage(0);
+    return;
+  }
+  const char* shown = box->GetText();
+  // A box filled without any district chosen has nothing to launch either.
+  if (!shown || shown[0] == '\0' || selectedDistrict.url[0] == '\0') {
+    ShowHint(kMsgChooseDistrict);
+    return;
+  }
+  if (GetPrivateProfileIntA("Public", "IsKeepLoginUrl", 0, kInfoIni) == 1) {
+    const std::string hex =
+        HexEncode(reinterpret_cast<const unsigned char*>(selectedDistrict.url),
+                  static_cast<int16_t>(strnlen(selectedDistrict.url, sizeof selectedDistrict.url)));
+    WritePrivateProfileStringA("Public", "LastLoginUrl", hex.c_str(), kInfoIni);
+  }
+  char parameters[sizeof selectedDistrict.url + 1 + sizeof cmdLine] = {0};
+  SafeFormat(parameters, sizeof parameters, sizeof parameters - 1, "%s %s", selectedDistrict.url,
+             cmdLine);
+  ShellExecuteA(nullptr, "open", "ZentLauncher.exe", parameters, "", SW_SHOWNORMAL);
+  PostQuitMessage(0);
+}
