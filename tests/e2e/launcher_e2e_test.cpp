@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/e2e/icmp_echo_watch.h"
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/loopback_http_server.h"
 
@@ -220,13 +221,34 @@ TEST_F(LauncherE2eTest, twenty_five_districts_of_one_type_show_twenty) {
   EXPECT_EQ(shown, 20);
 }
 
+TEST_F(LauncherE2eTest, twenty_first_district_of_a_group_is_not_probed) {
+  IcmpEchoWatch watch;
+  if (!watch.ok()) GTEST_SKIP() << "counting echo requests needs a raw socket (CAP_NET_RAW)";
+  std::vector<District> many;
+  for (int i = 1; i <= 21; ++i)
+    many.push_back({"W" + std::to_string(i), 3, "w" + std::to_string(i), "127.77.3." + std::to_string(i)});
+  ServeList(many);
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 20), {"close"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_GE(watch.RequestsTo("127.77.3.1"), 1);
+  EXPECT_GE(watch.RequestsTo("127.77.3.20"), 1);
+  EXPECT_EQ(watch.RequestsTo("127.77.3.21"), 0);
+  EXPECT_EQ(ReadDump()[Slot(kWt, 20)].Field("text"), "W20");
+}
+
 TEST_F(LauncherE2eTest, second_start_exits_at_once_while_the_first_runs) {
   ServeList(SampleDistricts());
-  // The first waits for a control that never comes, and is ended by the test.
-  const int first = session_.Start({"wait-visible Button_enter 15000", "wait-visible No_such_control 30000"},
+  // The first shows its window, says so with a dump, then waits for a control that never
+  // comes; the test ends it.
+  const std::string firstUp = session_.Root() + "/first.txt";
+  const int first = session_.Start({"wait-visible Button_enter 15000", "dump " + firstUp,
+                                    "wait-visible No_such_control 60000"},
                                    {}, "", "first");
   ASSERT_GT(first, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  for (int i = 0; i < 1000 && session_.ReadDump(firstUp).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_FALSE(session_.ReadDump(firstUp).empty()) << session_.Wait(first, "first", 1).errors;
   const auto start = std::chrono::steady_clock::now();
   RunResult second = session_.Run({"dump " + Dump()});
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
@@ -234,6 +256,25 @@ TEST_F(LauncherE2eTest, second_start_exits_at_once_while_the_first_runs) {
   EXPECT_LT(took.count(), 10000);
   EXPECT_TRUE(ReadDump().empty());  // it never showed a window
   session_.Wait(first, "first", 1);
+}
+
+TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zero) {
+  session_.Remove("CorvFact.so");
+  RunResult r = session_.Run({}, {}, "", 30000);
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.errors.find("[Corvio_Error] Load CorvFact.dll Fail."), std::string::npos) << r.errors;
+}
+
+TEST_F(LauncherE2eTest, command_line_is_cut_at_1023_characters) {
+  ServeList(SampleDistricts());
+  const std::string longArgument(1500, 'a');
+  RunResult r = session_.Run(
+      ShowAndDump(Slot(kDx, 1), {"click " + Slot(kDx, 1), "click Button_enter"}), {longArgument});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  std::vector<std::string> args;
+  for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(args, (std::vector<std::string>{"dx1.zent.invalid:7000", longArgument.substr(0, 1023)}));
 }
 
 TEST_F(LauncherE2eTest, broken_skin_ends_the_launcher_with_zero) {
