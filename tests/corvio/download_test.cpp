@@ -418,6 +418,47 @@ TEST_F(DownloadTest, missing_local_folder_is_created) {
   EXPECT_EQ(server.Requests()[0], "/zent/x.htm");
 }
 
+TEST_F(DownloadTest, local_folder_matches_an_existing_folder_of_other_case) {
+  TestServer server;
+  RecordingSink sink;
+  ASSERT_EQ(rmdir(config.c_str()), 0);
+  ASSERT_EQ(mkdir((dir + "/Config").c_str(), 0700), 0);
+  ASSERT_TRUE(Configure("127.0.0.1:" + std::to_string(server.port()), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
+  EXPECT_TRUE(sink.notices[0].finished);
+  EXPECT_EQ(ReadFile(dir + "/Config/zentxmlwtz.htm"),
+            std::string(kListBody) + "zentxmlwtz.htm");
+  EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"Config"});
+}
+
+class DisabledSink final : public DownloadEventSink {
+ public:
+  int IsSinkEnabled() override { return 0; }
+  void OnDownloadFinished(int32_t, int32_t) override { ++calls; }
+  void OnDownloadFailed(int32_t, int32_t) override { ++calls; }
+  void OnDownloadNoticeA(int32_t, int32_t, int32_t) override {}
+  void OnDownloadNoticeB(int32_t) override {}
+  void OnDownloadNoticeC(int32_t, int32_t) override {}
+  int calls = 0;
+};
+
+TEST_F(DownloadTest, a_disabled_sink_hears_nothing_but_the_file_is_stored) {
+  TestServer server;
+  DisabledSink sink;
+  DownloadSettings* settings =
+      NewSettings(Record("127.0.0.1:" + std::to_string(server.port()), "zent", "config"));
+  ASSERT_NE(settings, nullptr);
+  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
+  downloader->AddSettings("Cfg", settings);
+  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  auto* impl = dynamic_cast<corvio::DownloaderImpl*>(downloader);
+  ASSERT_TRUE(PumpUntil([&] { return impl->DownloadsInFlight() == 0; }, 15000));
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(sink.calls, 0);
+  EXPECT_EQ(ReadFile(config + "/x.htm"), std::string(kListBody) + "x.htm");
+}
+
 TEST_F(DownloadTest, unwritable_local_folder_fails_cleanly) {
   TestServer server;
   RecordingSink sink;
