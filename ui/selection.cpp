@@ -43,8 +43,9 @@ int SlotOfButtonPath(const char* path, int32_t* group) {
   size_t length = static_cast<size_t>(end - start);
   if (length > 15) length = 15;
   memcpy(number, start, length);
-  const int slot = atoi(number);
-  return (slot >= 0 && slot <= MaxDistrictsPerGroup) ? slot : -1;
+  // Read as atoi reads it, but without its overflow on long digit runs.
+  const long slot = strtol(number, nullptr, 10);
+  return (slot >= 0 && slot <= MaxDistrictsPerGroup) ? static_cast<int>(slot) : -1;
 }
 
 // The maintenance message, naming the configured official site.

@@ -78,7 +78,9 @@ LauncherSession::LauncherSession() {
   Remove("Config/zentxmlwtz.htm");
   Remove("Config/Info.ini");
   WriteFile("Config/Info.ini", "[Public]\r\nIsKeepLoginUrl=1\r\n");
-  ok_ = Exists("ZentPorter") && Exists("CorvFact.so");
+  ok_ = Exists("ZentPorter") && Exists("CorvFact.so") && Exists("zentPorter.xml") &&
+        Exists("HintMsg.xml") && Exists("fuwuqi_fast00.tga") && Exists("ZentLauncher.exe") &&
+        Exists("RudaDever.exe") && Exists("districtlist") && Exists("Corvio.ini");
 }
 
 LauncherSession::~LauncherSession() {

@@ -64,6 +64,9 @@ TEST_F(SelectionTest, slot_numbers_are_read_from_the_path_between_prefix_and_but
       {"Dialog_ZentPorter\\Container_dx\\server\\Button", true, ""},    // slot 0: empty record
       {"Dialog_ZentPorter\\Container_dx\\server21\\Button", false, nullptr},
       {"Dialog_ZentPorter\\Container_dx\\server-1\\Button", false, nullptr},
+      {"Dialog_ZentPorter\\Container_dx\\server999999999999999999\\Button", false, nullptr},
+      {"Dialog_ZentPorter\\Container_wt\\server 3\\Button", true, "Wt Three"},  // blanks skipped
+      {"Dialog_ZentPorter\\Container_wt\\server3x\\Button", true, "Wt Three"},  // up to a non-digit
       {"Dialog_ZentPorter\\Container_dx\\server1\\Tag", false, nullptr},
       {"Dialog_ZentPorter\\Container_xx\\server1\\Button", false, nullptr},
       {"Dialog_ZentPorter\\Button_enter_other", false, nullptr},
