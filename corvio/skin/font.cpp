@@ -164,22 +164,47 @@ void Font::DrawText(Canvas* canvas, const std::string& utf8, const Rect& box, Co
   }
 }
 
+namespace {
+
+// The engine's own font configuration, freed again at exit so that nothing of it leaks.
+struct FontConfig {
+  FcConfig* config = nullptr;
+  bool tried = false;
+  ~FontConfig() {
+    if (config) {
+      FcConfigDestroy(config);
+      FcFini();
+    }
+  }
+};
+
+}  // namespace
+
 std::string FindFontFile(const std::string& family, std::string* error) {
   static std::mutex mutex;
+  static FontConfig fc;
   std::lock_guard<std::mutex> lock(mutex);
-  if (!FcInit()) {
+  if (!fc.tried) {
+    fc.tried = true;
+    fc.config = FcInitLoadConfigAndFonts();
+  }
+  if (!fc.config) {
     *error = "the font configuration cannot be read";
     return "";
   }
   FcPattern* pattern = family.empty()
                            ? FcNameParse(reinterpret_cast<const FcChar8*>(":lang=zh-cn"))
                            : FcPatternCreate();
+  if (!pattern) {
+    *error = "out of memory";
+    return "";
+  }
   if (!family.empty())
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcConfigSubstitute(fc.config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPattern* match = FcFontMatch(fc.config, pattern, &result);
   std::string file;
   if (match) {
     FcChar8* path = nullptr;

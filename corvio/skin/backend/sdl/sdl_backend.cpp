@@ -24,6 +24,19 @@ struct BackendWindow {
 namespace {
 
 struct SdlState {
+  // At exit: the windows still open and SDL itself are closed, so nothing is left behind.
+  ~SdlState() {
+    if (!ready) return;
+    // The hook stays: the platform's queue may already be gone at this point.
+    for (auto& entry : windows) {
+      SDL_DestroyWindow(entry.second->window);
+      delete entry.second;
+    }
+    windows.clear();
+    SDL_Quit();
+    if (wakeFd >= 0) close(wakeFd);
+    wakeFd = -1;
+  }
   bool ready = false;
   int wakeFd = -1;
   int displayFd = -1;  // the X11 connection, when there is one
@@ -150,7 +163,8 @@ void Wait(void*, int timeoutMs) {
 
 void Wake(void*) {
   uint64_t one = 1;
-  (void)!write(State().wakeFd, &one, sizeof one);
+  int fd = State().wakeFd;
+  if (fd >= 0) (void)!write(fd, &one, sizeof one);
 }
 
 // The X11 connection's descriptor, found without linking Xlib (SDL loads it itself).
@@ -170,6 +184,8 @@ bool Init(std::string* error) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The canvas is drawn in software; a GL renderer behind the window surface buys nothing.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     *error = SDL_GetError();
     return false;
