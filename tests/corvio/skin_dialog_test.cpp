@@ -266,3 +266,14 @@ TEST_F(SkinDialogTest, OwnerCannotBeTheDialogItself) {
   EXPECT_EQ(dialog->SetOwnerDialog(dialog), 0);
   EXPECT_NE(dialog->SetOwnerDialog(nullptr), 0);
 }
+
+TEST_F(SkinDialogTest, DragAreaIsTheCaptionOutsideItsButtons) {
+  Load();
+  auto* host = Impl(dialog);
+  struct Row {
+    int x, y;
+    bool drag;
+  } rows[] = {{5, 5, true}, {399, 29, true}, {380, 10, false}, {5, 30, false}, {5, 100, false}};
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i)
+    EXPECT_EQ(host->IsDragArea(rows[i].x, rows[i].y), rows[i].drag) << "row " << i;
+}
