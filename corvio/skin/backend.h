@@ -33,7 +33,7 @@ class WindowHost {
 
 struct BackendWindow;
 
-struct WindowSpec {
+struct WindowParams {
   std::string titleUtf8;
   int x = 0, y = 0, width = 0, height = 0;
   bool centered = true;  // ignore x, y
@@ -44,7 +44,7 @@ struct BackendOps {
   const char* name;
   // Prepares the backend on the calling (user-interface) thread; false with a reason.
   bool (*init)(std::string* error);
-  BackendWindow* (*create_window)(WindowHost* host, const WindowSpec& spec, std::string* error);
+  BackendWindow* (*create_window)(WindowHost* host, const WindowParams& params, std::string* error);
   void (*destroy_window)(BackendWindow* window);
   void (*show_window)(BackendWindow* window, bool show);
   // Shows the rectangle dirty of the canvas, which has the window's size.

@@ -71,13 +71,13 @@ std::shared_ptr<Font> Resources::FontFor(const std::string& name, std::string* e
   std::string key = name.empty() ? "default" : name;
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
-  FontSpec spec;
-  auto specIt = fontSpecs_.find(key);
-  if (specIt != fontSpecs_.end()) spec = specIt->second;
-  std::string file = spec.file.empty() ? FindFontFile(spec.face, error)
-                                       : ResolveSkinFile(folder_, spec.file);
+  FontChoice choice;
+  auto choiceIt = fontChoices_.find(key);
+  if (choiceIt != fontChoices_.end()) choice = choiceIt->second;
+  std::string file = choice.file.empty() ? FindFontFile(choice.face, error)
+                                       : ResolveSkinFile(folder_, choice.file);
   if (file.empty()) return nullptr;
-  std::shared_ptr<Font> font = Font::Load(file, spec.size, error);
+  std::shared_ptr<Font> font = Font::Load(file, choice.size, error);
   if (font) fonts_[key] = font;
   return font;
 }

@@ -15,7 +15,7 @@ namespace skin {
 // a component whose exact case does not exist is matched without regard to ASCII case.
 std::string ResolveSkinFile(const std::string& folder, const std::string& name);
 
-struct FontSpec {
+struct FontChoice {
   std::string face;
   std::string file;  // relative to the skin folder; wins over face
   int size = 12;
@@ -26,15 +26,15 @@ class Resources {
   explicit Resources(std::string folder) : folder_(std::move(folder)) {}
   const std::string& Folder() const { return folder_; }
   std::shared_ptr<Image> LoadImage(const std::string& name, std::string* error);
-  void DefineFont(const std::string& name, const FontSpec& spec) { fontSpecs_[name] = spec; }
-  bool HasFont(const std::string& name) const { return fontSpecs_.count(name) != 0; }
+  void DefineFont(const std::string& name, const FontChoice& choice) { fontChoices_[name] = choice; }
+  bool HasFont(const std::string& name) const { return fontChoices_.count(name) != 0; }
   // An empty name gives the "default" font, or the system's Chinese face at 12 px.
   std::shared_ptr<Font> FontFor(const std::string& name, std::string* error);
 
  private:
   std::string folder_;
   std::map<std::string, std::shared_ptr<Image>> images_;
-  std::map<std::string, FontSpec> fontSpecs_;
+  std::map<std::string, FontChoice> fontChoices_;
   std::map<std::string, std::shared_ptr<Font>> fonts_;
 };
 

@@ -308,25 +308,25 @@ bool SkinDialogImpl::OpenWindow() {
   if (window_) return true;
   const BackendOps* ops = ActiveBackend();
   if (!ops || !loaded_) return false;
-  WindowSpec spec;
+  WindowParams params;
   const DialogInfo& info = skin_.tree.dialog;
-  spec.titleUtf8 = GbkToUtf8(info.title.empty() ? skin_.tree.root->name : info.title);
-  spec.width = info.width;
-  spec.height = info.height;
-  spec.borderless = info.borderless;
-  spec.centered = !info.posGiven;
-  spec.x = info.pos.x;
-  spec.y = info.pos.y;
+  params.titleUtf8 = GbkToUtf8(info.title.empty() ? skin_.tree.root->name : info.title);
+  params.width = info.width;
+  params.height = info.height;
+  params.borderless = info.borderless;
+  params.centered = !info.posGiven;
+  params.x = info.pos.x;
+  params.y = info.pos.y;
   int ox = 0, oy = 0;
   if (owner_ && owner_->window_ && ops->get_position &&
       ops->get_position(owner_->window_, &ox, &oy)) {
     const DialogInfo& o = owner_->skin_.tree.dialog;
-    spec.centered = false;
-    spec.x = ox + (o.width - info.width) / 2;
-    spec.y = oy + (o.height - info.height) / 2;
+    params.centered = false;
+    params.x = ox + (o.width - info.width) / 2;
+    params.y = oy + (o.height - info.height) / 2;
   }
   std::string error;
-  window_ = ops->create_window(this, spec, &error);
+  window_ = ops->create_window(this, params, &error);
   if (!window_) {
     fprintf(stderr, "%s: cannot open the window: %s\n", skinFile_.c_str(), error.c_str());
     return false;

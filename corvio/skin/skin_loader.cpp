@@ -176,7 +176,7 @@ bool LoadNodeResources(Context* ctx, Node* node) {
 }
 
 bool ReadFont(Context* ctx, const pugi::xml_node& element, int line) {
-  FontSpec spec;
+  FontChoice choice;
   std::string name;
   for (pugi::xml_attribute attr : element.attributes()) {
     std::string a = attr.name();
@@ -184,24 +184,24 @@ bool ReadFont(Context* ctx, const pugi::xml_node& element, int line) {
     if (a == "name") {
       name = v;
     } else if (a == "face") {
-      spec.face = v;
+      choice.face = v;
     } else if (a == "file") {
-      spec.file = v;
+      choice.file = v;
     } else if (a == "size") {
-      if (!ParseInt(v, &spec.size) || spec.size < 4 || spec.size > 200)
+      if (!ParseInt(v, &choice.size) || choice.size < 4 || choice.size > 200)
         return Fail(ctx, line, "bad font size \"" + v + "\"");
     } else {
       return Fail(ctx, line, "unknown attribute \"" + a + "\" on Font");
     }
   }
   if (name.empty()) return Fail(ctx, line, "Font without a name");
-  if (!spec.file.empty()) {
-    std::string path = ResolveSkinFile(ctx->out->resources->Folder(), spec.file);
+  if (!choice.file.empty()) {
+    std::string path = ResolveSkinFile(ctx->out->resources->Folder(), choice.file);
     FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return Fail(ctx, line, "cannot read font file \"" + spec.file + "\"");
+    if (!f) return Fail(ctx, line, "cannot read font file \"" + choice.file + "\"");
     fclose(f);
   }
-  ctx->out->resources->DefineFont(name, spec);
+  ctx->out->resources->DefineFont(name, choice);
   return true;
 }
 

@@ -210,12 +210,12 @@ SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* point, void* data) {
   return w->host->IsDragArea(point->x, point->y) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
 }
 
-BackendWindow* CreateWindow(WindowHost* host, const WindowSpec& spec, std::string* error) {
+BackendWindow* CreateWindow(WindowHost* host, const WindowParams& params, std::string* error) {
   Uint32 flags = SDL_WINDOW_HIDDEN;
-  if (spec.borderless) flags |= SDL_WINDOW_BORDERLESS;
-  int x = spec.centered ? SDL_WINDOWPOS_CENTERED : spec.x;
-  int y = spec.centered ? SDL_WINDOWPOS_CENTERED : spec.y;
-  SDL_Window* window = SDL_CreateWindow(spec.titleUtf8.c_str(), x, y, spec.width, spec.height, flags);
+  if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
+  int x = params.centered ? SDL_WINDOWPOS_CENTERED : params.x;
+  int y = params.centered ? SDL_WINDOWPOS_CENTERED : params.y;
+  SDL_Window* window = SDL_CreateWindow(params.titleUtf8.c_str(), x, y, params.width, params.height, flags);
   if (!window) {
     *error = SDL_GetError();
     return nullptr;
