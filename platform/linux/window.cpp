@@ -209,6 +209,13 @@ extern "C" LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPAR
 
 // GWLP_USERDATA, GWLP_WNDPROC and the class's extra bytes. The previous value comes back;
 // a previous 0 is not told apart from failure unless the caller cleared the last error.
+// The window's extra bytes (cbWndExtra) hold whole LONG_PTR values at aligned indexes.
+static LONG_PTR* ExtraSlot(Window* w, int index) {
+  if (index < 0 || index % sizeof(LONG_PTR) != 0) return nullptr;
+  const size_t i = static_cast<size_t>(index) / sizeof(LONG_PTR);
+  return i < w->extra.size() ? &w->extra[i] : nullptr;
+}
+
 extern "C" LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   WindowTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mutex);
@@ -224,10 +231,9 @@ extern "C" LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   } else if (index == kIndexWndProc && value) {
     previous = reinterpret_cast<LONG_PTR>(w->proc);
     w->proc = reinterpret_cast<WNDPROC>(value);
-  } else if (index >= 0 && index % sizeof(LONG_PTR) == 0 &&
-             static_cast<size_t>(index) / sizeof(LONG_PTR) < w->extra.size()) {
-    previous = w->extra[index / sizeof(LONG_PTR)];
-    w->extra[index / sizeof(LONG_PTR)] = value;
+  } else if (LONG_PTR* slot = ExtraSlot(w, index)) {
+    previous = *slot;
+    *slot = value;
   } else {
     SetLastError(kErrorInvalidIndex);
     return 0;
@@ -245,10 +251,7 @@ extern "C" LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   }
   if (index == GWLP_USERDATA) return w->userData;
   if (index == kIndexWndProc) return reinterpret_cast<LONG_PTR>(w->proc);
-  if (index >= 0 && index % sizeof(LONG_PTR) == 0 &&
-      static_cast<size_t>(index) / sizeof(LONG_PTR) < w->extra.size()) {
-    return w->extra[index / sizeof(LONG_PTR)];
-  }
+  if (const LONG_PTR* slot = ExtraSlot(w, index)) return *slot;
   SetLastError(kErrorInvalidIndex);
   return 0;
 }
