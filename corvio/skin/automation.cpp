@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -30,10 +31,31 @@ struct Script {
   size_t next = 0;
   bool stepPosted = false;
   bool waiting = false;
+  bool wakeOnPresent = false;  // the wait looks again after each present, not only on time
   DWORD deadline = 0;
   DWORD nextCheck = 0;
+  uint64_t presentsAtCheck = 0;
   HWND window = nullptr;
 };
+
+// When windows last showed something new, on the steady clock (microseconds), for the
+// stamp command: a benchmark outside the process compares them with its own clock.
+struct PresentLog {
+  uint64_t count = 0;
+  int64_t firstUs = 0;
+  int64_t lastUs = 0;
+};
+
+PresentLog& Presents() {
+  static PresentLog log;
+  return log;
+}
+
+int64_t SteadyMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 [[noreturn]] void Fail(int line, const std::string& reason) {
   fprintf(stderr, "automation: line %d: %s\n", line, reason.c_str());
@@ -114,12 +136,57 @@ bool RunCommand(int line, const std::string& text) {
     }
     if (Shown(Lookup(arg))) {
       s.waiting = false;
+      s.wakeOnPresent = false;
       return true;
     }
     if (static_cast<int32_t>(now - s.deadline) >= 0)
       Fail(line, "\"" + arg + "\" did not become visible in time");
+    // A control becomes shown through a change that is drawn: looking again right after
+    // each present sees it at once, the timer covers the rest.
+    s.wakeOnPresent = true;
+    s.presentsAtCheck = Presents().count;
     s.nextCheck = now + kRecheckMs;
     return false;
+  }
+  if (verb == "sleep") {
+    std::string ms;
+    in >> ms;
+    Script& s = TheScript();
+    DWORD now = GetTickCount();
+    if (!s.waiting) {
+      const int limit = ms.size() <= 9 ? atoi(ms.c_str()) : -1;
+      if (ms.empty() || limit < 0 || ms.find_first_not_of("0123456789") != std::string::npos)
+        Fail(line, "bad time \"" + ms + "\"");
+      s.deadline = now + static_cast<DWORD>(limit);
+      s.waiting = true;
+    }
+    if (static_cast<int32_t>(now - s.deadline) >= 0) {
+      s.waiting = false;
+      return true;
+    }
+    s.wakeOnPresent = false;
+    s.nextCheck = s.deadline;
+    return false;
+  }
+  if (verb == "stamp") {
+    in >> arg;
+    if (arg.empty()) Fail(line, "stamp needs a file");
+    const PresentLog& p = Presents();
+    if (p.count == 0) Fail(line, "no window has been drawn yet");
+    // Written whole under another name first: a reader polling for the file never sees
+    // half of it.
+    const std::string partial = arg + ".partial";
+    {
+      std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+      out << "first_present_us=" << p.firstUs << "\nlast_present_us=" << p.lastUs
+          << "\npresents=" << p.count << "\nnow_us=" << SteadyMicros() << "\n";
+      if (!out.flush()) Fail(line, "cannot write \"" + arg + "\"");
+    }
+    if (rename(partial.c_str(), arg.c_str()) != 0) {
+      unlink(partial.c_str());
+      Fail(line, "cannot write \"" + arg + "\"");
+    }
+    return true;
   }
   if (verb == "click" || verb == "type") {
     in >> arg;
@@ -234,6 +301,7 @@ void StartAutomation(const std::string& file) {
   }
   s.next = 0;
   s.waiting = false;
+  s.wakeOnPresent = false;
   s.active = !s.commands.empty();
   if (!AutomationWindow()) Fail(0, "cannot create the automation's message window");
 }
@@ -246,7 +314,7 @@ int AutomationIdle() {
     if (file && *file) StartAutomation(file);
   }
   if (!s.active || s.stepPosted) return -1;
-  if (s.waiting) {
+  if (s.waiting && !(s.wakeOnPresent && Presents().count != s.presentsAtCheck)) {
     int32_t left = static_cast<int32_t>(s.nextCheck - GetTickCount());
     if (left > 0) return left;
   }
@@ -255,7 +323,12 @@ int AutomationIdle() {
 }
 
 void CoreDrawPending() {
-  for (SkinDialogImpl* d : SkinDialogImpl::LiveDialogs()) d->DrawIfDirty();
+  for (SkinDialogImpl* d : SkinDialogImpl::LiveDialogs()) {
+    if (!d->DrawIfDirty()) continue;
+    PresentLog& p = Presents();
+    p.lastUs = SteadyMicros();
+    if (p.count++ == 0) p.firstUs = p.lastUs;
+  }
 }
 
 int CoreIdle() { return AutomationIdle(); }

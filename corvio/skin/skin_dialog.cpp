@@ -347,12 +347,13 @@ void SkinDialogImpl::InvalidateNode(const Node* node) {
   if (node) Invalidate(node->abs);
 }
 
-void SkinDialogImpl::DrawIfDirty() {
-  if (!window_ || !windowShown_ || dirty_.Empty()) return;
+bool SkinDialogImpl::DrawIfDirty() {
+  if (!window_ || !windowShown_ || dirty_.Empty()) return false;
   Rect dirty = dirty_;
   dirty_ = Rect{};
   RenderTree(skin_.tree, state_, dirty, &canvas_);
   ActiveBackend()->present(window_, canvas_, dirty);
+  return true;
 }
 
 const Canvas& SkinDialogImpl::RenderAll() {

@@ -75,7 +75,7 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   // Used by the loop integration and automation.
   static const std::vector<SkinDialogImpl*>& LiveDialogs();
   static SkinDialogImpl* TopDialog();  // the innermost modal dialog, else the newest shown
-  void DrawIfDirty();
+  bool DrawIfDirty();  // true when it presented something
   bool WindowShown() const { return window_ != nullptr && windowShown_; }
   bool AcceptsInput() const;
   const ControlTree& Tree() const { return skin_.tree; }

@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <map>
 
 #include "tests/corvio/skin_test_support.h"
 
@@ -287,6 +288,63 @@ TEST_F(SkinEventsTest, DumpListsEveryControlAndScreenshotWritesAPng) {
   rmdir(dir);
 }
 
+namespace {
+
+std::map<std::string, long long> ReadStamp(const std::string& file) {
+  std::map<std::string, long long> values;
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) values[line.substr(0, eq)] = std::stoll(line.substr(eq + 1));
+  }
+  return values;
+}
+
+long long SteadyMicrosNow() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+TEST_F(SkinEventsTest, StampRecordsTheFirstAndLatestPresentOnTheSteadyClock) {
+  char dir[] = "/tmp/skin_stamp_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string one = std::string(dir) + "/one", two = std::string(dir) + "/two";
+  const long long before = SteadyMicrosNow();
+  RunScript("wait-visible Button_ok\nstamp " + one + "\nclick Button_ok\n");
+  ASSERT_TRUE(WaitEvents(1));
+  // A new caption is drawn, so the second stamp has a later present and the same first.
+  dynamic_cast<StaticControl*>(dialog->GetControl(Id("Static_text")))->SetText("changed");
+  RunScript("sleep 30\nstamp " + two + "\nclick Button_ok\n");
+  ASSERT_TRUE(WaitEvents(2));
+  const long long after = SteadyMicrosNow();
+  auto a = ReadStamp(one), b = ReadStamp(two);
+  ASSERT_EQ(a.size(), 4u);
+  ASSERT_EQ(b.size(), 4u);
+  EXPECT_GE(a["presents"], 1);
+  EXPECT_LE(a["first_present_us"], a["last_present_us"]);
+  EXPECT_LE(a["last_present_us"], a["now_us"]);
+  EXPECT_GE(a["now_us"], before);
+  EXPECT_EQ(b["first_present_us"], a["first_present_us"]);
+  EXPECT_GT(b["presents"], a["presents"]);
+  EXPECT_GT(b["last_present_us"], a["now_us"]) << "the changed caption was presented after the first stamp";
+  EXPECT_LE(b["now_us"], after);
+  EXPECT_FALSE(std::ifstream(one + ".partial").good());
+  unlink(one.c_str());
+  unlink(two.c_str());
+  rmdir(dir);
+}
+
+TEST_F(SkinEventsTest, SleepHoldsTheNextCommandForItsTime) {
+  const auto start = std::chrono::steady_clock::now();
+  RunScript("sleep 150\nclick Button_ok\n");
+  ASSERT_TRUE(WaitEvents(1));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+}
+
 TEST_F(SkinEventsTest, ScriptFailuresEndTheProgramWithAClearLine) {
   struct Row {
     const char* script;
@@ -297,6 +355,11 @@ TEST_F(SkinEventsTest, ScriptFailuresEndTheProgramWithAClearLine) {
       {"wait-visible Button 100\n", "did not become visible in time"},
       {"jump Button_ok\n", "unknown command \"jump\""},
       {"type Button_ok abc\n", "is not an edit box"},
+      {"sleep\n", "automation: line 1: bad time \"\""},
+      {"sleep -5\n", "bad time \"-5\""},
+      {"sleep 1e3\n", "bad time \"1e3\""},
+      {"stamp\n", "stamp needs a file"},
+      {"stamp /nonexistent-folder/stamp.txt\n", "cannot write \"/nonexistent-folder/stamp.txt\""},
   };
   for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
     std::string script = rows[i].script;
