@@ -1,5 +1,6 @@
 // InstanceGuard on Linux: flock on a per-name lock file; the kernel drops the lock when
-// the holder ends in any way, so a crash never leaves the name taken.
+// the holder ends in any way, so a crash never leaves the name taken. The holder also
+// listens on a socket beside the lock, through which a later start asks for its window.
 #include "corvio/guard/instance_guard.h"
 
 #include <errno.h>
@@ -61,7 +62,7 @@ int InstanceGuardImpl::SetName(const char* name) {
 }
 
 int InstanceGuardImpl::SetMainWindow(uint32_t window) {
-  window_ = window;
+  window_.store(window);
   return 1;
 }
 
@@ -92,6 +93,11 @@ int InstanceGuardImpl::IsFirstInstance() {
   if (rc == 0) {
     fd_ = fd;
     WritePid(fd);
+    try {
+      listener_.Start(path + kActivationSocketSuffix, &window_);
+    } catch (...) {
+      // Without the listener the name is still held; only the bringing to front is lost.
+    }
     return 1;
   }
   const int error = errno;
@@ -99,6 +105,11 @@ int InstanceGuardImpl::IsFirstInstance() {
   if (error != EWOULDBLOCK) {
     fprintf(stderr, "[Corvio_Guard] cannot lock %s: errno %d; not guarded\n", path.c_str(), error);
     return 1;
+  }
+  try {
+    // The holder may be an older build or on its way out: not answering changes nothing.
+    AskToBringToFront(path + kActivationSocketSuffix, kAskTimeoutMs);
+  } catch (...) {
   }
   SecondStartHook hook = g_secondStartHook.load();
   if (hook) {
@@ -111,7 +122,9 @@ int InstanceGuardImpl::IsFirstInstance() {
 }
 
 int InstanceGuardImpl::Close() {
-  // The file stays: removing it would let a later start lock a file nobody else sees.
+  // The listener goes first, while the lock still keeps anyone else from binding anew.
+  listener_.Stop();
+  // The lock file stays: removing it would let a later start lock a file nobody else sees.
   if (fd_ >= 0) {
     close(fd_);
     fd_ = -1;

@@ -4,9 +4,11 @@
 
 #include <stdint.h>
 
+#include <atomic>
 #include <string>
 
 #include "components/interfaces.h"
+#include "corvio/guard/activation_channel.h"
 
 namespace corvio {
 
@@ -21,18 +23,20 @@ class InstanceGuardImpl final : public InstanceGuard {
   int Initialize(int) override { return 0; }
   int SetName(const char* name) override;
   int SetMainWindow(uint32_t window) override;
-  // 1 when this object holds the name (taking it if free), 0 while another holds it.
+  // 1 when this object holds the name (taking it if free, and then listening for later
+  // starts), 0 while another holds it (after asking the holder to show its window).
   int IsFirstInstance() override;
   int Close() override;  // gives the name up
 
-  uint32_t MainWindow() const { return window_; }
+  uint32_t MainWindow() const { return window_.load(); }
   bool Holds() const { return fd_ >= 0; }
 
  private:
   ~InstanceGuardImpl();
   std::string name_;
-  uint32_t window_ = 0;
+  std::atomic<uint32_t> window_{0};  // read by the listener's thread
   int fd_ = -1;
+  ActivationListener listener_;
 };
 
 }  // namespace corvio

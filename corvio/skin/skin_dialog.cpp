@@ -461,6 +461,17 @@ LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     case kMsgWake:
       return 0;
+    case kMsgBringToFront: {
+      // A later start of the program asks for this window. A hidden window stays hidden:
+      // the program decides when it is shown.
+      const BackendOps* ops = ActiveBackend();
+      if (!ops || !ops->raise || !WindowShown()) return 0;
+      ops->raise(window_);
+      // A modal dialog open over this one must stay in front of it.
+      SkinDialogImpl* modal = ModalStack().empty() ? nullptr : ModalStack().back();
+      if (modal && modal != this && modal->WindowShown()) ops->raise(modal->window_);
+      return 0;
+    }
     case WM_CLOSE:
       OnCloseRequest();
       return 0;

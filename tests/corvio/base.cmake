@@ -20,6 +20,12 @@ zent_add_test(NAME corvio_guard_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/guard_t
 add_dependencies(corvio_guard_test corvio_guard_helper)
 target_compile_definitions(corvio_guard_test PRIVATE
   GUARD_HELPER="$<TARGET_FILE:corvio_guard_helper>")
+# A second start (the same helper) brings the first instance's window to the front.
+zent_add_test(NAME corvio_activation_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/activation_test.cpp
+  LIBS ${corvio_base_libs} LABELS integration)
+add_dependencies(corvio_activation_test corvio_guard_helper)
+target_compile_definitions(corvio_activation_test PRIVATE
+  GUARD_HELPER="$<TARGET_FILE:corvio_guard_helper>")
 
 zent_add_test(NAME corvio_download_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/download_test.cpp
   LIBS ${corvio_base_libs} LABELS integration TIMEOUT 180)

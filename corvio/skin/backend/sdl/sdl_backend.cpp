@@ -268,7 +268,11 @@ bool GetPosition(BackendWindow* w, int* x, int* y) {
 
 void SetPosition(BackendWindow* w, int x, int y) { SDL_SetWindowPosition(w->window, x, y); }
 
-void Raise(BackendWindow* w) { SDL_RaiseWindow(w->window); }
+void Raise(BackendWindow* w) {
+  // Raising alone leaves a minimised window an icon.
+  if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(w->window);
+  SDL_RaiseWindow(w->window);
+}
 
 const BackendOps kSdlOps = {
     "sdl",         Init,      CreateWindow, DestroyWindow, ShowWindow, Present,

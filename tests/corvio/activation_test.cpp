@@ -1,0 +1,242 @@
+// A second start brings the first instance's window to the front: through the socket
+// beside the lock file, across real processes, and past stale files and idle peers.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "components/interfaces.h"
+#include "corvio/guard/activation_channel.h"
+#include "corvio/guard/activation_message.h"
+#include "corvio/guard/lock_dir.h"
+#include "platform/win32.h"
+
+extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<HWND> g_broughtToFront;  // every kMsgBringToFront the test windows got
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == corvio::kMsgBringToFront) g_broughtToFront.push_back(window);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND NewTestWindow() {
+  static const bool registered = [] {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.lpszClassName = "CorvioActivationTest";
+    return RegisterClassA(&windowClass) != 0;
+  }();
+  if (!registered) return nullptr;
+  return CreateWindowExA(0, "CorvioActivationTest", "", 0, 0, 0, 10, 10, nullptr, nullptr,
+                         nullptr, nullptr);
+}
+
+uint32_t HandleOf(HWND window) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)); }
+
+// Dispatches this thread's messages until `count` have been recorded or 10 s are up.
+bool PumpUntil(size_t count) {
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  MSG msg;
+  while (g_broughtToFront.size() < count && Clock::now() < deadline) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    else std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return g_broughtToFront.size() >= count;
+}
+
+// Takes whatever is still queued; once the listener is stopped nothing more can come.
+void Drain() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+InstanceGuard* NewGuard(const std::string& name) {
+  Component* c = CreateComponent(361, 0)->NewComponent(InstanceGuard::kId, nullptr);
+  if (!c) return nullptr;
+  c->Initialize(0);
+  auto* guard = static_cast<InstanceGuard*>(c);
+  guard->SetName(name.c_str());
+  return guard;
+}
+
+// A client of the socket that connects and then does what the test says. Without
+// `wait` it gives up at once when the listener's queue is full.
+int Connect(const std::string& path, bool wait = true) {
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (wait ? 0 : SOCK_NONBLOCK), 0);
+  timeval generous = {5, 0};
+  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &generous, sizeof generous);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+class ActivationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/corvio-activation-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    const char* old = getenv("XDG_RUNTIME_DIR");
+    if (old) oldRuntime = old;
+    hadOld = old != nullptr;
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    // Short: the socket's path must fit a socket address (108 bytes).
+    name = "ACT" + std::to_string(::testing::UnitTest::GetInstance()->current_test_info()->line());
+    lockPath = dir + "/" + corvio::LockFileName(name);
+    socketPath = lockPath + corvio::kActivationSocketSuffix;
+    g_broughtToFront.clear();
+    window = NewTestWindow();
+    ASSERT_NE(window, nullptr);
+  }
+  void TearDown() override {
+    for (InstanceGuard* g : guards) g->Release(0);
+    for (int fd : fds) close(fd);
+    if (window) DestroyWindow(window);
+    Drain();
+    if (hadOld) setenv("XDG_RUNTIME_DIR", oldRuntime.c_str(), 1);
+    else unsetenv("XDG_RUNTIME_DIR");
+    if (system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE() << "cannot remove " << dir;
+  }
+  InstanceGuard* Guard() {
+    guards.push_back(NewGuard(name));
+    return guards.back();
+  }
+  // The first instance, showing the test window.
+  InstanceGuard* Holder() {
+    InstanceGuard* guard = Guard();
+    EXPECT_EQ(guard->IsFirstInstance(), 1);
+    guard->SetMainWindow(HandleOf(window));
+    return guard;
+  }
+  std::string dir, oldRuntime, name, lockPath, socketPath;
+  bool hadOld = false;
+  HWND window = nullptr;
+  std::vector<InstanceGuard*> guards;
+  std::vector<int> fds;
+};
+
+TEST_F(ActivationTest, a_second_process_brings_the_first_window_to_the_front) {
+  InstanceGuard* holder = Holder();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);  // it gives the name up at once
+    dup2(null, 1);  // and its answer is its exit code here
+    execl(GUARD_HELPER, GUARD_HELPER, name.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "the helper should have been a second start";
+  ASSERT_TRUE(PumpUntil(1));
+  holder->Close();
+  Drain();
+  ASSERT_EQ(g_broughtToFront.size(), 1u);
+  EXPECT_EQ(g_broughtToFront[0], window);
+}
+
+TEST_F(ActivationTest, close_removes_the_socket_file_and_the_name_is_free_again) {
+  InstanceGuard* holder = Holder();
+  struct stat st;
+  ASSERT_EQ(lstat(socketPath.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  holder->Close();
+  EXPECT_NE(lstat(socketPath.c_str(), &st), 0) << "the socket file outlived Close()";
+  EXPECT_EQ(Guard()->IsFirstInstance(), 1);
+  EXPECT_EQ(Guard()->IsFirstInstance(), 0);
+}
+
+TEST_F(ActivationTest, without_a_listener_the_guard_still_guards) {
+  name.append(120, 'N');  // no socket address holds a path this long
+  EXPECT_EQ(Guard()->IsFirstInstance(), 1);
+  EXPECT_EQ(Guard()->IsFirstInstance(), 0);
+}
+
+TEST_F(ActivationTest, a_holder_that_never_accepts_does_not_hold_up_a_second_start) {
+  // A holder whose listener is stuck: its queue is full and nobody takes from it.
+  int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
+  fds.push_back(lock);
+  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 0), 0);
+  fds.push_back(listener);
+  bool full = false;
+  for (int i = 0; i < 64 && !full; ++i) {
+    int fd = Connect(socketPath, false);
+    if (fd >= 0) fds.push_back(fd);
+    full = fd < 0;
+  }
+  ASSERT_TRUE(full) << "the listener's queue never filled";
+  const auto start = Clock::now();
+  EXPECT_EQ(Guard()->IsFirstInstance(), 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST_F(ActivationTest, a_stale_socket_file_does_not_stop_a_new_first_instance) {
+  for (const bool deadSocket : {false, true}) {
+    SCOPED_TRACE(deadSocket ? "a dead socket" : "a regular file");
+    if (deadSocket) {
+      int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_un address = {};
+      address.sun_family = AF_UNIX;
+      snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+      ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+      close(fd);  // the file stays, as after a crash
+    } else {
+      int fd = open(socketPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+      ASSERT_GE(fd, 0);
+      close(fd);
+    }
+    g_broughtToFront.clear();
+    InstanceGuard* holder = Holder();
+    EXPECT_EQ(Guard()->IsFirstInstance(), 0);
+    EXPECT_TRUE(PumpUntil(1));
+    holder->Close();
+  }
+}
+
+TEST_F(ActivationTest, idle_and_wrong_peers_do_not_block_the_next_request) {
+  InstanceGuard* holder = Holder();
+  for (int i = 0; i < 12; ++i) {  // more than the listener reads at once
+    int fd = Connect(socketPath);
+    ASSERT_GE(fd, 0);
+    fds.push_back(fd);
+  }
+  int wrong = Connect(socketPath);
+  ASSERT_GE(wrong, 0);
+  ASSERT_EQ(write(wrong, "hello\n", 6), 6);
+  fds.push_back(wrong);
+  EXPECT_EQ(Guard()->IsFirstInstance(), 0);
+  EXPECT_TRUE(PumpUntil(1));
+  holder->Close();
+  Drain();
+  EXPECT_EQ(g_broughtToFront.size(), 1u) << "only the real request brings the window up";
+}
+
+}  // namespace
