@@ -1,0 +1,43 @@
+// Measuring whole program runs from outside: the steady clock shared with the measured
+// process, waiting with resource usage, CPU time of every thread, and medians.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Microseconds of the system's monotonic clock: the clock the automation's stamp uses.
+long long SteadyMicros();
+
+// The key=value lines of a stamp file; empty when it is missing or unreadable.
+std::map<std::string, long long> ReadStamp(const std::string& file);
+
+// Waits up to limitMs for the file to appear (polled every millisecond); false on time-out
+// or when the process pid ended first.
+bool WaitForFile(const std::string& file, pid_t pid, int limitMs);
+
+struct Exit {
+  int code = -1;          // exit code, 128+signal, or -1 when killed at the limit
+  long peakRssKb = 0;     // the process's peak resident set
+};
+
+// Collects pid, killing it after limitMs.
+Exit WaitWithUsage(pid_t pid, int limitMs);
+
+// CPU time (user and system) of all threads of pid so far, in nanoseconds; -1 when unknown.
+long long CpuNanos(pid_t pid);
+
+// Starts argv[0] with argv, standard output and error to /dev/null; the pid or -1.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+
+double Median(std::vector<double> values);
+
+// "12.3" with one decimal.
+std::string Ms(double ms);
+
+}  // namespace bench
