@@ -119,13 +119,13 @@ TEST(PlatformMessageHook, window_events_and_posts_are_served_by_one_loop) {
     }
   });
   MSG msg;
-  // Each arrival may end a wait; a loop that spun would wait far more often.
-  while ((seen.events.size() < kCount || seen.posts.size() < kCount) &&
-         GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    DispatchMessageA(&msg);
-  }
+  // Each arrival may end a wait; a loop that spun would wait far more often. Only a
+  // posted message makes GetMessageA return, so the loop runs until the last post...
+  while (seen.posts.size() < kCount && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   events.join();
   posts.join();
+  // ...and events pushed after it are served by the next look at the queue.
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   PlatformSetMessageHook(nullptr);
 
   ASSERT_EQ(seen.events.size(), static_cast<size_t>(kCount));
