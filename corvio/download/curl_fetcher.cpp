@@ -2,12 +2,10 @@
 // another thread wakes the wait at once (curl_multi_wakeup) instead of after a time-out.
 #include "corvio/download/curl_fetcher.h"
 
-#include <curl/curl.h>
 #include <stdlib.h>
 
-#include <mutex>
-
 #include "corvio/download/cancel_token.h"
+#include "corvio/download/curl_api.h"
 
 namespace corvio {
 
@@ -31,53 +29,55 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 
 }  // namespace
 
-CurlFetcher::CurlFetcher() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+CurlFetcher::CurlFetcher() = default;
 
 FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body,
                                CancelToken* cancel) {
   FetchResult result;
-  CURL* easy = curl_easy_init();
-  CURLM* multi = curl_multi_init();
+  const CurlApi* curl = Curl();
+  if (!curl) {
+    result.error = "the network library is not available";
+    return result;
+  }
+  CURL* easy = curl->easy_init();
+  CURLM* multi = curl->multi_init();
   if (!easy || !multi) {
-    if (easy) curl_easy_cleanup(easy);
-    if (multi) curl_multi_cleanup(multi);
+    if (easy) curl->easy_cleanup(easy);
+    if (multi) curl->multi_cleanup(multi);
     result.error = "cannot start the network library";
     return result;
   }
   char errorText[CURL_ERROR_SIZE] = {};
   WriteContext context{&body};
-  curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_USERAGENT, "CorvioDownloader/1.0");
-  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &context);
+  curl->easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+  curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
+  curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
+  curl->easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
+  curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl->easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+  curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl->easy_setopt(easy, CURLOPT_USERAGENT, "CorvioDownloader/1.0");
+  curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+  curl->easy_setopt(easy, CURLOPT_WRITEDATA, &context);
   // Loopback never goes through a proxy, unless the user said otherwise.
   if (!getenv("no_proxy") && !getenv("NO_PROXY")) {
-    curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl->easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
   }
-  curl_multi_add_handle(multi, easy);
-  if (cancel) cancel->SetWaker([multi] { curl_multi_wakeup(multi); });
+  curl->multi_add_handle(multi, easy);
+  if (cancel) cancel->SetWaker([curl, multi] { curl->multi_wakeup(multi); });
 
   bool cancelled = false;
   int running = 1;
   while (running) {
-    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+    if (curl->multi_perform(multi, &running) != CURLM_OK) break;
     if (!running) break;
     if (cancel && cancel->Cancelled()) {
       cancelled = true;
       break;
     }
-    if (curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
+    if (curl->multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
     if (cancel && cancel->Cancelled()) {
       cancelled = true;
       break;
@@ -88,28 +88,28 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
   CURLcode code = CURLE_FAILED_INIT;
   bool finished = false;
   int pending = 0;
-  while (CURLMsg* message = curl_multi_info_read(multi, &pending)) {
+  while (CURLMsg* message = curl->multi_info_read(multi, &pending)) {
     if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
       code = message->data.result;
       finished = true;
     }
   }
   long status = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl->easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   result.httpStatus = status;
   if (cancelled) {
     result.error = "cancelled";
   } else if (!finished) {
     result.error = "the transfer stopped unexpectedly";
   } else if (code != CURLE_OK) {
-    result.error = errorText[0] ? errorText : curl_easy_strerror(code);
+    result.error = errorText[0] ? errorText : curl->easy_strerror(code);
     if (context.refused) result.error = "the body could not be stored";
   } else {
     result.complete = true;
   }
-  curl_multi_remove_handle(multi, easy);
-  curl_easy_cleanup(easy);
-  curl_multi_cleanup(multi);
+  curl->multi_remove_handle(multi, easy);
+  curl->easy_cleanup(easy);
+  curl->multi_cleanup(multi);
   return result;
 }
 

@@ -7,7 +7,7 @@ namespace corvio {
 
 class CurlFetcher final : public HttpFetcher {
  public:
-  CurlFetcher();  // initialises libcurl once per process
+  CurlFetcher();  // libcurl itself is loaded by the first transfer
   FetchResult Fetch(const FetchRequest& request, const BodySink& body,
                     CancelToken* cancel) override;
 };

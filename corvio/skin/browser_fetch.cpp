@@ -2,11 +2,11 @@
 // so a dialog closed meanwhile leaves nothing dangling.
 #include "corvio/skin/browser_fetch.h"
 
-#include <curl/curl.h>
 
 #include <memory>
 #include <thread>
 
+#include "corvio/download/curl_api.h"
 #include "corvio/skin/html_text.h"
 
 namespace corvio {
@@ -33,16 +33,11 @@ int OnProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<Transfer*>(context)->cancelled->load() ? 1 : 0;
 }
 
-void EnsureCurl() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 }  // namespace
 
 void BrowserFetch::Start(const std::shared_ptr<BrowserFetch>& fetch,
                          std::function<void()> notify) {
-  EnsureCurl();
   // The worker holds its own share, so a dialog closed meanwhile frees nothing under it.
   std::shared_ptr<BrowserFetch> self = fetch;
   std::string url = fetch->url_;
@@ -51,22 +46,23 @@ void BrowserFetch::Start(const std::shared_ptr<BrowserFetch>& fetch,
     Transfer t;
     t.cancelled = &f->cancelled_;
     long status = 0;
-    CURL* curl = curl_easy_init();
+    const CurlApi* api = Curl();  // loaded here, off the interface thread
+    CURL* curl = api ? api->easy_init() : nullptr;
     if (curl) {
-      curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-      curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-      curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-      curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 10L);
-      curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-      curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-      curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
-      curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-      curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-      curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-      curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-      if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-      curl_easy_cleanup(curl);
+      api->easy_setopt(curl, CURLOPT_URL, url.c_str());
+      api->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+      api->easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+      api->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 10L);
+      api->easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+      api->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+      api->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+      api->easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
+      api->easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+      api->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+      api->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+      api->easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+      if (api->easy_perform(curl) == CURLE_OK) api->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+      api->easy_cleanup(curl);
     }
     std::string text = status == 200 ? HtmlToText(t.body) : std::string();
     {

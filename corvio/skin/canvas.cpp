@@ -22,8 +22,11 @@ uint32_t Canvas::PixelAt(int x, int y) const {
 
 Rect Canvas::Clip(const Rect& clip) const { return Intersect(clip, Rect{0, 0, width_, height_}); }
 
-void Canvas::Blend(int x, int y, uint8_t r, uint8_t g, uint8_t b, unsigned alpha) {
-  uint8_t* p = &pixels_[(static_cast<size_t>(y) * width_ + x) * 4];
+namespace {
+
+// One pixel of straight-alpha colour over an opaque pixel; inlined into every loop, which
+// runs once per pixel of the window on a full redraw.
+inline void BlendPixel(uint8_t* p, uint8_t r, uint8_t g, uint8_t b, unsigned alpha) {
   if (alpha >= 255) {
     p[0] = r;
     p[1] = g;
@@ -37,11 +40,17 @@ void Canvas::Blend(int x, int y, uint8_t r, uint8_t g, uint8_t b, unsigned alpha
   p[2] = static_cast<uint8_t>((b * alpha + p[2] * inv + 127) / 255);
 }
 
+}  // namespace
+
+uint8_t* Canvas::Row(int y) { return &pixels_[static_cast<size_t>(y) * width_ * 4]; }
+
 void Canvas::FillRect(const Rect& r, Color c, const Rect& clip) {
   if (c.Transparent()) return;
   Rect area = Intersect(r, Clip(clip));
-  for (int y = area.y; y < area.y + area.h; ++y)
-    for (int x = area.x; x < area.x + area.w; ++x) Blend(x, y, c.r, c.g, c.b, c.a);
+  for (int y = area.y; y < area.y + area.h; ++y) {
+    uint8_t* p = Row(y) + static_cast<size_t>(area.x) * 4;
+    for (int x = 0; x < area.w; ++x, p += 4) BlendPixel(p, c.r, c.g, c.b, c.a);
+  }
 }
 
 void Canvas::FrameRect(const Rect& r, Color c, const Rect& clip) {
@@ -55,16 +64,26 @@ void Canvas::FrameRect(const Rect& r, Color c, const Rect& clip) {
 void Canvas::DrawImage(const Image& image, const Rect& dest, ImageMode mode, const Rect& clip) {
   if (image.width <= 0 || image.height <= 0 || dest.Empty()) return;
   Rect area = Intersect(dest, Clip(clip));
+  if (area.Empty()) return;
+  image.WaitDecoded();
+  if (image.rgba.size() != static_cast<size_t>(image.width) * image.height * 4) return;
+  // The source column of each destination column, worked out once for all rows.
+  std::vector<int> columns(static_cast<size_t>(area.w));
+  for (int i = 0; i < area.w; ++i) {
+    const int x = area.x + i;
+    columns[i] = mode == ImageMode::Tile
+                     ? (x - dest.x) % image.width
+                     : static_cast<int>(static_cast<int64_t>(x - dest.x) * image.width / dest.w);
+  }
   for (int y = area.y; y < area.y + area.h; ++y) {
     int sy = mode == ImageMode::Tile
                  ? (y - dest.y) % image.height
                  : static_cast<int>(static_cast<int64_t>(y - dest.y) * image.height / dest.h);
-    for (int x = area.x; x < area.x + area.w; ++x) {
-      int sx = mode == ImageMode::Tile
-                   ? (x - dest.x) % image.width
-                   : static_cast<int>(static_cast<int64_t>(x - dest.x) * image.width / dest.w);
-      const uint8_t* s = &image.rgba[(static_cast<size_t>(sy) * image.width + sx) * 4];
-      Blend(x, y, s[0], s[1], s[2], s[3]);
+    const uint8_t* source = &image.rgba[static_cast<size_t>(sy) * image.width * 4];
+    uint8_t* p = Row(y) + static_cast<size_t>(area.x) * 4;
+    for (int i = 0; i < area.w; ++i, p += 4) {
+      const uint8_t* s = source + static_cast<size_t>(columns[i]) * 4;
+      BlendPixel(p, s[0], s[1], s[2], s[3]);
     }
   }
 }
@@ -73,10 +92,9 @@ void Canvas::DrawMask(const uint8_t* mask, int mw, int mh, int stride, int x, in
                       const Rect& clip) {
   Rect area = Intersect(Rect{x, y, mw, mh}, Clip(clip));
   for (int py = area.y; py < area.y + area.h; ++py) {
-    for (int px = area.x; px < area.x + area.w; ++px) {
-      unsigned cover = mask[(py - y) * stride + (px - x)];
-      Blend(px, py, c.r, c.g, c.b, cover * c.a / 255);
-    }
+    const uint8_t* m = mask + static_cast<size_t>(py - y) * stride + (area.x - x);
+    uint8_t* p = Row(py) + static_cast<size_t>(area.x) * 4;
+    for (int i = 0; i < area.w; ++i, p += 4) BlendPixel(p, c.r, c.g, c.b, m[i] * c.a / 255u);
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <stdint.h>
 
+#include <future>
 #include <vector>
 
 #include "corvio/skin/skin_types.h"
@@ -13,7 +14,13 @@ namespace skin {
 struct Image {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgba;  // straight alpha, rows top to bottom
+  std::vector<uint8_t> rgba;  // straight alpha, rows top to bottom; empty if it failed
+  // A large image may still be decoding on another thread: wait before reading rgba.
+  // Declared last, so a dying image first waits for its decoder.
+  std::shared_future<void> decoding;
+  void WaitDecoded() const {
+    if (decoding.valid()) decoding.wait();
+  }
 };
 
 class Canvas {
@@ -33,7 +40,7 @@ class Canvas {
                 const Rect& clip);
 
  private:
-  void Blend(int x, int y, uint8_t r, uint8_t g, uint8_t b, unsigned alpha);
+  uint8_t* Row(int y);  // the first pixel of row y
   Rect Clip(const Rect& clip) const;
   int width_ = 0;
   int height_ = 0;

@@ -1,8 +1,12 @@
 // stb_truetype glyphs (compiled privately here) and fontconfig lookup.
 #include "corvio/skin/font.h"
 
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <stdio.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <mutex>
 
@@ -15,8 +19,17 @@
 namespace corvio {
 namespace skin {
 
+// The file is mapped, not read: a CJK font is megabytes, of which drawing a few captions
+// touches only the tables and the glyphs it needs.
 struct Font::Face {
-  std::vector<unsigned char> data;
+  Face() = default;
+  Face(const Face&) = delete;
+  Face& operator=(const Face&) = delete;
+  ~Face() {
+    if (data) munmap(data, size);
+  }
+  unsigned char* data = nullptr;
+  size_t size = 0;
   stbtt_fontinfo info;
 };
 
@@ -56,17 +69,29 @@ std::shared_ptr<Font::Face> LoadFace(const std::string& file, std::string* error
     if (auto face = it->second.lock()) return face;
   }
   auto face = std::make_shared<Font::Face>();
-  FILE* f = fopen(file.c_str(), "rb");
-  if (!f) {
+  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+    if (fd >= 0) close(fd);
     *error = "cannot read font file \"" + file + "\"";
     return nullptr;
   }
-  unsigned char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) face->data.insert(face->data.end(), buf, buf + n);
-  fclose(f);
-  int offset = stbtt_GetFontOffsetForIndex(face->data.data(), 0);
-  if (offset < 0 || !stbtt_InitFont(&face->info, face->data.data(), offset)) {
+  void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  close(fd);
+  if (map == MAP_FAILED) {
+    *error = "cannot read font file \"" + file + "\"";
+    return nullptr;
+  }
+  face->data = static_cast<unsigned char*>(map);
+  face->size = static_cast<size_t>(st.st_size);
+  // The parser trusts the offsets inside the file; a file too short for its own header
+  // is refused before it reads past the mapping.
+  if (face->size < 12) {
+    *error = "font file \"" + file + "\" is not a TrueType or OpenType font";
+    return nullptr;
+  }
+  int offset = stbtt_GetFontOffsetForIndex(face->data, 0);
+  if (offset < 0 || !stbtt_InitFont(&face->info, face->data, offset)) {
     *error = "font file \"" + file + "\" is not a TrueType or OpenType font";
     return nullptr;
   }

@@ -2,6 +2,7 @@
 #include "corvio/skin/image_io.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -10,7 +11,11 @@
 #define STBI_ONLY_PNG
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
+// The header's own code trips GCC's flow analysis in stbi_info; it is not ours to change.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <stb/stb_image.h>
+#pragma GCC diagnostic pop
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
@@ -42,12 +47,25 @@ void AppendToVector(void* context, void* data, int size) {
 
 }  // namespace
 
-bool LoadImageFile(const std::string& path, Image* out, std::string* error) {
-  std::vector<unsigned char> data;
-  if (!ReadWholeFile(path, &data)) {
+bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, int* width, int* height,
+                     std::string* error) {
+  if (!ReadWholeFile(path, data)) {
     *error = "cannot read image file \"" + path + "\"";
     return false;
   }
+  int channels = 0;
+  if (data->size() > static_cast<size_t>(INT_MAX) ||
+      !stbi_info_from_memory(data->data(), static_cast<int>(data->size()), width, height, &channels) ||
+      *width <= 0 || *height <= 0) {
+    const char* why = stbi_failure_reason();
+    *error = "image file \"" + path + "\" is not a readable PNG or TGA (" + (why ? why : "too large") + ")";
+    return false;
+  }
+  return true;
+}
+
+bool DecodeImage(const std::string& path, const std::vector<unsigned char>& data, Image* out,
+                 std::string* error) {
   int w = 0, h = 0, channels = 0;
   unsigned char* pixels = stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w,
                                                 &h, &channels, 4);
@@ -61,6 +79,12 @@ bool LoadImageFile(const std::string& path, Image* out, std::string* error) {
   out->rgba.assign(pixels, pixels + static_cast<size_t>(w) * h * 4);
   stbi_image_free(pixels);
   return true;
+}
+
+bool LoadImageFile(const std::string& path, Image* out, std::string* error) {
+  std::vector<unsigned char> data;
+  int w = 0, h = 0;
+  return ReadImageHeader(path, &data, &w, &h, error) && DecodeImage(path, data, out, error);
 }
 
 bool WritePng(const std::string& path, const Canvas& canvas, std::string* error) {

@@ -3,8 +3,12 @@
 #include "corvio/skin/resources.h"
 
 #include <dirent.h>
+#include <stdio.h>
 #include <strings.h>
 #include <sys/stat.h>
+
+#include <future>
+#include <vector>
 
 #include "corvio/skin/image_io.h"
 
@@ -12,6 +16,9 @@ namespace corvio {
 namespace skin {
 
 namespace {
+
+// Image files at least this large are decoded on a thread of their own.
+constexpr size_t kDecodeAsideBytes = 64 * 1024;
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -62,7 +69,31 @@ std::shared_ptr<Image> Resources::LoadImage(const std::string& name, std::string
   if (it != images_.end()) return it->second;
   auto image = std::make_shared<Image>();
   std::string path = ResolveSkinFile(folder_, name);
-  if (!LoadImageFile(path, image.get(), error)) return nullptr;
+  std::vector<unsigned char> data;
+  if (!ReadImageHeader(path, &data, &image->width, &image->height, error)) return nullptr;
+  bool aside = false;
+  if (data.size() >= kDecodeAsideBytes) {
+    // A background takes milliseconds to decode: that goes on beside the rest of the
+    // start-up (fonts, the window), and the first drawing of it waits if it must.
+    Image* target = image.get();
+    auto shared = std::make_shared<std::vector<unsigned char>>(std::move(data));
+    try {
+      image->decoding = std::async(std::launch::async, [target, path, shared] {
+                          // Only the pixels are handed over; the size is known already
+                          // and read meanwhile.
+                          Image decoded;
+                          std::string failure;
+                          if (DecodeImage(path, *shared, &decoded, &failure))
+                            target->rgba = std::move(decoded.rgba);
+                          else
+                            fprintf(stderr, "%s\n", failure.c_str());
+                        }).share();
+      aside = true;
+    } catch (...) {
+      data = std::move(*shared);  // no thread to be had: decode it here
+    }
+  }
+  if (!aside && !DecodeImage(path, data, image.get(), error)) return nullptr;
   images_[name] = image;
   return image;
 }

@@ -210,3 +210,69 @@ TEST(SkinDrawing, SkinFileNamesResolveWithBackslashesAndAnyCase) {
   rmdir(sub.c_str());
   rmdir(dir);
 }
+
+TEST(SkinDrawing, LargeImagesDecodeAsideAndADamagedOneIsNotDrawn) {
+  char dir[] = "/tmp/skin_large_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  // Noise does not compress: the file is far above the size decoded on its own thread.
+  Canvas source;
+  source.Resize(256, 256);
+  uint32_t seed = 12345;
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      source.FillRect(Rect{x, y, 1, 1}, Color{uint8_t(seed >> 8), uint8_t(seed >> 16), uint8_t(seed >> 24), 255},
+                      kAll);
+    }
+  const std::string big = std::string(dir) + "/big.png", bad = std::string(dir) + "/bad.png";
+  std::string error;
+  ASSERT_TRUE(WritePng(big, source, &error)) << error;
+  std::string bytes;
+  {
+    std::ifstream in(big, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 100000u);
+  // The header stays whole, the compressed pixels are damaged.
+  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 4096; ++i) bytes[i] = '\xFF';
+  std::ofstream(bad, std::ios::binary) << bytes;
+
+  Resources resources(dir);
+  auto image = resources.LoadImage("big.png", &error);
+  ASSERT_TRUE(image) << error;
+  EXPECT_EQ(image->width, 256) << "the size is known before the pixels";
+  Canvas drawn;
+  drawn.Resize(256, 256);
+  drawn.DrawImage(*image, Rect{0, 0, 256, 256}, ImageMode::Stretch, kAll);
+  int differing = 0;
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) differing += drawn.PixelAt(x, y) != source.PixelAt(x, y);
+  EXPECT_EQ(differing, 0);
+
+  auto damaged = resources.LoadImage("bad.png", &error);
+  ASSERT_TRUE(damaged) << "a good header is accepted at once; the damage shows when decoded";
+  testing::internal::CaptureStderr();
+  Canvas untouched;
+  untouched.Resize(8, 8);
+  untouched.DrawImage(*damaged, Rect{0, 0, 8, 8}, ImageMode::Stretch, kAll);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("bad.png\" is not a readable PNG or TGA"), std::string::npos) << said;
+  EXPECT_EQ(untouched.PixelAt(3, 3), 0xFF000000u) << "nothing drawn from a failed image";
+  unlink(big.c_str());
+  unlink(bad.c_str());
+  rmdir(dir);
+}
+
+TEST(SkinDrawing, FontFilesTooShortOrNotFontsAreRefused) {
+  const std::string path = "/tmp/skin_font_" + std::to_string(getpid()) + ".ttf";
+  for (const char* content : {"ttcf", "this is a text file, not a font at all"}) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    std::string error;
+    EXPECT_FALSE(Font::Load(path, 12, &error)) << content;
+    EXPECT_NE(error.find("is not a TrueType or OpenType font"), std::string::npos) << error;
+  }
+  std::string error;
+  EXPECT_FALSE(Font::Load("/nonexistent/font.ttf", 12, &error));
+  EXPECT_NE(error.find("cannot read font file"), std::string::npos) << error;
+  unlink(path.c_str());
+}
