@@ -122,6 +122,19 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+int ParseRuns(int argc, char** argv, const char* usage, int* runs) {
+  for (int i = 1; i < argc; ++i) {
+    if (!strcmp(argv[i], "--runs") && i + 1 < argc) {
+      *runs = atoi(argv[++i]);
+      continue;
+    }
+    fputs(usage, stdout);
+    return strcmp(argv[i], "--help") ? 2 : 0;
+  }
+  if (*runs < 1) *runs = 1;
+  return -1;
+}
+
 std::string Ms(double ms) {
   char text[32];
   snprintf(text, sizeof text, "%.1f", ms);

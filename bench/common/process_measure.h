@@ -37,6 +37,10 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 
 double Median(std::vector<double> values);
 
+// Reads "--runs N" into *runs (at least 1). -1 to go on; otherwise the exit status after
+// printing usage (0 for --help, 2 for anything else).
+int ParseRuns(int argc, char** argv, const char* usage, int* runs);
+
 // "12.3" with one decimal.
 std::string Ms(double ms);
 

@@ -107,19 +107,13 @@ double RunCurl(Site& site) {
 
 int main(int argc, char** argv) {
   int runs = 10;
-  for (int i = 1; i < argc; ++i) {
-    if (!strcmp(argv[i], "--runs") && i + 1 < argc) {
-      runs = atoi(argv[++i]);
-    } else {
-      printf("usage: populate_bench [--runs N]\n"
-             "Starts the launcher of the build's program directory N times (default 10),\n"
-             "headless, on a 40-district list served on loopback, and prints the median time\n"
-             "from exec to the last button drawn and the CPU it takes in the 2 s after,\n"
-             "beside the floor: the launcher on an empty list plus one curl fetch.\n");
-      return strcmp(argv[i], "--help") ? 2 : 0;
-    }
-  }
-  if (runs < 1) runs = 1;
+  const char* usage =
+      "usage: populate_bench [--runs N]\n"
+      "Starts the launcher of the build's program directory N times (default 10),\n"
+      "headless, on a 40-district list served on loopback, and prints the median time\n"
+      "from exec to the last button drawn and the CPU it takes in the 2 s after,\n"
+      "beside the floor: the launcher on an empty list plus one curl fetch.\n";
+  if (int status = bench::ParseRuns(argc, argv, usage, &runs); status >= 0) return status;
   if (access("/usr/bin/curl", X_OK) != 0) {
     fprintf(stderr, "populate_bench: /usr/bin/curl is missing (scripts/deps installs it)\n");
     return 1;

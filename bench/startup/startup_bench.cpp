@@ -66,18 +66,12 @@ std::string List40() {
 
 int main(int argc, char** argv) {
   int runs = 10;
-  for (int i = 1; i < argc; ++i) {
-    if (!strcmp(argv[i], "--runs") && i + 1 < argc) {
-      runs = atoi(argv[++i]);
-    } else {
-      printf("usage: startup_bench [--runs N]\n"
-             "Starts the launcher of the build's program directory N times (default 10),\n"
-             "headless, and a trivial SDL program as often, and prints the median time\n"
-             "from exec to the first present and the peak RSS of each.\n");
-      return strcmp(argv[i], "--help") ? 2 : 0;
-    }
-  }
-  if (runs < 1) runs = 1;
+  const char* usage =
+      "usage: startup_bench [--runs N]\n"
+      "Starts the launcher of the build's program directory N times (default 10),\n"
+      "headless, and a trivial SDL program as often, and prints the median time\n"
+      "from exec to the first present and the peak RSS of each.\n";
+  if (int status = bench::ParseRuns(argc, argv, usage, &runs); status >= 0) return status;
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   LauncherSession session;
   LoopbackHttpServer server;
