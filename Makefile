@@ -1,9 +1,9 @@
 # The two commands of the README: `make test` (the whole suite, Linux and Windows under
 # Wine) and `make demo` (the launcher on the built-in demo list and server).
 JOBS ?= 2
-WINEPREFIX_DIR := $(CURDIR)/build/mingw/wineprefix
+WINE_ENV := WINEPREFIX=$(CURDIR)/build/mingw/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-.PHONY: all test demo deps build build-mingw test-linux test-windows clean
+.PHONY: all test demo deps build build-mingw dist-windows test-linux test-windows clean
 
 all: build
 
@@ -18,13 +18,23 @@ build-mingw: deps
 	cmake --preset mingw
 	cmake --build --preset mingw -j $(JOBS)
 
-test-linux: build
-	ctest --preset default -j $(JOBS)
+# The Windows program directory, packed for a player to copy to Windows.
+dist-windows: build-mingw
+	rm -f build/mingw/ZentPorter-windows.zip
+	cd build/mingw/dist && cmake -E tar cf ../ZentPorter-windows.zip --format=zip .
+	@echo "dist-windows: build/mingw/ZentPorter-windows.zip (the folder build/mingw/dist)"
 
-# Wine sets up its prefix once, before the first test, so no test pays for it.
-test-windows: build-mingw
-	WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
-	ctest --preset mingw -j $(JOBS)
+# Suites run in a private network namespace with only loopback up: nothing a test does
+# leaves the machine.
+test-linux: build
+	scripts/in-private-net ctest --preset default -j $(JOBS)
+
+# The end-to-end tests of the Windows program are driven by the Linux build's test
+# program, so both are built. Wine's server is started inside the namespace (sockets are
+# made there) and sets up its prefix once, before the first test.
+test-windows: build build-mingw
+	$(WINE_ENV) wineserver -k 2>/dev/null || true
+	$(WINE_ENV) scripts/in-private-net sh -c 'wineboot -i >/dev/null 2>&1; ctest --preset mingw -j $(JOBS); status=$$?; wineserver -k; exit $$status'
 
 test: test-linux test-windows
 

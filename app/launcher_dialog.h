@@ -48,6 +48,8 @@ class LauncherDialog : public UiEventSink, public DownloadEventSink, public Comp
   // Selection and launch: ui/selection.cpp
   void OnUiEvent(int senderId, UiEvent* event) override;
   void LaunchSelected();
+  // Starts a program of the program directory; on failure shows why and returns false.
+  bool StartProgram(const char* program, const char* parameters);
   int OnDistrictSelected(const DistrictInfo* district, const char* version, int32_t operStatus);
 
   // District buttons: ui/district_buttons.cpp

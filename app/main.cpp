@@ -6,6 +6,7 @@
 #include "components/corvio_ptr.h"
 #include "components/safe_string.h"
 #include "platform/win32.h"
+#include "ui/hint_box.h"
 
 namespace {
 
@@ -47,7 +48,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   const uint32_t window = launcher->GetMainWindowHandle();
   if (guard.component) guard.component->SetMainWindow(window);
 
-  // Without a dialog component there is no window and nothing could ever end the loop.
+  // Without a dialog component there is no window and nothing could ever end the loop;
+  // the player is told what is missing, and the exit code stays 0 as callers expect.
+  if (!launcher->dialog.component) ShowStartFailure(FrameworkMissingText(LastFactoryLibrary()));
   const int exitCode = launcher->dialog.component ? RunMessageLoop() : 0;
 
   if (guard.component) guard.component->Close();

@@ -18,36 +18,71 @@ set(ZENT_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests-bin)
 file(MAKE_DIRECTORY ${ZENT_TEST_BIN_DIR})
 set(ZENT_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
-# zent_add_test(NAME n SOURCES s... [LIBS l...] [LABELS l...] [NO_MAIN] [TIMEOUT secs])
+# Wine takes the ANSI code page from the C library's locale: the launcher's home is a
+# Chinese system (code page 936), so the Windows tests run in a zh_CN locale, generated
+# here into the build folder (the system's locales are left as they are).
+if(WIN32)
+  set(ZENT_LOCALE_DIR ${CMAKE_BINARY_DIR}/locale)
+  if(NOT EXISTS ${ZENT_LOCALE_DIR}/zh_CN.UTF-8/LC_CTYPE)
+    file(MAKE_DIRECTORY ${ZENT_LOCALE_DIR})
+    execute_process(COMMAND localedef -i zh_CN -f UTF-8 ${ZENT_LOCALE_DIR}/zh_CN.UTF-8
+                    RESULT_VARIABLE made OUTPUT_QUIET ERROR_VARIABLE why)
+    if(NOT EXISTS ${ZENT_LOCALE_DIR}/zh_CN.UTF-8/LC_CTYPE)
+      message(FATAL_ERROR "cannot make the zh_CN.UTF-8 locale for the Wine tests "
+                          "(package locales, run scripts/deps): ${why}")
+    endif()
+  endif()
+  set(ZENT_WINE_ENV "WINEPREFIX=${ZENT_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;LOCPATH=${ZENT_LOCALE_DIR};LC_ALL=zh_CN.UTF-8;WINEPATH=${ZENT_DIST_DIR}")
+endif()
+
+# zent_add_test(NAME n SOURCES s... [LIBS l...] [LABELS l...] [TIMEOUT secs])
 # Builds a GoogleTest program outside the program directory and registers it with CTest.
 # On Windows builds every test also carries the label "windows" and runs under Wine.
 function(zent_add_test)
-  cmake_parse_arguments(T "NO_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})
-  if(T_NO_MAIN)
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ZENT_GTEST_LIBS})
-  else()
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ZENT_GTEST_LIBS})
-  endif()
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ZENT_GTEST_LIBS})
   target_compile_definitions(${T_NAME} PRIVATE ZENT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-                                               ZENT_DIST_DIR="${ZENT_DIST_DIR}")
+                                               ZENT_DIST_DIR="${ZENT_DIST_DIR}"
+                                               ZENT_STANDIN_DIR="${ZENT_STANDIN_DIR}")
   set(labels ${T_LABELS})
   if(NOT labels)
     set(labels unit)
   endif()
   if(WIN32)
-    list(APPEND labels windows)
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
-    set_tests_properties(${T_NAME} PROPERTIES
-      LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
-      ENVIRONMENT "WINEPREFIX=${ZENT_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+    zent_add_wine_test(NAME ${T_NAME} COMMAND $<TARGET_FILE:${T_NAME}> --gtest_color=no
+                       LABELS ${labels} TIMEOUT ${T_TIMEOUT})
   else()
     gtest_discover_tests(${T_NAME}
       PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
       DISCOVERY_TIMEOUT 60)
   endif()
+endfunction()
+
+# zent_add_wine_test(NAME n COMMAND program args... [LABELS l...] [TIMEOUT secs]
+#                    [ENVIRONMENT VAR=value...] [NATIVE])
+# A test under Wine with a virtual display of its own: COMMAND is a Windows program, run
+# with wine; with NATIVE, a Linux program that starts Windows programs itself. It passes
+# only on GoogleTest's own line for one test or more passed and none failed: a program
+# that ran nothing, or ended early with code 0, does not count.
+function(zent_add_wine_test)
+  cmake_parse_arguments(W "NATIVE" "NAME;TIMEOUT" "COMMAND;LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT W_TIMEOUT)
+    set(W_TIMEOUT 120)
+  endif()
+  set(runner ${PROJECT_SOURCE_DIR}/scripts/with-display)
+  if(NOT W_NATIVE)
+    list(APPEND runner wine)
+  endif()
+  add_test(NAME ${W_NAME} COMMAND ${runner} ${W_COMMAND})
+  list(APPEND W_LABELS windows)
+  set_tests_properties(${W_NAME} PROPERTIES
+    LABELS "${W_LABELS}" TIMEOUT ${W_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [1-9][0-9]* tests?\\."
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
+    ENVIRONMENT "${ZENT_WINE_ENV};${W_ENVIRONMENT}")
 endfunction()

@@ -14,11 +14,16 @@ namespace {
 const char kFactoryLibraryName[] = "CorvFact.dll";
 const char kConfigFileName[] = "Corvio.ini";
 
+FactoryLibraryReport g_report = {FactoryFailure::None, {0}, {0}, 0};
+
+void Fail(FactoryFailure failure) { g_report.failure = failure; }
+
 // Asks the loaded library for a factory; null (reported) when it offers none.
 ComponentFactory* FactoryFromLibrary(HMODULE library) {
   ComponentFactory* factory = nullptr;
   FARPROC entry = GetProcAddress(library, "CreateComponent");
   if (!entry) {
+    Fail(FactoryFailure::NoEntry);
     ReportError("[Corvio_Error] Can't find CreateComponent().\n");
   } else {
     // Through void (*)(void), the one function type any other may be cast from quietly.
@@ -26,6 +31,7 @@ ComponentFactory* FactoryFromLibrary(HMODULE library) {
         reinterpret_cast<CreateComponentFn>(reinterpret_cast<void (*)(void)>(entry));
     factory = create(ComponentFactory::kId, 0);
     if (!factory) {
+      Fail(FactoryFailure::NoFactory);
       ReportError("[Corvio_Error] CreateComponent(ComponentId=%u) return null.\n",
                   static_cast<unsigned>(ComponentFactory::kId));
     }
@@ -36,27 +42,53 @@ ComponentFactory* FactoryFromLibrary(HMODULE library) {
 
 }  // namespace
 
-HMODULE LoadFactoryLibrary() {
-  HMODULE loaded = GetModuleHandleA(kFactoryLibraryName);
-  if (loaded) return loaded;
+const FactoryLibraryReport& LastFactoryLibrary() { return g_report; }
 
+HMODULE LoadFactoryLibrary() {
+  memset(&g_report, 0, sizeof g_report);
+  HMODULE loaded = GetModuleHandleA(kFactoryLibraryName);
+  if (loaded) {
+    g_safeString.Copy(g_report.library, LauncherPathSize, kFactoryLibraryName);
+    return loaded;
+  }
+
+  // A cut path names an ancestor folder: its Corvio.ini must never be taken.
+  const char* directory = ProgramDirectory();
+  if (directory[0] == '\0') {
+    Fail(FactoryFailure::ProgramFolderUnusable);
+    ReportError("[Corvio_Error] The program folder's path is longer than %d bytes.\n",
+                LauncherPathSize - 1);
+    return nullptr;
+  }
   LoaderPath startFile;
   memset(startFile, 0, sizeof startFile);
-  SafeFormat(startFile, kLoaderPathSize, kLoaderPathSize - 1, "%s\\%s", ExecutableDirectory(),
+  SafeFormat(startFile, LauncherPathSize, LauncherPathSize - 1, "%s\\%s", directory,
              kConfigFileName);
   LoaderPath configFile;
   ResolveConfigFile(startFile, configFile);
+  g_safeString.Copy(g_report.configFile, LauncherPathSize, configFile);
 
   LoaderPath dllName;
-  ReadTrimmedString(configFile, kFactorySection, "DLL", "", dllName, kLoaderPathSize);
+  ReadTrimmedString(configFile, kFactorySection, "DLL", "", dllName, LauncherPathSize);
+  if (dllName[0] == '\0') {  // nothing names a library: its path would be a folder
+    const bool exists = GetFileAttributesA(configFile) != INVALID_FILE_ATTRIBUTES;
+    Fail(exists ? FactoryFailure::NoLibraryNamed : FactoryFailure::ConfigMissing);
+    return nullptr;
+  }
   LoaderPath libraryPath;
   memset(libraryPath, 0, sizeof libraryPath);
   if (IsAbsolutePath(dllName)) {
-    g_safeString.Copy(libraryPath, kLoaderPathSize, dllName);
+    g_safeString.Copy(libraryPath, LauncherPathSize, dllName);
   } else {
     BuildLibraryPath(configFile, dllName, libraryPath);
   }
-  return LoadLibraryA(libraryPath);
+  g_safeString.Copy(g_report.library, LauncherPathSize, libraryPath);
+  HMODULE library = LoadLibraryA(libraryPath);
+  if (!library) {
+    g_report.error = GetLastError();
+    Fail(FactoryFailure::LibraryNotLoaded);
+  }
+  return library;
 }
 
 ComponentFactory* CreateComponentFactory() {

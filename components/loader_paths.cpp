@@ -20,44 +20,21 @@ bool HasNonBlank(const char* text) {
 
 }  // namespace
 
+// Stepping by the code page's own rule (CharNextA), so characters split exactly as the
+// system splits them and a trail byte is never looked at on its own.
 const char* FindFirstChar(const char* text, char c) {
-  for (const char* p = text; *p;) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
-      p += 2;
-      continue;
-    }
+  for (const char* p = text; *p; p = CharNextA(p)) {
     if (*p == c) return p;
-    ++p;
   }
   return nullptr;
 }
 
 const char* FindLastChar(const char* text, char c) {
   const char* found = nullptr;
-  for (const char* p = text; *p;) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
-      p += 2;
-      continue;
-    }
+  for (const char* p = text; *p; p = CharNextA(p)) {
     if (*p == c) found = p;
-    ++p;
   }
   return found;
-}
-
-const char* ExecutableDirectory() {
-  // Not locked: components are created only on the user-interface thread.
-  static LoaderPath directory;
-  static bool computed = false;
-  if (!computed) {
-    computed = true;
-    memset(directory, 0, sizeof directory);
-    GetModuleFileNameA(GetModuleHandleA(nullptr), directory, kLoaderPathSize);
-    directory[kLoaderPathSize - 1] = '\0';
-    char* last = const_cast<char*>(FindLastChar(directory, '\\'));
-    if (last) *last = '\0';
-  }
-  return directory;
 }
 
 bool IsAbsolutePath(const char* path) {
@@ -71,11 +48,11 @@ void DirectoryPart(const char* path, LoaderPath& out) {
   if (!cut) cut = FindLastChar(path, '/');
   if (cut) {
     const int prefix = static_cast<int>(cut - path) + 1;
-    if (prefix < kLoaderPathSize) memcpy(out, path, static_cast<size_t>(prefix));
+    if (prefix < LauncherPathSize) memcpy(out, path, static_cast<size_t>(prefix));
     return;
   }
-  if (static_cast<int>(strlen(path)) < kLoaderPathSize) g_safeString.Copy(out, kLoaderPathSize, path);
-  g_safeString.Append(out, kLoaderPathSize, "\\");
+  if (static_cast<int>(strlen(path)) < LauncherPathSize) g_safeString.Copy(out, LauncherPathSize, path);
+  g_safeString.Append(out, LauncherPathSize, "\\");
 }
 
 void ReadTrimmedString(const char* file, const char* section, const char* key,
@@ -97,17 +74,17 @@ void ResolveConfigFile(const char* configFile, LoaderPath& out) {
   memset(out, 0, sizeof out);
   LoaderPath current;
   memset(current, 0, sizeof current);
-  if (g_safeString.Copy(current, kLoaderPathSize, configFile) != 0) return;
+  if (g_safeString.Copy(current, LauncherPathSize, configFile) != 0) return;
 
   for (int followed = 0;; ++followed) {
     LoaderPath redirect;
     memset(redirect, 0, sizeof redirect);
-    GetPrivateProfileStringA("Redirect", "Path", "", redirect, kLoaderPathSize, current);
+    GetPrivateProfileStringA("Redirect", "Path", "", redirect, LauncherPathSize, current);
     if (!HasNonBlank(redirect)) break;
     if (!IsAbsolutePath(redirect)) {
       // A relative redirection ends the chain: the file it names is not examined.
       DirectoryPart(current, out);
-      g_safeString.Append(out, kLoaderPathSize, redirect);
+      g_safeString.Append(out, LauncherPathSize, redirect);
       return;
     }
     if (followed == kMaxConfigRedirects) {
@@ -115,9 +92,9 @@ void ResolveConfigFile(const char* configFile, LoaderPath& out) {
                   kMaxConfigRedirects, current);
       break;
     }
-    g_safeString.Copy(current, kLoaderPathSize, redirect);
+    g_safeString.Copy(current, LauncherPathSize, redirect);
   }
-  g_safeString.Copy(out, kLoaderPathSize, current);
+  g_safeString.Copy(out, LauncherPathSize, current);
 }
 
 void BuildLibraryPath(const char* configFile, const char* dllName, LoaderPath& out) {
@@ -127,28 +104,28 @@ void BuildLibraryPath(const char* configFile, const char* dllName, LoaderPath& o
                     sizeof notUseDefault);
   if (notUseDefault[0] == '1') {
     DirectoryPart(configFile, out);
-    g_safeString.Append(out, kLoaderPathSize, dllName);
+    g_safeString.Append(out, LauncherPathSize, dllName);
     return;
   }
 
   LoaderPath dllPath;
   memset(dllPath, 0, sizeof dllPath);
-  GetPrivateProfileStringA("DefaultValue", "DllPath", "", dllPath, kLoaderPathSize, configFile);
+  GetPrivateProfileStringA("DefaultValue", "DllPath", "", dllPath, LauncherPathSize, configFile);
   LoaderPath candidate;
   memset(candidate, 0, sizeof candidate);
   if (HasNonBlank(dllPath)) {
     // Each piece goes in only if the whole still fits; one that does not is left out.
-    g_safeString.Copy(candidate, kLoaderPathSize, dllPath);
-    g_safeString.Append(candidate, kLoaderPathSize, "\\");
-    g_safeString.Append(candidate, kLoaderPathSize, dllName);
+    g_safeString.Copy(candidate, LauncherPathSize, dllPath);
+    g_safeString.Append(candidate, LauncherPathSize, "\\");
+    g_safeString.Append(candidate, LauncherPathSize, dllName);
   } else {
-    g_safeString.Copy(candidate, kLoaderPathSize, dllName);
+    g_safeString.Copy(candidate, LauncherPathSize, dllName);
   }
 
   if (IsAbsolutePath(candidate)) {
-    g_safeString.Copy(out, kLoaderPathSize, candidate);
+    g_safeString.Copy(out, LauncherPathSize, candidate);
     return;
   }
   DirectoryPart(configFile, out);
-  g_safeString.Append(out, kLoaderPathSize, candidate);
+  g_safeString.Append(out, LauncherPathSize, candidate);
 }

@@ -3,11 +3,11 @@
 // components/; every path buffer holds 260 bytes including the terminating NUL.
 #pragma once
 
+#include "components/program_directory.h"
 #include "platform/win32.h"
 
-constexpr int kLoaderPathSize = 260;
 constexpr char kFactorySection[] = "361";  // the factory's ComponentId in decimal
-typedef char LoaderPath[kLoaderPathSize];
+typedef char LoaderPath[LauncherPathSize];
 
 // Absolute redirections followed from one Corvio.ini before the chain is cut off: a
 // file that redirects to itself, directly or through others, would loop for ever.
@@ -16,10 +16,6 @@ constexpr int kMaxConfigRedirects = 16;
 // Multibyte-aware searches in the ANSI code page: a trail byte equal to c never matches.
 const char* FindFirstChar(const char* text, char c);
 const char* FindLastChar(const char* text, char c);
-
-// The running executable's directory without a trailing backslash; computed on first
-// use and kept for the life of the process.
-const char* ExecutableDirectory();
 
 // True if path contains ':' anywhere or starts with a backslash; "/x" is relative.
 bool IsAbsolutePath(const char* path);
@@ -43,5 +39,6 @@ void ResolveConfigFile(const char* configFile, LoaderPath& out);
 void BuildLibraryPath(const char* configFile, const char* dllName, LoaderPath& out);
 
 // The factory library: the module already loaded as "CorvFact.dll", or the one that
-// Corvio.ini names, loaded now. Null on failure; the caller reports it. (loader.cpp)
+// Corvio.ini names, loaded now. Null on failure, with the reason kept for
+// LastFactoryLibrary(); the caller reports it. (loader.cpp)
 HMODULE LoadFactoryLibrary();

@@ -9,17 +9,14 @@
 
 namespace {
 
-// Length of text[0..length) without a trailing lead byte whose trail byte is missing.
-// Walks from the start because lead and trail bytes share a range in the code page.
+// Length of text[0..length) without a trailing lead byte whose trail byte is cut off.
+// Walks from the start because lead and trail bytes share a range in the code page;
+// text holds no NUL before length, so CharNextA never reads past text[length].
 int WholeCharacterLength(const char* text, int length) {
   int i = 0;
   while (i < length) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
-      if (i + 1 >= length) return i;
-      i += 2;
-    } else {
-      i += 1;
-    }
+    if (i + 1 == length) return IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? i : length;
+    i += static_cast<int>(CharNextA(text + i) - (text + i));
   }
   return length;
 }

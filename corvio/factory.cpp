@@ -24,7 +24,13 @@ class Factory final : public ComponentFactory {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) ComponentFactory* CreateComponent(
+#ifdef _WIN32
+#define CORVIO_EXPORT __declspec(dllexport)
+#else
+#define CORVIO_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" CORVIO_EXPORT ComponentFactory* CreateComponent(
     uint32_t id, uint32_t reserved) {
   (void)reserved;
   if (id != ComponentFactory::kId) return nullptr;

@@ -6,6 +6,15 @@
 
 const char DefaultGameSiteUrl[] = "http://www.zent.example.com/";
 
+bool IsUsableDistrictAddress(const char* url) {
+  if (!url) return false;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(url); *p; ++p) {
+    // Byte by byte is exact in GBK: no trail byte lies below 0x40 or is 0x7F.
+    if (*p <= ' ' || *p == 0x7F || *p == '"' || *p == '\'') return false;
+  }
+  return true;
+}
+
 namespace {
 
 // Buffer sizes the fields are read with; text beyond size - 1 bytes is cut.
@@ -143,11 +152,16 @@ class Walker {
         SkipDistrict();
         continue;
       }
-      const int slot = ++*count;
-
       char url[kUrlSize];
       memset(url, 0, sizeof url);
       if (!ReadChild("url", url, kUrlSize, false)) StoreText(url, sizeof url, DefaultGameSiteUrl);
+      if (!IsUsableDistrictAddress(url)) {
+        Problem("url holds a blank, a quote or a control character: the district is skipped");
+        sink_.OnUnusableAddress(index_, name, url);
+        SkipDistrict();
+        continue;
+      }
+      const int slot = ++*count;
 
       DistrictInfo& record = group[slot];
       record.type = typeValue;

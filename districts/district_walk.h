@@ -10,6 +10,12 @@
 // The game web site's address, the url of a district that names none.
 extern const char DefaultGameSiteUrl[];
 
+// A district's address is a host with an optional port, handed to the game launcher
+// unquoted before the command line: one holding a blank, a quote or a control character
+// would split into more arguments, so such a district is not usable. Empty is usable
+// here (the player is told the district has no address when choosing it).
+bool IsUsableDistrictAddress(const char* url);
+
 class DistrictWalkSink {
  public:
   // A district was written whole into `slot` (1..20) of `group` (Dx or Wt); latency is
@@ -18,6 +24,9 @@ class DistrictWalkSink {
   // A "D" element (1-based index in the list) was skipped or had a field cut to the
   // width stored. Only reported when the walk checks lengths.
   virtual void OnProblem(int elementIndex, const char* what) {}
+  // A district was skipped because its url is not a usable address (see
+  // IsUsableDistrictAddress). Always reported: the launcher names it on standard error.
+  virtual void OnUnusableAddress(int elementIndex, const char* name, const char* url) {}
 
  protected:
   ~DistrictWalkSink() = default;

@@ -1,5 +1,5 @@
 // District list retrieval: the downloader's configuration and request, its notifications,
-// and the reading of the list file with its local copy.
+// and the reading of the list file with its local copy, which only a real list replaces.
 #include <string.h>
 
 #include <string>
@@ -7,6 +7,7 @@
 #include "app/launcher_dialog.h"
 #include "components/safe_string.h"
 #include "districts/envelope.h"
+#include "districts/list_document.h"
 #include "platform/win32.h"
 #include "ui/messages.h"
 #include "version/version_file.h"
@@ -48,6 +49,19 @@ void RefreshLocalCopy(const std::string& line) {
   written = fputc('\0', file) != EOF && written;
   written = fclose(file) == 0 && written;
   if (!written || !MoveFileExA(tempPath, copyPath, MOVEFILE_REPLACE_EXISTING)) DeleteFileA(tempPath);
+}
+
+// The first line of a file of the program directory (at most kListLineSize - 1
+// characters, the line feed kept); false when it cannot be opened.
+bool ReadFirstLine(const char* fileName, std::string* text) {
+  char path[LauncherPathSize];
+  FILE* file = ProgramFilePath(fileName, path) ? PlatformOpenFile(path, "r") : nullptr;
+  if (!file) return false;
+  char buffer[kListLineSize] = {0};
+  if (!fgets(buffer, sizeof buffer, file)) buffer[0] = '\0';
+  fclose(file);
+  *text = buffer;
+  return true;
 }
 
 }  // namespace
@@ -108,24 +122,26 @@ void LauncherDialog::OnDownloadNoticeC(int32_t, int32_t) {}
 
 bool LauncherDialog::ReadListFile(const char* fileName, std::string* line) {
   if (line) line->clear();
-  char path[LauncherPathSize];
-  FILE* file = nullptr;
-  if (ProgramFilePath(fileName, path)) file = PlatformOpenFile(path, "r");
-  const bool fresh = file != nullptr;
-  if (!file && ProgramFilePath(kFallbackListFile, path)) file = PlatformOpenFile(path, "r");
-  if (!file) {
+  std::string text;
+  // The local copy itself is read below, like any download that failed.
+  const bool isCopy = strcmp(fileName ? fileName : "", kFallbackListFile) == 0;
+  if (!isCopy && fileName && ReadFirstLine(fileName, &text)) {
+    // Only a real list replaces the copy, so the last good list is never lost. Anything
+    // else (an error page, an empty body, a list cut short or with another root) counts
+    // as a download that failed.
+    std::string xml;
+    XmlReader* reader = xmlReader.component;
+    if (reader && DecryptDistrictList(text, &xml) && LoadDistrictList(*reader, xml)) {
+      RefreshLocalCopy(text);
+      if (line) *line = text;
+      return true;
+    }
+  }
+  if (!ReadFirstLine(kFallbackListFile, &text)) {
     ShowHint(kMsgListLoadFailed);
     PostQuitMessage(0);
     return false;
   }
-  char buffer[kListLineSize] = {0};
-  if (!fgets(buffer, sizeof buffer, file)) buffer[0] = '\0';
-  fclose(file);
-  const std::string text(buffer);
-  // Only a list that opens replaces the copy: a damaged or error-page download must not
-  // destroy the last good list.
-  std::string xml;
-  if (fresh && DecryptDistrictList(text, &xml)) RefreshLocalCopy(text);
   if (line) *line = text;
   return true;
 }

@@ -1,5 +1,6 @@
 // ParseDistrictList: the list file, decrypted and walked into the groups, each district
 // probed and drawn on its button, and the district launched last time preselected.
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "districts/district_walk.h"
 #include "districts/envelope.h"
 #include "districts/hex.h"
+#include "districts/list_document.h"
 #include "platform/win32.h"
 #include "probe/probe_round.h"
 
@@ -24,6 +26,18 @@ class ProbeStarter : public DistrictWalkSink {
   void OnStored(int32_t, int, DistrictInfo* record) override {
     StoreLatency(*record, LatencyPending);
     if (!StartPingWorker(record)) StoreLatency(*record, LatencyFailed);
+  }
+  // The district is not drawn; the operator learns why from standard error.
+  void OnUnusableAddress(int, const char* name, const char* url) override {
+    std::string shown(url ? url : "");
+    for (char& c : shown) {
+      if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = '?';
+    }
+    fprintf(stderr,
+            "ZentPorter: district \"%s\" is not shown: its address \"%s\" holds a blank, a "
+            "quote or a control character\n",
+            name ? name : "", shown.c_str());
+    fflush(stderr);
   }
 };
 
@@ -52,7 +66,7 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
 
   DistrictWalkResult counts = {0, 0};
   if (XmlReader* reader = xmlReader.component) {
-    reader->SetDocument(xml.c_str());
+    LoadDistrictList(*reader, xml);
     BeginProbeRound();
     ProbeStarter starter;
     counts = WalkDistrictList(*reader, districts, starter, false);

@@ -1,7 +1,10 @@
-// The hint message box, and ShowHint, the one way the launcher shows a message.
+// The hint message box, and ShowHint, the one way the launcher shows a message once its
+// window is up; before that, the system's message box.
 #include "ui/hint_box.h"
 
 #include "app/launcher_dialog.h"
+#include "platform/win32.h"
+#include "ui/messages.h"
 
 HintMsgBox::HintMsgBox() : okButtonId(0), quitButtonId(0), cancelButtonId(0) {}
 
@@ -49,4 +52,63 @@ void LauncherDialog::ShowHint(const std::string& text) {
   if (!mainWindow) return;
   if (box.dialog.component) box.dialog.component->SetOwnerDialog(dialog.component);
   box.Run(text.c_str());
+}
+
+std::string LaunchFailedText(const char* program, intptr_t result) {
+  std::string text = std::string(kMsgCannotStart) + (program ? program : "");
+  switch (result) {
+    case SE_ERR_FNF:
+    case SE_ERR_PNF:
+      text += kMsgReasonNotFound;
+      break;
+    case SE_ERR_ACCESSDENIED:
+      text += kMsgReasonAccessDenied;
+      break;
+    case 0:  // Windows: out of memory or resources
+    case SE_ERR_OOM:
+      text += kMsgReasonOutOfMemory;
+      break;
+    case ERROR_BAD_FORMAT:
+    case SE_ERR_NOASSOC:
+      text += kMsgReasonNotAProgram;
+      break;
+    default:
+      text += kMsgReasonErrorCode + std::to_string(static_cast<long long>(result));
+      break;
+  }
+  return text + kMsgCheckInstallation;
+}
+
+std::string FrameworkMissingText(const FactoryLibraryReport& report) {
+  const std::string config = report.configFile;
+  const std::string library = report.library;
+  const std::string end = std::string("\n") + kMsgReinstall;
+  switch (report.failure) {
+    case FactoryFailure::ProgramFolderUnusable:
+      return kMsgProgramFolderTooLong;
+    case FactoryFailure::ConfigMissing:
+      return kMsgConfigMissing + ("\n" + config) + end;
+    case FactoryFailure::NoLibraryNamed:
+      return kMsgNoLibraryNamed + ("\n" + config) + end;
+    case FactoryFailure::LibraryNotLoaded:
+      return kMsgLibraryNotLoaded + ("\n" + library) + "\n" + kMsgNamedBy + "\n" + config +
+             "\n" + kMsgErrorCode + std::to_string(report.error) + end;
+    case FactoryFailure::NoEntry:
+      return kMsgNoEntry + ("\n" + library) + end;
+    case FactoryFailure::NoFactory:
+      return kMsgNoFactory + ("\n" + library) + end;
+    case FactoryFailure::None:
+      break;
+  }
+  // The library gave a factory that makes no dialog.
+  return kMsgNoDialogComponent + ("\n" + library) + end;
+}
+
+std::string SkinMissingText(const char* skinFile, const char* directory) {
+  return std::string(kMsgSkinNotLoaded) + (skinFile ? skinFile : "") + kMsgLookedIn + "\n" +
+         (directory ? directory : "") + "\n" + kMsgReinstall;
+}
+
+void ShowStartFailure(const std::string& text) {
+  MessageBoxA(nullptr, text.c_str(), kMsgCaption, MB_OK | MB_ICONERROR);
 }

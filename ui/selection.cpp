@@ -8,8 +8,10 @@
 #include "app/district_copy.h"
 #include "app/launcher_dialog.h"
 #include "components/safe_string.h"
+#include "districts/district_walk.h"
 #include "districts/hex.h"
 #include "platform/win32.h"
+#include "ui/hint_box.h"
 #include "ui/messages.h"
 
 namespace {
@@ -76,10 +78,7 @@ void LauncherDialog::OnUiEvent(int senderId, UiEvent* event) {
   } else if (senderId == closeButtonId && code == NotifyClick) {
     PostQuitMessage(0);
   } else if (senderId == backButtonId) {
-    if (code == NotifyClick) {
-      ShellExecuteA(nullptr, "open", ".\\RudaDever.exe", "", "", SW_SHOWNORMAL);
-      PostQuitMessage(0);
-    }
+    if (code == NotifyClick && StartProgram(".\\RudaDever.exe", "")) PostQuitMessage(0);
   } else if (code == NotifyClick && dialog.component) {
     char path[1024] = {0};
     int32_t group = 0;
@@ -126,9 +125,14 @@ void LauncherDialog::LaunchSelected() {
     return;
   }
   const char* shown = box->GetText();
-  // A box filled without any district chosen has nothing to launch either.
-  if (!shown || shown[0] == '\0' || selectedDistrict.url[0] == '\0') {
+  // A box filled without any district chosen has nothing to launch either; every stored
+  // district has a type, so a record without one was never chosen.
+  if (!shown || shown[0] == '\0' || selectedDistrict.type == 0) {
     ShowHint(kMsgChooseDistrict);
+    return;
+  }
+  if (selectedDistrict.url[0] == '\0' || !IsUsableDistrictAddress(selectedDistrict.url)) {
+    ShowHint(kMsgDistrictHasNoAddress);
     return;
   }
   if (GetPrivateProfileIntA("Public", "IsKeepLoginUrl", 0, kInfoIni) == 1) {
@@ -140,6 +144,18 @@ void LauncherDialog::LaunchSelected() {
   char parameters[sizeof selectedDistrict.url + 1 + sizeof cmdLine] = {0};
   SafeFormat(parameters, sizeof parameters, sizeof parameters - 1, "%s %s", selectedDistrict.url,
              cmdLine);
-  ShellExecuteA(nullptr, "open", "ZentLauncher.exe", parameters, "", SW_SHOWNORMAL);
-  PostQuitMessage(0);
+  if (StartProgram("ZentLauncher.exe", parameters)) PostQuitMessage(0);
+}
+
+bool LauncherDialog::StartProgram(const char* program, const char* parameters) {
+  const HINSTANCE started =
+      ShellExecuteA(nullptr, "open", program, parameters, "", SW_SHOWNORMAL);
+  const intptr_t result = reinterpret_cast<intptr_t>(started);
+  if (result > 32) return true;
+  // The player's click must not be lost without a word: say why, and stay open so the
+  // player can try again or go back.
+  const char* name = program;
+  if (strncmp(name, ".\\", 2) == 0) name += 2;
+  ShowHint(LaunchFailedText(name, result));
+  return false;
 }

@@ -8,9 +8,16 @@
 #include "app/launcher_dialog.h"
 #include "components/safe_string.h"
 #include "platform/win32.h"
+#include "ui/hint_box.h"
 #include "ui/image_value.h"
 #include "ui/messages.h"
 #include "version/version_file.h"
+
+namespace {
+
+const char kSkinFile[] = "zentPorter.xml";
+
+}  // namespace
 
 void BuildImageValue(const char* image, char* out) {
   memset(out, 0, ImageValueSize);
@@ -26,7 +33,8 @@ void LauncherDialog::SetUpWindow() {
 
   if (SkinDialog* skin = dialog.component) {
     bool shown = false;
-    if (skin->LoadSkin("zentPorter.xml", 0)) {
+    const bool loaded = skin->LoadSkin(kSkinFile, 0) != 0;
+    if (loaded) {
       srand(GetTickCount());
       const char* background = (rand() % 2 == 0) ? "fwq_ditu.png" : "fwq_ditu_01.png";
       {
@@ -53,8 +61,13 @@ void LauncherDialog::SetUpWindow() {
       }  // the bag, then the writer, are released here
     }
     if (!shown) {
-      ShowHint(kMsgWindowSetUpFailed);
-      PostQuitMessage(0);
+      // The hint box needs the window over which it shows; without one, the system's box.
+      char current[LauncherPathSize] = {0};
+      GetCurrentDirectoryA(sizeof current, current);
+      if (skin->GetMainWindow()) ShowHint(kMsgWindowSetUpFailed);
+      else if (!loaded) ShowStartFailure(SkinMissingText(kSkinFile, current));
+      else ShowStartFailure(kMsgWindowSetUpFailed);
+      PostQuitMessage(0);  // the exit code stays 0, as callers expect
     }
     skin->SetEventSink(1, static_cast<UiEventSink*>(this));
     enterButtonId = skin->FindControl("Button_enter");

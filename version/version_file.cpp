@@ -14,6 +14,7 @@ bool ProgramFilePath(const char* relative, char* out) {
   char dir[LauncherPathSize] = {0};
   ModuleDirectory(dir);
   memset(out, 0, LauncherPathSize);
+  if (dir[0] == '\0') return false;  // never a path from the root instead
   if (g_safeString.Copy(out, LauncherPathSize, dir) != 0 ||
       g_safeString.Append(out, LauncherPathSize, "\\") != 0 ||
       g_safeString.Append(out, LauncherPathSize, relative ? relative : "") != 0) {

@@ -1,13 +1,13 @@
 // The program directory and the version text shown in the launcher window.
 #pragma once
 
-// Size of every path buffer of the launcher, terminating zero included.
-constexpr int LauncherPathSize = 260;
+#include "components/program_directory.h"
 
 // Fills `buffer` (LauncherPathSize bytes) with the running executable's directory, without
-// the trailing backslash, and returns it; a null buffer returns null.
+// the trailing backslash, and returns it; a null buffer returns null. The buffer is empty
+// when the program folder is unusable (its path does not fit).
 char* ModuleDirectory(char* buffer);
 
 // Builds ModuleDirectory, a backslash and `relative` into `out` (LauncherPathSize bytes).
-// False, with `out` empty, when the whole path does not fit.
+// False, with `out` empty, when the whole path does not fit or the folder is unusable.
 bool ProgramFilePath(const char* relative, char* out);

@@ -4,6 +4,9 @@
 
 #include <stdlib.h>
 
+#include <chrono>
+#include <string>
+
 #include "corvio/download/cancel_token.h"
 #include "corvio/download/curl_api.h"
 
@@ -13,18 +16,126 @@ namespace {
 
 struct WriteContext {
   const BodySink* body;
+  size_t maxBytes;
+  size_t received = 0;
+  bool tooLarge = false;
   bool refused = false;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* context = static_cast<WriteContext*>(user);
   const size_t bytes = size * count;
+  if (context->maxBytes && bytes > context->maxBytes - context->received) {
+    context->tooLarge = true;
+    return 0;  // curl ends the transfer with a write error
+  }
+  context->received += bytes;
   try {
     if ((*context->body)(data, bytes)) return bytes;
   } catch (...) {
   }
   context->refused = true;
-  return 0;  // curl ends the transfer with a write error
+  return 0;
+}
+
+void SetUp(const CurlApi* curl, CURL* easy, const FetchRequest& request, WriteContext* context,
+           char* errorText) {
+  curl->easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+  curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
+  curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
+  curl->easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
+  if (request.lowSpeedBytesPerSecond > 0 && request.lowSpeedWindowMs > 0) {
+    curl->easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, request.lowSpeedBytesPerSecond);
+    curl->easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, (request.lowSpeedWindowMs + 999) / 1000);
+  }
+  // Refuses an announced length at once (0 is no limit to curl as well); the write
+  // callback counts what really comes.
+  curl->easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
+  curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl->easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+  curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl->easy_setopt(easy, CURLOPT_USERAGENT, "CorvioDownloader/1.0");
+  curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+  curl->easy_setopt(easy, CURLOPT_WRITEDATA, context);
+  // Loopback never goes through a proxy, unless the user said otherwise.
+  if (!getenv("no_proxy") && !getenv("NO_PROXY")) {
+    curl->easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+  }
+}
+
+// Runs the transfer; false when it was cancelled.
+bool Drive(const CurlApi* curl, CURLM* multi, CancelToken* cancel) {
+  int running = 1;
+  while (running) {
+    if (curl->multi_perform(multi, &running) != CURLM_OK || !running) break;
+    if (cancel && cancel->Cancelled()) return false;
+    if (curl->multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
+    if (cancel && cancel->Cancelled()) return false;
+  }
+  return true;
+}
+
+// The three limits end a transfer with one code; the clock and the connection tell which.
+FetchFailure TimeoutKind(const CurlApi* curl, CURL* easy, const FetchRequest& request,
+                         long elapsedMs) {
+  curl_off_t connectTime = 0;
+  curl->easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectTime);
+  if (connectTime == 0) return FetchFailure::kConnect;
+  if (elapsedMs + 100 >= request.totalTimeoutMs) return FetchFailure::kTimeout;
+  return FetchFailure::kTooSlow;
+}
+
+void Describe(const CurlApi* curl, CURL* easy, const FetchRequest& request, CURLcode code,
+              const WriteContext& context, long elapsedMs, const char* errorText,
+              FetchResult* result) {
+  const std::string detail = errorText[0] ? errorText : curl->easy_strerror(code);
+  switch (code) {
+    case CURLE_OK:
+      result->complete = true;
+      return;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+      result->failure = FetchFailure::kConnect;
+      result->error = "no connection: " + detail;
+      return;
+    case CURLE_OPERATION_TIMEDOUT:
+      result->failure = TimeoutKind(curl, easy, request, elapsedMs);
+      if (result->failure == FetchFailure::kConnect) {
+        result->error = "no connection within " + std::to_string(request.connectTimeoutMs) + " ms";
+      } else if (result->failure == FetchFailure::kTimeout) {
+        result->error = "no complete answer within " + std::to_string(request.totalTimeoutMs) + " ms";
+      } else {
+        result->error = "too slow: under " + std::to_string(request.lowSpeedBytesPerSecond) +
+                        " bytes a second for " + std::to_string(request.lowSpeedWindowMs) + " ms";
+      }
+      return;
+    case CURLE_FILESIZE_EXCEEDED:
+      result->failure = FetchFailure::kTooLarge;
+      break;
+    case CURLE_PARTIAL_FILE:
+      result->failure = FetchFailure::kCutShort;
+      result->error = "the answer was cut short: " + detail;
+      return;
+    case CURLE_WRITE_ERROR:
+      if (context.tooLarge) result->failure = FetchFailure::kTooLarge;
+      if (context.refused) {
+        result->failure = FetchFailure::kRefused;
+        result->error = "the body could not be stored";
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  if (result->failure == FetchFailure::kTooLarge) {
+    result->error = "the answer is larger than " + std::to_string(request.maxBodyBytes) + " bytes";
+    return;
+  }
+  result->failure = FetchFailure::kOther;
+  result->error = detail;
 }
 
 }  // namespace
@@ -34,6 +145,7 @@ CurlFetcher::CurlFetcher() = default;
 FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body,
                                CancelToken* cancel) {
   FetchResult result;
+  result.failure = FetchFailure::kOther;
   const CurlApi* curl = Curl();
   if (!curl) {
     result.error = "the network library is not available";
@@ -48,41 +160,15 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
     return result;
   }
   char errorText[CURL_ERROR_SIZE] = {};
-  WriteContext context{&body};
-  curl->easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-  curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
-  curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
-  curl->easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
-  curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl->easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
-  curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl->easy_setopt(easy, CURLOPT_USERAGENT, "CorvioDownloader/1.0");
-  curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-  curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
-  curl->easy_setopt(easy, CURLOPT_WRITEDATA, &context);
-  // Loopback never goes through a proxy, unless the user said otherwise.
-  if (!getenv("no_proxy") && !getenv("NO_PROXY")) {
-    curl->easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-  }
+  WriteContext context{&body, request.maxBodyBytes};
+  SetUp(curl, easy, request, &context, errorText);
   curl->multi_add_handle(multi, easy);
   if (cancel) cancel->SetWaker([curl, multi] { curl->multi_wakeup(multi); });
-
-  bool cancelled = false;
-  int running = 1;
-  while (running) {
-    if (curl->multi_perform(multi, &running) != CURLM_OK) break;
-    if (!running) break;
-    if (cancel && cancel->Cancelled()) {
-      cancelled = true;
-      break;
-    }
-    if (curl->multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
-    if (cancel && cancel->Cancelled()) {
-      cancelled = true;
-      break;
-    }
-  }
+  const auto start = std::chrono::steady_clock::now();
+  const bool ran = Drive(curl, multi, cancel);
+  const long elapsedMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - start)
+                                               .count());
   if (cancel) cancel->SetWaker(nullptr);
 
   CURLcode code = CURLE_FAILED_INIT;
@@ -97,20 +183,25 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
   long status = 0;
   curl->easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   result.httpStatus = status;
-  if (cancelled) {
+  result.failure = FetchFailure::kNone;
+  if (!ran) {
+    result.failure = FetchFailure::kCancelled;
     result.error = "cancelled";
   } else if (!finished) {
+    result.failure = FetchFailure::kOther;
     result.error = "the transfer stopped unexpectedly";
-  } else if (code != CURLE_OK) {
-    result.error = errorText[0] ? errorText : curl->easy_strerror(code);
-    if (context.refused) result.error = "the body could not be stored";
   } else {
-    result.complete = true;
+    Describe(curl, easy, request, code, context, elapsedMs, errorText, &result);
   }
   curl->multi_remove_handle(multi, easy);
   curl->easy_cleanup(easy);
   curl->multi_cleanup(multi);
   return result;
+}
+
+std::shared_ptr<HttpFetcher> SystemFetcher() {
+  static const std::shared_ptr<HttpFetcher> fetcher = std::make_shared<CurlFetcher>();
+  return fetcher;
 }
 
 }  // namespace corvio

@@ -3,9 +3,9 @@
 #include "corvio/download/download_job.h"
 
 #include <stdio.h>
-#include <unistd.h>
 
 #include "corvio/download/cancel_token.h"
+#include "corvio/download/part_files.h"
 #include "platform/win32.h"
 
 namespace corvio {
@@ -37,6 +37,7 @@ DownloadOutcome Fail(const DownloadJob& job, long status, const std::string& why
 DownloadOutcome RunDownloadJob(HttpFetcher& fetcher, const DownloadJob& job,
                                CancelToken* cancel) {
   EnsureFolder(job.folder);
+  RemoveStaleParts(job.folder, job.fileName);
   FILE* out = PlatformOpenFile(job.tempPath.c_str(), "wb");
   if (!out) return Fail(job, 0, "cannot create " + job.tempPath);
 
@@ -46,8 +47,8 @@ DownloadOutcome RunDownloadJob(HttpFetcher& fetcher, const DownloadJob& job,
     return !diskError;
   };
   const FetchResult result = fetcher.Fetch(job.request, body, cancel);
-  if (fflush(out) != 0) diskError = true;
-  if (!diskError && fsync(fileno(out)) != 0) diskError = true;
+  const bool wanted = result.complete && result.httpStatus == 200 && !diskError;
+  if (wanted && !FlushToDisk(out)) diskError = true;
   if (fclose(out) != 0) diskError = true;
 
   if (cancel && cancel->Cancelled()) return Fail(job, result.httpStatus, "cancelled");
@@ -56,7 +57,7 @@ DownloadOutcome RunDownloadJob(HttpFetcher& fetcher, const DownloadJob& job,
   if (result.httpStatus != 200) {
     return Fail(job, result.httpStatus, "server answered " + std::to_string(result.httpStatus));
   }
-  if (!MoveFileExA(job.tempPath.c_str(), job.finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (!ReplaceWithPart(job.tempPath, job.finalPath)) {
     return Fail(job, result.httpStatus, "cannot replace " + job.finalPath);
   }
   DownloadOutcome outcome;

@@ -11,8 +11,9 @@ namespace corvio {
 class CancelToken;
 
 struct DownloadJob {
-  FetchRequest request;
+  FetchRequest request;   // its maxBodyBytes bounds the stored file
   std::string folder;     // Windows form; created when missing
+  std::string fileName;   // the target's name in folder
   std::string finalPath;  // Windows form
   std::string tempPath;   // Windows form, in the same folder so the rename is atomic
 };
@@ -23,8 +24,9 @@ struct DownloadOutcome {
   std::string message;  // why it failed
 };
 
-// Runs on a worker thread. On any failure the temporary file is gone and an earlier
-// file at finalPath is untouched.
+// Runs on a worker thread. First removes temporary files of the target that ended
+// processes left behind. On any failure the temporary file is gone and an earlier file
+// at finalPath is untouched.
 DownloadOutcome RunDownloadJob(HttpFetcher& fetcher, const DownloadJob& job,
                                CancelToken* cancel);
 

@@ -2,15 +2,15 @@
 // the sink's thread through a UiDispatcher, so sinks never need a lock.
 #include "corvio/download/downloader.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <utility>
 
 #include "corvio/download/cancel_token.h"
-#include "corvio/download/curl_fetcher.h"
 #include "corvio/download/download_job.h"
 #include "corvio/download/download_settings.h"
+#include "corvio/download/http_fetcher.h"
+#include "corvio/download/part_files.h"
 #include "corvio/registry.h"
 #include "corvio/runtime/ui_dispatcher.h"
 #include "platform/win32.h"
@@ -18,6 +18,9 @@
 namespace corvio {
 
 namespace {
+
+// A real district list is a few kilobytes; anything near this is not one.
+constexpr size_t kMaxListBytes = 1024 * 1024;
 
 void Report(const std::string& text) {
   OutputDebugStringA(("[Corvio_Download] " + text + "\n").c_str());
@@ -150,12 +153,11 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
     job.request.url = BuildDownloadUrl(*target, fileName);
     job.request.connectTimeoutMs = connectMs_;
     job.request.totalTimeoutMs = totalMs_;
+    job.request.maxBodyBytes = kMaxListBytes;
     job.folder = target->localDir.empty() ? base : base + "\\" + target->localDir;
+    job.fileName = fileName;
     job.finalPath = job.folder + "\\" + fileName;
-    char suffix[64];
-    snprintf(suffix, sizeof suffix, ".%lu-%d.part", static_cast<unsigned long>(GetCurrentProcessId()),
-             task);
-    job.tempPath = job.finalPath + suffix;
+    job.tempPath = PartFilePath(job.finalPath, GetCurrentProcessId(), task);
 
     Task entry;
     entry.cancel = std::make_shared<CancelToken>();
@@ -211,7 +213,7 @@ void DownloaderImpl::Deliver(int task, bool stored, long status) {
 namespace {
 
 Component* MakeDownloader() {
-  return new corvio::DownloaderImpl(std::make_shared<corvio::CurlFetcher>());
+  return new corvio::DownloaderImpl(corvio::SystemFetcher());
 }
 
 }  // namespace

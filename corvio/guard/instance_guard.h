@@ -1,21 +1,17 @@
-// The InstanceGuard (ComponentId 777): one process at a time holds an instance name,
-// through a lock file held with flock, so a crashed holder never blocks the next start.
+// The InstanceGuard (ComponentId 777): one process at a time holds an instance name, and
+// a later start asks the holder to bring its window to the front. The component is the
+// same on every system; instance_hold.h is what each system supplies.
 #pragma once
 
 #include <stdint.h>
 
-#include <atomic>
 #include <string>
 
 #include "components/interfaces.h"
-#include "corvio/guard/activation_channel.h"
 
 namespace corvio {
 
-// Called in a later process that finds the name held, with the name and the holder's
-// process id (0 when unknown); a window layer may use it to bring the holder to the front.
-using SecondStartHook = void (*)(const char* name, long holderPid);
-void SetSecondStartHook(SecondStartHook hook);
+struct HeldName;
 
 class InstanceGuardImpl final : public InstanceGuard {
  public:
@@ -23,20 +19,16 @@ class InstanceGuardImpl final : public InstanceGuard {
   int Initialize(int) override { return 0; }
   int SetName(const char* name) override;
   int SetMainWindow(uint32_t window) override;
-  // 1 when this object holds the name (taking it if free, and then listening for later
-  // starts), 0 while another holds it (after asking the holder to show its window).
+  // 1 when this object holds the name (taking it if free), or when the system cannot
+  // guard it (the player can always play); 0 while another process holds it.
   int IsFirstInstance() override;
   int Close() override;  // gives the name up
-
-  uint32_t MainWindow() const { return window_.load(); }
-  bool Holds() const { return fd_ >= 0; }
 
  private:
   ~InstanceGuardImpl();
   std::string name_;
-  std::atomic<uint32_t> window_{0};  // read by the listener's thread
-  int fd_ = -1;
-  ActivationListener listener_;
+  uint32_t window_ = 0;
+  HeldName* held_ = nullptr;
 };
 
 }  // namespace corvio

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "corvio/skin/backend.h"
 #include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/skin_dialog_impl.h"
@@ -182,6 +183,8 @@ bool RunCommand(int line, const std::string& text) {
           << "\npresents=" << p.count << "\nnow_us=" << SteadyMicros() << "\n";
       if (!out.flush()) Fail(line, "cannot write \"" + arg + "\"");
     }
+    // Windows' rename does not replace a file: an old stamp goes first.
+    remove(arg.c_str());
     if (rename(partial.c_str(), arg.c_str()) != 0) {
       unlink(partial.c_str());
       Fail(line, "cannot write \"" + arg + "\"");
@@ -256,6 +259,9 @@ void Step() {
   const auto& cmd = s.commands[s.next];
   if (RunCommand(cmd.first, cmd.second)) ++s.next;
   if (s.next >= s.commands.size()) s.active = false;
+  // What the step changed is drawn, and the core asked again for the next step: a
+  // backend without a hook in the wait (win32) comes round only when asked.
+  if (const BackendOps* ops = ActiveBackend()) ops->request_attention();
 }
 
 LRESULT CALLBACK AutomationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -284,7 +290,9 @@ HWND AutomationWindow() {
 
 }  // namespace
 
-void StartAutomation(const std::string& file) {
+namespace {
+
+void LoadScript(const std::string& file) {
   Script& s = TheScript();
   s.envChecked = true;
   std::ifstream in(file, std::ios::binary);
@@ -306,12 +314,19 @@ void StartAutomation(const std::string& file) {
   if (!AutomationWindow()) Fail(0, "cannot create the automation's message window");
 }
 
+}  // namespace
+
+void StartAutomation(const std::string& file) {
+  LoadScript(file);
+  if (const BackendOps* ops = ActiveBackend()) ops->request_attention();
+}
+
 int AutomationIdle() {
   Script& s = TheScript();
   if (!s.envChecked) {
     s.envChecked = true;
     const char* file = getenv("CORVIO_AUTOMATION");
-    if (file && *file) StartAutomation(file);
+    if (file && *file) LoadScript(file);
   }
   if (!s.active || s.stepPosted) return -1;
   if (s.waiting && !(s.wakeOnPresent && Presents().count != s.presentsAtCheck)) {

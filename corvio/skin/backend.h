@@ -54,11 +54,13 @@ struct BackendOps {
   // Optional.
   void (*set_title)(BackendWindow* window, const char* titleUtf8);
   bool (*get_position)(BackendWindow* window, int* x, int* y);
-  void (*set_position)(BackendWindow* window, int x, int y);
   void (*raise)(BackendWindow* window);
+  // window becomes a modal box over owner: the owner takes no input until this is called
+  // again with a null owner, which gives the owner its input and the focus back.
+  void (*set_modal_for)(BackendWindow* window, BackendWindow* owner);
 };
 
-// The backend of this build (SDL2 on Linux).
+// The backend of this build (SDL2 on Linux, win32 on Windows).
 const BackendOps* ActiveBackend();
 
 // Called by the backend's pump after it handled its events: draws what changed.

@@ -52,7 +52,7 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
   image.ref = ref;
   if (!ref.file.empty()) {
     std::string error;
-    image.pixels = skin_.resources->LoadImage(ref.file, &error);
+    image.pixels = skin_.resources->ImageFor(ref.file, &error);
     if (!image.pixels) return report(error);
   }
   node->images[slot] = image;

@@ -1,12 +1,8 @@
-// stb_truetype glyphs (compiled privately here) and fontconfig lookup.
+// The stb_truetype rasteriser (compiled privately here) over font bytes from a file or
+// from the system, shared by every size and dialog.
 #include "corvio/skin/font.h"
 
-#include <fcntl.h>
-#include <fontconfig/fontconfig.h>
-#include <stdio.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string.h>
 
 #include <mutex>
 
@@ -14,92 +10,116 @@
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb/stb_truetype.h>
 
+#include "corvio/skin/font_source.h"
 #include "corvio/skin/text_codec.h"
 
 namespace corvio {
 namespace skin {
 
-// The file is mapped, not read: a CJK font is megabytes, of which drawing a few captions
-// touches only the tables and the glyphs it needs.
 struct Font::Face {
-  Face() = default;
-  Face(const Face&) = delete;
-  Face& operator=(const Face&) = delete;
-  ~Face() {
-    if (data) munmap(data, size);
-  }
-  unsigned char* data = nullptr;
-  size_t size = 0;
+  FontBytes bytes;
   stbtt_fontinfo info;
 };
 
 namespace {
 
-// Font files are shared by every size and dialog; they are read once.
-std::shared_ptr<Font::Face> LoadFace(const std::string& file, std::string* error);
+uint32_t BigEndian32(const unsigned char* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// The rasteriser trusts the offsets inside the font: a face whose table directory or
+// tables reach past the end of the bytes is refused before it reads there.
+bool TablesInside(const FontBytes& bytes, int offset) {
+  const size_t at = static_cast<size_t>(offset);
+  if (at > bytes.size || bytes.size - at < 12) return false;
+  const unsigned char* dir = bytes.data + at;
+  const size_t tables = (size_t(dir[4]) << 8) | dir[5];
+  if ((bytes.size - at - 12) / 16 < tables) return false;
+  for (size_t i = 0; i < tables; ++i) {
+    const unsigned char* entry = dir + 12 + 16 * i;
+    const uint64_t start = BigEndian32(entry + 8), length = BigEndian32(entry + 12);
+    if (start + length > bytes.size) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<Font::Face> MakeFace(FontBytes bytes, const std::string& what, std::string* error) {
+  auto face = std::make_shared<Font::Face>();
+  face->bytes = std::move(bytes);
+  const FontBytes& b = face->bytes;
+  const bool collection = b.size >= 4 && memcmp(b.data, "ttcf", 4) == 0;
+  const size_t header = collection ? 16 + 4 * static_cast<size_t>(b.faceIndex) : 12;
+  const int offset = b.faceIndex < 0 || b.size < header || b.size > 0x7FFFFFFF
+                         ? -1
+                         : stbtt_GetFontOffsetForIndex(b.data, b.faceIndex);
+  if (offset < 0 || !TablesInside(b, offset) || !stbtt_InitFont(&face->info, b.data, offset)) {
+    *error = what + " is not a TrueType or OpenType font";
+    return nullptr;
+  }
+  return face;
+}
+
+// Font bytes are read once per process: by path for files, by the family asked for from
+// the system.
+std::mutex g_faceMutex;
+std::map<std::string, std::weak_ptr<Font::Face>> g_faces;
+
+std::shared_ptr<Font::Face> CachedFace(const std::string& key) {
+  auto it = g_faces.find(key);
+  return it == g_faces.end() ? nullptr : it->second.lock();
+}
 
 }  // namespace
 
 Font::~Font() = default;
 
-std::shared_ptr<Font> Font::Load(const std::string& file, int pixelSize, std::string* error) {
-  std::shared_ptr<Face> face = LoadFace(file, error);
-  if (!face) return nullptr;
+std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize) {
   std::shared_ptr<Font> font(new Font());
-  font->face_ = face;
+  font->face_ = std::move(face);
   font->pixelSize_ = pixelSize;
-  font->scale_ = stbtt_ScaleForPixelHeight(&face->info, static_cast<float>(pixelSize));
+  const stbtt_fontinfo* info = &font->face_->info;
+  font->scale_ = stbtt_ScaleForPixelHeight(info, static_cast<float>(pixelSize));
   int ascent = 0, descent = 0, gap = 0;
-  stbtt_GetFontVMetrics(&face->info, &ascent, &descent, &gap);
+  stbtt_GetFontVMetrics(info, &ascent, &descent, &gap);
   font->ascent_ = static_cast<int>(ascent * font->scale_ + 0.5f);
   font->lineHeight_ = static_cast<int>((ascent - descent + gap) * font->scale_ + 0.5f);
   if (font->lineHeight_ <= 0) font->lineHeight_ = pixelSize;
   return font;
 }
 
-namespace {
-
-std::mutex g_faceMutex;
-std::map<std::string, std::weak_ptr<Font::Face>> g_faces;
-
-std::shared_ptr<Font::Face> LoadFace(const std::string& file, std::string* error) {
+std::shared_ptr<Font> Font::Load(const std::string& file, int pixelSize, std::string* error) {
   std::lock_guard<std::mutex> lock(g_faceMutex);
-  auto it = g_faces.find(file);
-  if (it != g_faces.end()) {
-    if (auto face = it->second.lock()) return face;
+  const std::string key = "file:" + file;
+  std::shared_ptr<Face> face = CachedFace(key);
+  if (!face) {
+    FontBytes bytes;
+    if (!ReadFontFile(file, &bytes, error)) return nullptr;
+    face = MakeFace(std::move(bytes), "font file \"" + file + "\"", error);
+    if (!face) return nullptr;
+    g_faces[key] = face;
   }
-  auto face = std::make_shared<Font::Face>();
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
-    if (fd >= 0) close(fd);
-    *error = "cannot read font file \"" + file + "\"";
-    return nullptr;
-  }
-  void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-  close(fd);
-  if (map == MAP_FAILED) {
-    *error = "cannot read font file \"" + file + "\"";
-    return nullptr;
-  }
-  face->data = static_cast<unsigned char*>(map);
-  face->size = static_cast<size_t>(st.st_size);
-  // The parser trusts the offsets inside the file; a file too short for its own header
-  // is refused before it reads past the mapping.
-  if (face->size < 12) {
-    *error = "font file \"" + file + "\" is not a TrueType or OpenType font";
-    return nullptr;
-  }
-  int offset = stbtt_GetFontOffsetForIndex(face->data, 0);
-  if (offset < 0 || !stbtt_InitFont(&face->info, face->data, offset)) {
-    *error = "font file \"" + file + "\" is not a TrueType or OpenType font";
-    return nullptr;
-  }
-  g_faces[file] = face;
-  return face;
+  return FromFace(face, pixelSize);
 }
 
-}  // namespace
+std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
+                                       std::string* error) {
+  std::lock_guard<std::mutex> lock(g_faceMutex);
+  const std::string key = "system:" + family;
+  std::shared_ptr<Face> face = CachedFace(key);
+  if (!face) {
+    FontBytes bytes;
+    std::string what;
+    if (!FindSystemFont(family, &bytes, &what, error)) return nullptr;
+    face = MakeFace(std::move(bytes), what, error);
+    if (!face) return nullptr;
+    g_faces[key] = face;
+  }
+  return FromFace(face, pixelSize);
+}
+
+bool Font::HasGlyph(uint32_t codepoint) const {
+  return stbtt_FindGlyphIndex(&face_->info, static_cast<int>(codepoint)) != 0;
+}
 
 const Font::Glyph& Font::GlyphFor(uint32_t cp) {
   auto it = glyphs_.find(cp);
@@ -161,8 +181,8 @@ std::vector<std::pair<size_t, size_t>> Font::Lines(const std::vector<uint32_t>& 
   return lines;
 }
 
-void Font::DrawText(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
-                    HAlign halign, VAlign valign, bool wrap, const Rect& clip) {
+void Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
+                HAlign halign, VAlign valign, bool wrap, const Rect& clip) {
   if (utf8.empty() || color.Transparent()) return;
   std::vector<uint32_t> cps = DecodeUtf8(utf8);
   for (auto& cp : cps)
@@ -187,60 +207,6 @@ void Font::DrawText(Canvas* canvas, const std::string& utf8, const Rect& box, Co
     }
     y += lineHeight_;
   }
-}
-
-namespace {
-
-// The engine's own font configuration, freed again at exit so that nothing of it leaks.
-struct FontConfig {
-  FcConfig* config = nullptr;
-  bool tried = false;
-  ~FontConfig() {
-    if (config) {
-      FcConfigDestroy(config);
-      FcFini();
-    }
-  }
-};
-
-}  // namespace
-
-std::string FindFontFile(const std::string& family, std::string* error) {
-  static std::mutex mutex;
-  static FontConfig fc;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (!fc.tried) {
-    fc.tried = true;
-    fc.config = FcInitLoadConfigAndFonts();
-  }
-  if (!fc.config) {
-    *error = "the font configuration cannot be read";
-    return "";
-  }
-  FcPattern* pattern = family.empty()
-                           ? FcNameParse(reinterpret_cast<const FcChar8*>(":lang=zh-cn"))
-                           : FcPatternCreate();
-  if (!pattern) {
-    *error = "out of memory";
-    return "";
-  }
-  if (!family.empty())
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcConfigSubstitute(fc.config, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(fc.config, pattern, &result);
-  std::string file;
-  if (match) {
-    FcChar8* path = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
-      file = reinterpret_cast<const char*>(path);
-    FcPatternDestroy(match);
-  }
-  FcPatternDestroy(pattern);
-  if (file.empty())
-    *error = "no font found for \"" + (family.empty() ? std::string("Chinese text") : family) + "\"";
-  return file;
 }
 
 }  // namespace skin

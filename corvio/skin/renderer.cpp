@@ -15,9 +15,9 @@ void DrawStateImage(const StateImage& image, const Rect& r, const Rect& clip, Ca
   if (image.pixels) canvas->DrawImage(*image.pixels, r, image.ref.mode, clip);
 }
 
-void DrawText(const Node& node, const std::string& utf8, const Rect& box, Color color,
-              HAlign halign, VAlign valign, bool wrap, const Rect& clip, Canvas* canvas) {
-  if (node.font) node.font->DrawText(canvas, utf8, box, color, halign, valign, wrap, clip);
+void DrawNodeText(const Node& node, const std::string& utf8, const Rect& box, Color color,
+                  HAlign halign, VAlign valign, bool wrap, const Rect& clip, Canvas* canvas) {
+  if (node.font) node.font->Draw(canvas, utf8, box, color, halign, valign, wrap, clip);
 }
 
 void RenderNode(const Node& node, const InteractionState& state, const Rect& clip,
@@ -42,16 +42,16 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
       Color color = hover && !node.hoverTextColor.Transparent() ? node.hoverTextColor : node.textColor;
       Rect box = r;
       if (pressed) box = Rect{r.x + 1, r.y + 1, r.w, r.h};
-      DrawText(node, GbkToUtf8(node.text), box, color, node.align, VAlign::Center, false, area,
-               canvas);
+      DrawNodeText(node, GbkToUtf8(node.text), box, color, node.align, VAlign::Center, false, area,
+                   canvas);
       if (state.focus == &node && state.focusVisible) canvas->FrameRect(r, kFocusColor, area);
       break;
     }
     case Kind::Static:
       canvas->FillRect(r, node.bkColor, area);
       DrawStateImage(node.images[kNormalImage], r, area, canvas);
-      DrawText(node, GbkToUtf8(node.text), r, node.textColor, node.align, node.valign,
-               node.wordwrap, area, canvas);
+      DrawNodeText(node, GbkToUtf8(node.text), r, node.textColor, node.align, node.valign,
+                   node.wordwrap, area, canvas);
       break;
     case Kind::Edit: {
       canvas->FillRect(r, node.bkColor, area);
@@ -59,8 +59,8 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
       canvas->FrameRect(r, state.focus == &node ? kFocusColor : node.borderColor, area);
       Rect box{r.x + 4, r.y, r.w - 8, r.h};
       std::string utf8 = GbkToUtf8(node.text);
-      DrawText(node, utf8, box, node.textColor, HAlign::Left, VAlign::Center, false,
-               Intersect(area, box), canvas);
+      DrawNodeText(node, utf8, box, node.textColor, HAlign::Left, VAlign::Center, false,
+                   Intersect(area, box), canvas);
       if (state.focus == &node && !node.readonly && node.font) {
         int x = box.x + node.font->TextWidth(DecodeUtf8(utf8), 0, DecodeUtf8(utf8).size());
         int h = node.font->LineHeight();
@@ -73,8 +73,8 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
       break;
     case Kind::Browser:
       canvas->FillRect(r, node.bkColor, area);
-      DrawText(node, node.browserText, Rect{r.x + 6, r.y + 6, r.w - 12, r.h - 12}, node.textColor,
-               HAlign::Left, VAlign::Top, true, area, canvas);
+      DrawNodeText(node, node.browserText, Rect{r.x + 6, r.y + 6, r.w - 12, r.h - 12},
+                   node.textColor, HAlign::Left, VAlign::Top, true, area, canvas);
       break;
   }
   for (const auto& child : node.children) RenderNode(*child, state, area, canvas);

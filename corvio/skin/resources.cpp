@@ -2,6 +2,7 @@
 // the per-skin caches of decoded images and fonts.
 #include "corvio/skin/resources.h"
 
+#include <ctype.h>
 #include <dirent.h>
 #include <stdio.h>
 #include <strings.h>
@@ -52,8 +53,14 @@ std::string ResolveSkinFile(const std::string& folder, const std::string& name) 
   for (char& c : n)
     if (c == '\\') c = '/';
   if (n.empty()) return n;
-  std::string path = n[0] == '/' ? "/" : (folder.empty() ? "." : folder);
+  std::string path = folder.empty() ? "." : folder;
   size_t start = 0;
+  if (n[0] == '/') {
+    path = "/";
+  } else if (n.size() >= 3 && n[1] == ':' && n[2] == '/' && isalpha(static_cast<unsigned char>(n[0]))) {
+    path = n.substr(0, 3);  // a drive's root
+    start = 3;
+  }
   while (start < n.size()) {
     size_t sep = n.find('/', start);
     std::string part = n.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
@@ -64,7 +71,7 @@ std::string ResolveSkinFile(const std::string& folder, const std::string& name) 
   return path;
 }
 
-std::shared_ptr<Image> Resources::LoadImage(const std::string& name, std::string* error) {
+std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string* error) {
   auto it = images_.find(name);
   if (it != images_.end()) return it->second;
   auto image = std::make_shared<Image>();
@@ -105,10 +112,9 @@ std::shared_ptr<Font> Resources::FontFor(const std::string& name, std::string* e
   FontChoice choice;
   auto choiceIt = fontChoices_.find(key);
   if (choiceIt != fontChoices_.end()) choice = choiceIt->second;
-  std::string file = choice.file.empty() ? FindFontFile(choice.face, error)
-                                       : ResolveSkinFile(folder_, choice.file);
-  if (file.empty()) return nullptr;
-  std::shared_ptr<Font> font = Font::Load(file, choice.size, error);
+  std::shared_ptr<Font> font =
+      choice.file.empty() ? Font::LoadSystem(choice.face, choice.size, error)
+                          : Font::Load(ResolveSkinFile(folder_, choice.file), choice.size, error);
   if (font) fonts_[key] = font;
   return font;
 }

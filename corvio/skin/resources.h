@@ -11,8 +11,9 @@
 namespace corvio {
 namespace skin {
 
-// A file name as written in a skin (backslashes allowed) to a host path under folder;
-// a component whose exact case does not exist is matched without regard to ASCII case.
+// A file name as written in a skin (backslashes allowed) to a host path under folder
+// (unless the name is absolute: "/x", "C:\\x"); a component whose exact case does not exist
+// is matched without regard to ASCII case.
 std::string ResolveSkinFile(const std::string& folder, const std::string& name);
 
 struct FontChoice {
@@ -25,7 +26,8 @@ class Resources {
  public:
   explicit Resources(std::string folder) : folder_(std::move(folder)) {}
   const std::string& Folder() const { return folder_; }
-  std::shared_ptr<Image> LoadImage(const std::string& name, std::string* error);
+  // Named ImageFor, not LoadImage: windows.h makes that name a macro.
+  std::shared_ptr<Image> ImageFor(const std::string& name, std::string* error);
   void DefineFont(const std::string& name, const FontChoice& choice) { fontChoices_[name] = choice; }
   bool HasFont(const std::string& name) const { return fontChoices_.count(name) != 0; }
   // An empty name gives the "default" font, or the system's Chinese face at 12 px.

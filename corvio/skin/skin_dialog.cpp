@@ -370,6 +370,10 @@ int SkinDialogImpl::RunModal() {
   }
   if (!OpenWindow()) return 0;
   const BackendOps* ops = ActiveBackend();
+  // The window it blocks: the owner given, else the one in front until now.
+  SkinDialogImpl* blocked = owner_ ? owner_ : TopDialog();
+  BackendWindow* blockedWindow = blocked && blocked != this ? blocked->window_ : nullptr;
+  if (ops->set_modal_for && blockedWindow) ops->set_modal_for(window_, blockedWindow);
   ops->show_window(window_, true);
   if (ops->raise) ops->raise(window_);
   windowShown_ = true;
@@ -400,6 +404,8 @@ int SkinDialogImpl::RunModal() {
   modalFrames_.pop_back();
   auto& stack = ModalStack();
   stack.erase(std::remove(stack.begin(), stack.end(), this), stack.end());
+  // The owner takes input again before the box goes, so that the focus returns to it.
+  if (window_ && ops->set_modal_for && blockedWindow) ops->set_modal_for(window_, nullptr);
   if (window_) ops->show_window(window_, false);
   windowShown_ = false;
   state_ = InteractionState();

@@ -156,7 +156,7 @@ bool LoadNodeResources(Context* ctx, Node* node) {
   for (StateImage& image : node->images) {
     if (image.ref.file.empty()) continue;
     std::string error;
-    image.pixels = res->LoadImage(image.ref.file, &error);
+    image.pixels = res->ImageFor(image.ref.file, &error);
     if (!image.pixels) return Fail(ctx, node->line, error);
   }
   if (HasText(node->kind)) {

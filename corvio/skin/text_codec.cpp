@@ -1,53 +1,73 @@
-// GBK <-> UTF-8 with iconv; small UTF-8 helpers for the text renderer.
+// GBK <-> UTF-8 on top of the system's strict conversion, with one rule for bad input on
+// every system; small UTF-8 helpers for the text renderer.
 #include "corvio/skin/text_codec.h"
 
-#include <errno.h>
-#include <iconv.h>
+#include "corvio/skin/text_codec_system.h"
 
 namespace corvio {
 namespace skin {
 
 namespace {
 
-std::string Convert(const char* to, const char* from, const std::string& in) {
-  std::string out;
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    for (char c : in) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
-    return out;
-  }
-  std::vector<char> buf(in.size() * 4 + 16);
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  while (srcLeft > 0) {
-    char* dst = buf.data();
-    size_t dstLeft = buf.size();
-    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    out.append(buf.data(), dst - buf.data());
-    if (r == static_cast<size_t>(-1)) {
-      if (errno == E2BIG) continue;
-      // EILSEQ or EINVAL: replace one byte and go on.
-      out.push_back('?');
-      ++src;
-      --srcLeft;
-    }
-  }
-  iconv_close(cd);
-  return out;
+bool IsAscii(const std::string& s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// The length of the UTF-8 sequence that starts at s[i], 0 when it is malformed.
+size_t Utf8Length(const std::string& s, size_t i) {
+  const unsigned char c = s[i];
+  const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (len == 0 || i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return len;
 }
 
 }  // namespace
 
+// Text with a bad byte somewhere goes character by character: a byte that starts no
+// GBK character becomes '?', and the conversion goes on with the next byte.
 std::string GbkToUtf8(const std::string& gbk) {
-  bool ascii = true;
-  for (char c : gbk) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  return ascii ? gbk : Convert("UTF-8", "GBK", gbk);
+  if (IsAscii(gbk)) return gbk;
+  std::string out;
+  if (SystemGbkToUtf8(gbk.data(), gbk.size(), &out)) return out;
+  size_t i = 0;
+  while (i < gbk.size()) {
+    const unsigned char c = gbk[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    const size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) ? 2 : 1;
+    if (SystemGbkToUtf8(gbk.data() + i, len, &out)) {
+      i += len;
+    } else {
+      out.push_back('?');
+      ++i;
+    }
+  }
+  return out;
 }
 
+// A malformed UTF-8 byte becomes '?', and so does (once) a character GBK does not have.
 std::string Utf8ToGbk(const std::string& utf8) {
-  bool ascii = true;
-  for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  return ascii ? utf8 : Convert("GBK", "UTF-8", utf8);
+  if (IsAscii(utf8)) return utf8;
+  std::string out;
+  if (SystemUtf8ToGbk(utf8.data(), utf8.size(), &out)) return out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const size_t len = Utf8Length(utf8, i);
+    if (len == 1) {
+      out.push_back(utf8[i]);
+    } else if (len == 0 || !SystemUtf8ToGbk(utf8.data() + i, len, &out)) {
+      out.push_back('?');
+    }
+    i += len == 0 ? 1 : len;
+  }
+  return out;
 }
 
 std::vector<uint32_t> DecodeUtf8(const std::string& s) {

@@ -10,7 +10,8 @@
 namespace corvio {
 namespace skin {
 
-// Invalid input bytes become '?', so a conversion always gives some text.
+// Bad input becomes '?' (a byte that starts no character, or a character the other side
+// lacks), so a conversion always gives some text, the same on every system.
 std::string GbkToUtf8(const std::string& gbk);
 std::string Utf8ToGbk(const std::string& utf8);
 // True when the bytes are well-formed UTF-8.

@@ -8,6 +8,13 @@
 
 namespace corvio {
 
+// Why a document gave an empty one: the parser's reason and the 1-based line it stopped
+// on. A reason of null means the last document parsed.
+struct XmlParseProblem {
+  int line;
+  const char* reason;  // static text, valid for the life of the program
+};
+
 class XmlReaderImpl final : public XmlReader {
  public:
   XmlReaderImpl();
@@ -23,11 +30,15 @@ class XmlReaderImpl final : public XmlReader {
   // Returns the number of bytes copied (without the NUL).
   int GetElementText(char* buffer, int size) override;
 
+  // What the last SetDocument found wrong; the district list tool reports it.
+  XmlParseProblem LastProblem() const { return problem_; }
+
   struct Doc;
 
  private:
   ~XmlReaderImpl();
   std::unique_ptr<Doc> doc_;
+  XmlParseProblem problem_ = {0, nullptr};
 };
 
 }  // namespace corvio

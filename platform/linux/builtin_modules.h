@@ -1,11 +1,10 @@
-// Modules that LoadLibraryA serves from inside the platform library (such as
-// "ICMP.DLL"), matched by base name without regard to case. Internal to platform/.
+// Modules that LoadLibraryA serves from inside the platform library, matched by base
+// name without regard to case (module.cpp keeps the table). Internal to platform/: not
+// exported, so nothing outside this library can add or replace one.
 #pragma once
 
 #include "platform/win32.h"
 
-// lookup returns the named entry point, or null. Registered once, at library load.
-void PlatformRegisterBuiltinModule(const char* baseName, FARPROC (*lookup)(const char* name));
-
-// Test hook: while hidden, LoadLibraryA does not find the named built-in module.
-extern "C" void PlatformHideBuiltinModule(const char* baseName, int hidden);
+// "ICMP.DLL": the named entry point of icmp.cpp (exact names, as GetProcAddress has
+// them), or null.
+__attribute__((visibility("hidden"))) FARPROC PlatformIcmpLookup(const char* name);

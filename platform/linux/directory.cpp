@@ -27,7 +27,8 @@ extern "C" BOOL SetCurrentDirectoryA(LPCSTR path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::string host = PlatformHostPath(path);
+  std::string host;
+  if (!PlatformHostPath("SetCurrentDirectoryA", path, &host)) return FALSE;
   if (chdir(host.c_str()) != 0) {
     SetLastError(PlatformErrorFromErrno(errno, host));
     return FALSE;
@@ -36,14 +37,15 @@ extern "C" BOOL SetCurrentDirectoryA(LPCSTR path) {
 }
 
 // Fits: the length without the NUL. Too small: nothing written, the size needed with
-// the NUL returned, as Windows does.
+// the NUL returned, as Windows does. A folder whose name GBK cannot hold fails (0).
 extern "C" DWORD GetCurrentDirectoryA(DWORD size, LPSTR out) {
   const std::string host = HostCurrentDirectory();
   if (host.empty()) {
     SetLastError(PlatformErrorFromErrno(errno, "."));
     return 0;
   }
-  const std::string windows = PlatformWindowsPath(host);
+  std::string windows;
+  if (!PlatformWindowsPath("GetCurrentDirectoryA", host, &windows)) return 0;
   if (!out || size <= windows.size()) return static_cast<DWORD>(windows.size() + 1);
   memcpy(out, windows.c_str(), windows.size() + 1);
   return static_cast<DWORD>(windows.size());

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -100,6 +101,9 @@ int TextClose(void* cookie) {
 }  // namespace
 
 // "b" in the mode opens in binary, anything else in text mode; "t" is accepted too.
+// A folder is refused with EACCES (ERROR_ACCESS_DENIED), as the Windows runtime refuses
+// it, where Linux would open it for reading. A path that is not GBK text fails with
+// EILSEQ (ERROR_NO_UNICODE_TRANSLATION).
 FILE* PlatformOpenFile(const char* path, const char* mode) {
   if (!path || !mode || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a')) {
     errno = EINVAL;
@@ -112,10 +116,20 @@ FILE* PlatformOpenFile(const char* path, const char* mode) {
     if (*m == '+') hostMode = std::string(1, mode[0]) + "+";
     else if (*m == 'b') binary = true;
   }
-  const std::string host = PlatformHostPath(path);
+  std::string host;
+  if (!PlatformHostPath("PlatformOpenFile", path, &host)) {
+    errno = EILSEQ;
+    return nullptr;
+  }
   FILE* raw = fopen(host.c_str(), (hostMode + "e").c_str());
+  struct stat st;
+  if (raw && fstat(fileno(raw), &st) == 0 && S_ISDIR(st.st_mode)) {
+    fclose(raw);
+    raw = nullptr;
+    errno = EISDIR;
+  }
   if (!raw) {
-    const int err = errno;
+    const int err = errno == EISDIR ? EACCES : errno;
     SetLastError(PlatformErrorFromErrno(err, host));
     errno = err;
     return nullptr;

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/linux/codepage.h"
 #include "platform/linux/path.h"
 
 namespace {
@@ -20,9 +21,11 @@ bool Fail(int err, const std::string& hostPath) {
 }
 
 // The target's folder as resolved, with the final name spelled as the caller gave it.
+// Only called once the whole path converted, so its last component converts too.
 std::string WithGivenName(const std::string& resolved, const char* windowsPath) {
   const size_t slash = resolved.find_last_of('/');
-  const std::string base = PlatformBaseName(windowsPath);
+  std::string base;
+  PlatformAnsiToUtf8(PlatformBaseName(windowsPath), &base);
   if (slash == std::string::npos) return base;
   return resolved.substr(0, slash + 1) + base;
 }
@@ -36,8 +39,11 @@ extern "C" BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::string source = PlatformHostPath(from);
-  std::string target = PlatformHostPath(to);
+  std::string source;
+  std::string target;
+  if (!PlatformHostPath("MoveFileExA", from, &source) || !PlatformHostPath("MoveFileExA", to, &target)) {
+    return FALSE;
+  }
   struct stat sourceStat;
   if (lstat(source.c_str(), &sourceStat) != 0) return Fail(errno, source);
   struct stat targetStat;
@@ -68,7 +74,8 @@ extern "C" BOOL DeleteFileA(LPCSTR path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::string host = PlatformHostPath(path);
+  std::string host;
+  if (!PlatformHostPath("DeleteFileA", path, &host)) return FALSE;
   if (unlink(host.c_str()) != 0) return Fail(errno, host);
   return TRUE;
 }
@@ -80,7 +87,8 @@ extern "C" BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  const std::string host = PlatformHostPath(path);
+  std::string host;
+  if (!PlatformHostPath("CreateDirectoryA", path, &host)) return FALSE;
   if (mkdir(host.c_str(), 0777) != 0) return Fail(errno, host);
   return TRUE;
 }
@@ -92,7 +100,8 @@ extern "C" DWORD GetFileAttributesA(LPCSTR path) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
   }
-  const std::string host = PlatformHostPath(path);
+  std::string host;
+  if (!PlatformHostPath("GetFileAttributesA", path, &host)) return INVALID_FILE_ATTRIBUTES;
   struct stat st;
   if (stat(host.c_str(), &st) != 0) {
     Fail(errno, host);

@@ -1,17 +1,17 @@
-// Character helpers of the ANSI code page, GBK (code page 936): lead bytes 0x81-0xFE,
-// trail bytes 0x40-0x7E and 0x80-0xFE. A lead byte without a valid trail byte after
-// it stands alone, so a search never runs past the end of the text.
+// Character helpers of the ANSI code page, GBK (code page 936), by the rule of
+// gbk_chars.h: a lead byte without a valid trail byte after it stands alone, so a search
+// never runs past the end of the text.
 #include <string.h>
 
+#include "platform/linux/gbk_chars.h"
 #include "platform/win32.h"
 
 namespace {
 
-bool IsTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
-
-// Length of the character at p: 2 for a lead byte with its trail byte, else 1.
+// Length of the character at p, inside a NUL-terminated text and not at its NUL (so
+// p[1] can be read: it is the trail byte or the NUL).
 size_t CharLength(const unsigned char* p) {
-  return (p[0] >= 0x81 && p[0] <= 0xFE && IsTrail(p[1])) ? 2 : 1;
+  return GbkCharLength(reinterpret_cast<const char*>(p), 2, 0);
 }
 
 unsigned int CharValue(const unsigned char* p, size_t length) {
@@ -20,7 +20,7 @@ unsigned int CharValue(const unsigned char* p, size_t length) {
 
 }  // namespace
 
-extern "C" BOOL IsDBCSLeadByte(BYTE c) { return c >= 0x81 && c <= 0xFE; }
+extern "C" BOOL IsDBCSLeadByte(BYTE c) { return GbkIsLead(c) ? TRUE : FALSE; }
 
 // At the terminating NUL the pointer stays where it is.
 extern "C" LPSTR CharNextA(LPCSTR p) {

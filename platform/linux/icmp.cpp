@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/linux/builtin_modules.h"
-#include "platform/linux/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {
@@ -38,7 +37,6 @@ IcmpTable& Table() {
 }
 
 std::atomic<uint16_t> g_sequence{1};
-std::atomic<int> g_forcedKind{0};  // see PlatformForceIcmpSocketKind
 
 int OpenSocket(SocketKind kind) {
   return kind == SocketKind::Datagram
@@ -151,13 +149,10 @@ class SocketCloser {
 
 // Fails with ERROR_ACCESS_DENIED when neither kind of ICMP socket may be opened (no
 // group in net.ipv4.ping_group_range and no CAP_NET_RAW).
-extern "C" void PlatformForceIcmpSocketKind(int kind) { g_forcedKind.store(kind); }
-
 extern "C" HANDLE IcmpCreateFile(void) {
-  const int forced = g_forcedKind.load();
-  SocketKind kind = forced == 2 ? SocketKind::Raw : SocketKind::Datagram;
+  SocketKind kind = SocketKind::Datagram;
   int fd = OpenSocket(kind);
-  if (fd < 0 && forced == 0) {
+  if (fd < 0) {
     kind = SocketKind::Raw;
     fd = OpenSocket(kind);
   }
@@ -285,17 +280,13 @@ FARPROC AsFarProc(F* function) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(function));
 }
 
+}  // namespace
+
 // GetProcAddress names match exactly, as on Windows.
-FARPROC LookupIcmp(const char* name) {
+FARPROC PlatformIcmpLookup(const char* name) {
   if (!name) return nullptr;
   if (strcmp(name, "IcmpCreateFile") == 0) return AsFarProc(&IcmpCreateFile);
   if (strcmp(name, "IcmpCloseHandle") == 0) return AsFarProc(&IcmpCloseHandle);
   if (strcmp(name, "IcmpSendEcho") == 0) return AsFarProc(&IcmpSendEcho);
   return nullptr;
 }
-
-struct Registrar {
-  Registrar() { PlatformRegisterBuiltinModule("ICMP.DLL", LookupIcmp); }
-} g_registrar;
-
-}  // namespace

@@ -2,9 +2,12 @@
 // FreeLibrary over dlopen, plus the built-in modules served from this library.
 //
 // Windows rules kept here: names compare without regard to case; a name without an
-// extension means ".dll"; on Linux "x.dll" also finds "x.so". A bare name is searched
-// among loaded modules, then in the program's folder, the system's library path and the
-// current directory (PATH is not searched: it names program folders on Linux).
+// extension means ".dll"; on Linux "x.dll" also finds "x.so", and where both files exist
+// the library for this system, "x.so", is taken (a Windows DLL beside it is no ELF
+// file). A bare name is searched among loaded modules, then in the program's folder, the
+// system's library path and the current directory (PATH is not searched: it names
+// program folders on Linux). Names arrive in GBK and host file names are UTF-8; both
+// are compared as UTF-8.
 #include <dlfcn.h>
 #include <errno.h>
 #include <limits.h>
@@ -21,27 +24,20 @@
 #include <vector>
 
 #include "platform/linux/builtin_modules.h"
+#include "platform/linux/codepage.h"
+#include "platform/linux/gbk_chars.h"
 #include "platform/linux/path.h"
 
 namespace {
 
+// The modules served from inside this library, matched by base name.
 struct BuiltinModule {
-  std::string name;
-  FARPROC (*lookup)(const char* name) = nullptr;
-  int loads = 0;
-  bool hidden = false;
+  const char* name;
+  FARPROC (*lookup)(const char* name);
+  int loads;  // GetModuleHandleA finds a built-in module only while it is loaded
 };
-
-// Built at first use, so registrations from other files' static initialisers are safe
-// whatever order the initialisers run in.
-struct BuiltinRegistry {
-  std::mutex mutex;
-  std::vector<std::unique_ptr<BuiltinModule>> modules;  // never shrinks: handles stay valid
-};
-BuiltinRegistry& Builtins() {
-  static BuiltinRegistry* registry = new BuiltinRegistry();
-  return *registry;
-}
+BuiltinModule g_builtins[] = {{"ICMP.DLL", PlatformIcmpLookup, 0}};
+std::mutex g_builtinMutex;
 
 std::string Lower(std::string text) {
   for (char& c : text) {
@@ -67,28 +63,32 @@ std::string ModuleKey(const std::string& baseName) {
   return key;
 }
 
-BuiltinModule* FindBuiltin(const std::string& baseName, bool includeHidden) {
-  BuiltinRegistry& registry = Builtins();
-  const std::string key = ModuleKey(baseName);
-  for (auto& module : registry.modules) {
-    if (ModuleKey(module->name) == key && (includeHidden || !module->hidden)) return module.get();
+// Called with g_builtinMutex held; utf8Name is a bare name.
+BuiltinModule* FindBuiltin(const std::string& utf8Name) {
+  const std::string key = ModuleKey(utf8Name);
+  for (BuiltinModule& module : g_builtins) {
+    if (ModuleKey(module.name) == key) return &module;
   }
   return nullptr;
 }
 
 BuiltinModule* AsBuiltin(HMODULE module) {
-  BuiltinRegistry& registry = Builtins();
-  for (auto& m : registry.modules) {
-    if (reinterpret_cast<HMODULE>(m.get()) == module) return m.get();
+  for (BuiltinModule& m : g_builtins) {
+    if (reinterpret_cast<HMODULE>(&m) == module) return &m;
   }
   return nullptr;
 }
 
 std::string ExecutablePath() {
-  char buffer[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return std::string();
-  return std::string(buffer, static_cast<size_t>(n));
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0) return std::string();
+    // A result that fills the buffer may have been cut: try again with more room.
+    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
+    if (buffer.size() >= (1u << 20)) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 std::string FolderOf(const std::string& path) {
@@ -139,9 +139,10 @@ HMODULE HandleOfLoaded(const std::string& path) {
   return static_cast<HMODULE>(handle);
 }
 
+// wantedBase is a bare name in UTF-8.
 bool NamesModule(const std::string& wantedBase, const std::string& objectPath) {
-  const std::string objectBase = objectPath.empty() ? PlatformBaseName(ExecutablePath())
-                                                    : PlatformBaseName(objectPath);
+  const std::string objectBase = objectPath.empty() ? PlatformHostBaseName(ExecutablePath())
+                                                    : PlatformHostBaseName(objectPath);
   const std::string want = ModuleKey(wantedBase);
   if (ModuleKey(objectBase) == want) return true;
   // The program has no extension on Linux; "Name.exe" names it as on Windows.
@@ -159,28 +160,35 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Windows-form file names to try for a name: as given with ".dll" when it has no
-// extension, and the same base ending in ".so" for a ".dll".
+// Windows-form file names to try for a name, in order: for a ".dll" (given, or added to
+// a name without extension) the same base ending in ".so" first, then the ".dll" itself.
+// '.' is never a GBK trail byte, so the extension tests hold for GBK names too.
 std::vector<std::string> NameVariants(const std::string& windowsName) {
   std::string name = windowsName;
   const std::string base = PlatformBaseName(name);
   if (base.empty()) return {};  // a folder ("dir\") names no module
   if (base.back() == '.') name.pop_back();
   else if (base.find('.') == std::string::npos) name += ".dll";
-  std::vector<std::string> variants{name};
-  if (EndsWith(Lower(name), ".dll")) variants.push_back(name.substr(0, name.size() - 4) + ".so");
-  return variants;
+  if (!EndsWith(Lower(name), ".dll")) return {name};
+  return {name.substr(0, name.size() - 4) + ".so", name};
 }
 
-// The first existing file among the variants of name under folder (host form; empty
-// folder: name is a Windows path of its own).
+// The first existing file among the variants of the Windows-form name, relative to the
+// host folder (empty: the current directory, unless the name is absolute).
 std::string FindFile(const std::string& folder, const std::string& name) {
   for (const std::string& variant : NameVariants(name)) {
-    const std::string windows = folder.empty() ? variant : PlatformWindowsPath(folder) + "\\" + variant;
-    const std::string host = PlatformHostPath(windows.c_str());
+    std::string host;
+    if (!PlatformHostPathIn("LoadLibraryA", folder, variant.c_str(), &host)) return std::string();
     if (IsRegularFile(host)) return RealPath(host);
   }
   return std::string();
+}
+
+// The caller's name in UTF-8, or false after reporting that it is not GBK text.
+bool HostName(const char* function, const char* name, std::string* utf8) {
+  if (PlatformAnsiToUtf8(name, utf8)) return true;
+  PlatformFailUntranslatable(function, name, false);
+  return false;
 }
 
 HMODULE OpenLibrary(const std::string& path) {
@@ -198,42 +206,15 @@ HMODULE OpenLibrary(const std::string& path) {
 
 }  // namespace
 
-void PlatformRegisterBuiltinModule(const char* baseName, FARPROC (*lookup)(const char* name)) {
-  if (!baseName || !lookup) return;
-  BuiltinRegistry& registry = Builtins();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  if (BuiltinModule* existing = FindBuiltin(baseName, true)) {
-    existing->lookup = lookup;
-    return;
-  }
-  auto module = std::make_unique<BuiltinModule>();
-  module->name = baseName;
-  module->lookup = lookup;
-  registry.modules.push_back(std::move(module));
-}
-
-extern "C" void PlatformHideBuiltinModule(const char* baseName, int hidden) {
-  if (!baseName) return;
-  BuiltinRegistry& registry = Builtins();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  BuiltinModule* module = FindBuiltin(baseName, true);
-  if (!module) {
-    // Hidden before it registers: keep the flag for it.
-    registry.modules.push_back(std::make_unique<BuiltinModule>());
-    module = registry.modules.back().get();
-    module->name = baseName;
-  }
-  module->hidden = hidden != 0;
-}
-
 // Null gives the program. Only modules already loaded are found; no reference is added.
 extern "C" HMODULE GetModuleHandleA(LPCSTR name) {
   if (!name) return MainHandle();
-  {
-    BuiltinRegistry& registry = Builtins();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    BuiltinModule* builtin = PlatformPathHasSeparator(name) ? nullptr : FindBuiltin(name, false);
-    if (builtin && builtin->lookup && builtin->loads > 0) return reinterpret_cast<HMODULE>(builtin);
+  std::string utf8Name;
+  if (!HostName("GetModuleHandleA", name, &utf8Name)) return nullptr;
+  if (!PlatformPathHasSeparator(name)) {
+    std::lock_guard<std::mutex> lock(g_builtinMutex);
+    BuiltinModule* builtin = FindBuiltin(utf8Name);
+    if (builtin && builtin->loads > 0) return reinterpret_cast<HMODULE>(builtin);
   }
   const std::vector<LoadedObject> objects = LoadedObjects();
   if (PlatformPathHasSeparator(name)) {
@@ -244,7 +225,7 @@ extern "C" HMODULE GetModuleHandleA(LPCSTR name) {
     }
   } else {
     for (const LoadedObject& object : objects) {
-      if (NamesModule(name, object.path)) {
+      if (NamesModule(utf8Name, object.path)) {
         if (HMODULE handle = HandleOfLoaded(object.path)) return handle;
       }
     }
@@ -253,8 +234,10 @@ extern "C" HMODULE GetModuleHandleA(LPCSTR name) {
   return nullptr;
 }
 
-// Returns the length copied; a buffer too small gets size - 1 characters and a NUL,
-// and the call returns size with ERROR_INSUFFICIENT_BUFFER.
+// Returns the length copied. A buffer too small gets as many whole characters as fit
+// in size - 1 bytes and a NUL, and the call returns size with ERROR_INSUFFICIENT_BUFFER,
+// so a caller can tell a cut path from a whole one. The path is GBK: a file name that
+// GBK cannot hold fails (0, ERROR_NO_UNICODE_TRANSLATION) rather than naming another file.
 extern "C" DWORD GetModuleFileNameA(HMODULE module, LPSTR out, DWORD size) {
   std::string path;
   if (!module || module == MainHandle()) {
@@ -277,14 +260,21 @@ extern "C" DWORD GetModuleFileNameA(HMODULE module, LPSTR out, DWORD size) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return 0;
   }
-  const std::string windows = PlatformWindowsPath(path);
+  std::string windows;
+  if (!PlatformWindowsPath("GetModuleFileNameA", path, &windows)) return 0;
   if (!out || size == 0) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
   if (windows.size() >= size) {
-    memcpy(out, windows.data(), size - 1);
-    out[size - 1] = '\0';
+    size_t fit = 0;
+    while (fit < windows.size()) {
+      const size_t next = fit + GbkCharLength(windows.data(), windows.size(), fit);
+      if (next > size - 1) break;
+      fit = next;
+    }
+    memcpy(out, windows.data(), fit);
+    out[fit] = '\0';
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return size;
   }
@@ -299,24 +289,23 @@ extern "C" HMODULE LoadLibraryA(LPCSTR fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const bool bare = !PlatformPathHasSeparator(fileName);
-  if (bare) {
-    BuiltinRegistry& registry = Builtins();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    BuiltinModule* builtin = FindBuiltin(fileName, false);
-    if (builtin && builtin->lookup) {
-      ++builtin->loads;
-      return reinterpret_cast<HMODULE>(builtin);
-    }
-  }
-  if (!bare) {
+  std::string utf8Name;
+  if (!HostName("LoadLibraryA", fileName, &utf8Name)) return nullptr;
+  if (PlatformPathHasSeparator(fileName)) {
     const std::string file = FindFile(std::string(), fileName);
     if (!file.empty()) return OpenLibrary(file);
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
+  {
+    std::lock_guard<std::mutex> lock(g_builtinMutex);
+    if (BuiltinModule* builtin = FindBuiltin(utf8Name)) {
+      ++builtin->loads;
+      return reinterpret_cast<HMODULE>(builtin);
+    }
+  }
   for (const LoadedObject& object : LoadedObjects()) {
-    if (!object.path.empty() && NamesModule(fileName, object.path)) {
+    if (!object.path.empty() && NamesModule(utf8Name, object.path)) {
       if (void* handle = dlopen(object.path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
         return static_cast<HMODULE>(handle);  // one more reference, as Windows counts
       }
@@ -324,11 +313,11 @@ extern "C" HMODULE LoadLibraryA(LPCSTR fileName) {
   }
   std::string file = FindFile(FolderOf(ExecutablePath()), fileName);
   if (!file.empty()) return OpenLibrary(file);
-  for (const std::string& variant : NameVariants(fileName)) {
+  for (const std::string& variant : NameVariants(utf8Name)) {
     if (!EndsWith(Lower(variant), ".so")) continue;
     if (void* handle = dlopen(variant.c_str(), RTLD_NOW | RTLD_LOCAL)) return static_cast<HMODULE>(handle);
   }
-  file = FindFile(".", fileName);
+  file = FindFile(std::string(), fileName);
   if (!file.empty()) return OpenLibrary(file);
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
@@ -341,14 +330,10 @@ extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     return nullptr;
   }
   if (!module) module = MainHandle();
-  {
-    BuiltinRegistry& registry = Builtins();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    if (BuiltinModule* builtin = AsBuiltin(module)) {
-      FARPROC proc = builtin->lookup ? builtin->lookup(name) : nullptr;
-      if (!proc) SetLastError(ERROR_PROC_NOT_FOUND);
-      return proc;
-    }
+  if (BuiltinModule* builtin = AsBuiltin(module)) {
+    FARPROC proc = builtin->lookup(name);
+    if (!proc) SetLastError(ERROR_PROC_NOT_FOUND);
+    return proc;
   }
   if (!IsLoadedHandle(module)) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -372,13 +357,10 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  {
-    BuiltinRegistry& registry = Builtins();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    if (BuiltinModule* builtin = AsBuiltin(module)) {
-      if (builtin->loads > 0) --builtin->loads;
-      return TRUE;
-    }
+  if (BuiltinModule* builtin = AsBuiltin(module)) {
+    std::lock_guard<std::mutex> lock(g_builtinMutex);
+    if (builtin->loads > 0) --builtin->loads;
+    return TRUE;
   }
   if (module == MainHandle()) return TRUE;
   if (!IsLoadedHandle(module) || dlclose(module) != 0) {

@@ -1,4 +1,5 @@
-// Windows-form path <-> host path, with the case-insensitive name lookup Windows gives.
+// Windows-form path (GBK) <-> host path (UTF-8), with the case-insensitive name lookup
+// Windows gives.
 #include "platform/linux/path.h"
 
 #include <dirent.h>
@@ -8,6 +9,9 @@
 
 #include <vector>
 
+#include "platform/linux/codepage.h"
+#include "platform/linux/gbk_chars.h"
+
 namespace {
 
 // Error codes not in the public header, only reported through GetLastError.
@@ -16,10 +20,18 @@ constexpr DWORD kErrorNotSameDevice = 17;
 constexpr DWORD kErrorDiskFull = 112;
 constexpr DWORD kErrorFilenameExcedRange = 206;
 
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Host names are UTF-8, whose bytes of non-ASCII characters are all 0x80 or above:
+// folding ASCII letters byte by byte never touches them.
+bool HostNamesEqual(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -32,27 +44,21 @@ struct SplitPath {
   std::vector<std::string> parts;
 };
 
-// Splits at separators; with gbkAware a double-byte character is never split, so its
-// trail byte 0x5C stays inside the name.
-SplitPath Split(const std::string& text, bool gbkAware) {
+// Splits a Windows-form path at separators; a double-byte character is never split, so
+// its trail byte 0x5C stays inside the name.
+SplitPath Split(const std::string& text) {
   SplitPath out;
   out.absolute = !text.empty() && IsSeparator(text[0]);
   std::string current;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (gbkAware && IsLead(c) && i + 1 < text.size() &&
-        IsTrail(static_cast<unsigned char>(text[i + 1]))) {
-      current += text[i];
-      current += text[i + 1];
-      ++i;
-      continue;
-    }
-    if (IsSeparator(text[i])) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = GbkCharLength(text.data(), text.size(), i);
+    if (length == 1 && IsSeparator(text[i])) {
       if (!current.empty()) out.parts.push_back(current);
       current.clear();
-      continue;
+    } else {
+      current.append(text, i, length);
     }
-    current += text[i];
+    i += length;
   }
   if (!current.empty()) out.parts.push_back(current);
   out.trailingSeparator = !text.empty() && IsSeparator(text.back()) && !out.parts.empty();
@@ -84,7 +90,7 @@ bool FindEntry(const std::string& folder, const std::string& name, std::string* 
   bool any = false;
   while (struct dirent* entry = readdir(dir)) {
     const std::string candidate(entry->d_name);
-    if (!PlatformNamesEqual(candidate, name)) continue;
+    if (!HostNamesEqual(candidate, name)) continue;
     if (!any || candidate < *found) *found = candidate;
     any = true;
   }
@@ -98,9 +104,10 @@ std::string Join(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-std::string Resolve(const SplitPath& split) {
+// parts are host (UTF-8) names by now; base is where a relative path starts.
+std::string Resolve(const std::string& base, const SplitPath& split) {
   const std::vector<std::string> parts = Normalise(split);
-  std::string path = split.absolute ? "/" : "";
+  std::string path = split.absolute ? "/" : base;
   bool searching = true;  // once a component is missing, nothing below it can exist
   for (const std::string& part : parts) {
     std::string next = Join(path, part);
@@ -118,69 +125,74 @@ std::string Resolve(const SplitPath& split) {
 
 }  // namespace
 
-bool PlatformNamesEqual(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(a[i]);
-    if (IsLead(c) && i + 1 < a.size() && IsTrail(static_cast<unsigned char>(a[i + 1]))) {
-      // A double-byte character matches only itself: its trail byte is no letter.
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
-std::string PlatformHostPath(const char* windowsPath) {
-  if (!windowsPath) return std::string();
+bool PlatformHostPathIn(const char* function, const std::string& hostBase,
+                        const char* windowsPath, std::string* host) {
+  host->clear();
+  if (!windowsPath || !*windowsPath) return true;
   std::string text(windowsPath);
   // One drive on Linux: "C:\x" is "/x", "C:x" is "x".
   if (text.size() >= 2 && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
       text[1] == ':') {
     text.erase(0, 2);
   }
-  if (text.empty()) return windowsPath[0] ? std::string(".") : std::string();
-  const SplitPath gbk = Split(text, true);
-  const std::string resolved = Resolve(gbk);
-  // A byte 0x5C after a GBK lead byte may also be a real separator after a host name in
-  // another encoding (UTF-8 folders); take that reading when only it names something.
-  const SplitPath bytes = Split(text, false);
-  if (bytes.parts != gbk.parts && !Exists(resolved)) {
-    const std::string byteResolved = Resolve(bytes);
-    if (Exists(byteResolved)) return byteResolved;
+  if (text.empty()) {
+    *host = hostBase.empty() ? "." : hostBase;
+    return true;
   }
-  return resolved;
+  SplitPath split = Split(text);
+  for (std::string& part : split.parts) {
+    std::string utf8;
+    if (!PlatformAnsiToUtf8(part, &utf8)) {
+      PlatformFailUntranslatable(function, windowsPath, false);
+      return false;
+    }
+    part = utf8;
+  }
+  *host = Resolve(hostBase, split);
+  return true;
 }
 
-std::string PlatformWindowsPath(const std::string& hostPath) {
-  std::string out(hostPath);
-  for (char& c : out) {
+bool PlatformHostPath(const char* function, const char* windowsPath, std::string* host) {
+  return PlatformHostPathIn(function, std::string(), windowsPath, host);
+}
+
+bool PlatformWindowsPath(const char* function, const std::string& hostPath, std::string* windows) {
+  if (!PlatformUtf8ToAnsi(hostPath, windows)) {
+    windows->clear();
+    PlatformFailUntranslatable(function, hostPath, true);
+    return false;
+  }
+  // A GBK trail byte is 0x40 or above, so every 0x2F left is a real slash.
+  for (char& c : *windows) {
     if (c == '/') c = '\\';
   }
-  return out;
+  return true;
 }
 
 bool PlatformPathHasSeparator(const char* windowsPath) {
   if (!windowsPath) return false;
-  for (const char* p = windowsPath; *p; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') return true;
+  const size_t size = strlen(windowsPath);
+  for (size_t i = 0; i < size;) {
+    const size_t length = GbkCharLength(windowsPath, size, i);
+    if (length == 1 && (IsSeparator(windowsPath[i]) || windowsPath[i] == ':')) return true;
+    i += length;
   }
   return false;
 }
 
 std::string PlatformBaseName(const std::string& path) {
   size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLead(c) && i + 1 < path.size() && IsTrail(static_cast<unsigned char>(path[i + 1]))) {
-      ++i;
-      continue;
-    }
-    if (IsSeparator(path[i]) || path[i] == ':') start = i + 1;
+  for (size_t i = 0; i < path.size();) {
+    const size_t length = GbkCharLength(path.data(), path.size(), i);
+    if (length == 1 && (IsSeparator(path[i]) || path[i] == ':')) start = i + 1;
+    i += length;
   }
   return path.substr(start);
+}
+
+std::string PlatformHostBaseName(const std::string& hostPath) {
+  const size_t slash = hostPath.find_last_of('/');
+  return slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
 }
 
 DWORD PlatformErrorFromErrno(int err, const std::string& hostPath) {
@@ -217,6 +229,8 @@ DWORD PlatformErrorFromErrno(int err, const std::string& hostPath) {
       return kErrorNotSameDevice;
     case ENOSPC:
       return kErrorDiskFull;
+    case EILSEQ:
+      return ERROR_NO_UNICODE_TRANSLATION;
     default:
       return kErrorGenFailure;
   }

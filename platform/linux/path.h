@@ -1,4 +1,5 @@
-// Translation between the Windows-form paths the launcher uses and host paths, shared by
+// Translation between the Windows-form paths the launcher uses (backslashes, text of the
+// ANSI code page GBK) and host paths (slashes, UTF-8 as Linux file names are), shared by
 // every platform function that takes or returns a path. Internal to platform/.
 #pragma once
 
@@ -7,26 +8,35 @@
 #include "platform/win32.h"
 
 // Windows-form path to host path. Backslashes (and slashes) separate components; a
-// leading drive letter ("C:") is dropped, so "C:\opt" is "/opt". Each component that
-// does not exist under its exact name is matched without regard to ASCII case against
-// the entries of its folder; a component found nowhere keeps the case given (a new file
-// is created as named). The separator scan is aware of GBK double-byte characters, so a
-// trail byte 0x5C is part of its character, not a separator. Null gives "".
-std::string PlatformHostPath(const char* windowsPath);
+// leading drive letter ("C:") is dropped, so "C:\opt" is "/opt". The separator scan is
+// aware of GBK double-byte characters, so a trail byte 0x5C is part of its character,
+// and each component is converted from GBK to UTF-8. A component that does not exist
+// under its exact name is matched without regard to ASCII case against the entries of
+// its folder; one found nowhere keeps the case given (a new file is created as named).
+// Null or "" gives "". A path that is not GBK text fails: false, with
+// ERROR_NO_UNICODE_TRANSLATION and a line on standard error naming `function`.
+bool PlatformHostPath(const char* function, const char* windowsPath, std::string* host);
 
-// Host path to Windows form: slashes become backslashes ("/opt/zent" -> "\opt\zent").
-std::string PlatformWindowsPath(const std::string& hostPath);
+// The same for a path relative to the host folder hostBase (an absolute path ignores it).
+bool PlatformHostPathIn(const char* function, const std::string& hostBase,
+                        const char* windowsPath, std::string* host);
 
-// True if the Windows-form name holds a backslash, a slash or a drive colon.
+// Host path to Windows form: UTF-8 to GBK, slashes to backslashes ("/opt/zent" ->
+// "\opt\zent"). A character without a GBK form fails as PlatformHostPath does: the
+// caller never gets a name that would lead somewhere else.
+bool PlatformWindowsPath(const char* function, const std::string& hostPath, std::string* windows);
+
+// True if the Windows-form name holds a backslash, a slash or a drive colon (a GBK
+// trail byte 0x5C is none).
 bool PlatformPathHasSeparator(const char* windowsPath);
 
-// The last component of a Windows-form or host path (after the last separator).
-std::string PlatformBaseName(const std::string& path);
+// The last component of a Windows-form path (after the last separator or drive colon),
+// stepping over GBK double-byte characters whole.
+std::string PlatformBaseName(const std::string& windowsPath);
+
+// The last component of a host path (after the last slash).
+std::string PlatformHostBaseName(const std::string& hostPath);
 
 // The Windows error code for a failed file call on hostPath with errno err. A missing
 // final component gives ERROR_FILE_NOT_FOUND, a missing folder ERROR_PATH_NOT_FOUND.
 DWORD PlatformErrorFromErrno(int err, const std::string& hostPath);
-
-// Case-insensitive comparison of two names, ASCII letters only, stepping over GBK
-// double-byte characters whole.
-bool PlatformNamesEqual(const std::string& a, const std::string& b);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/codepage.h"
 #include "platform/linux/command_line.h"
 #include "platform/linux/path.h"
 #include "platform/win32.h"
@@ -38,10 +39,12 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// A bare name is looked for in the working directory, then in each PATH folder; a name
-// with a separator only where it says. Empty when nothing exists under the name.
+// A bare name is looked for in the working directory, then in each PATH folder (host
+// folders); a name with a separator only where it says. The name as it would be in the
+// working directory when nothing exists under it. The name converted already once.
 std::string Locate(const char* file) {
-  std::string here = PlatformHostPath(file);
+  std::string here;
+  PlatformHostPath("ShellExecuteA", file, &here);
   struct stat info;
   if (PlatformPathHasSeparator(file) || stat(here.c_str(), &info) == 0) return here;
   const char* path = getenv("PATH");
@@ -53,7 +56,8 @@ std::string Locate(const char* file) {
     std::string folder = folders.substr(start, end - start);
     start = end + 1;
     if (folder.empty()) continue;
-    std::string candidate = PlatformHostPath((folder + "/" + file).c_str());
+    std::string candidate;
+    PlatformHostPathIn("ShellExecuteA", folder, file, &candidate);
     if (IsRegularFile(candidate)) return candidate;
   }
   return here;
@@ -118,11 +122,27 @@ void CloseInheritedDescriptors(int keep) {
 
 // Only the verb "open" (or none) on a program is supported. The program runs in its own
 // session with `directory` (if given) as its working directory; it is started through a
-// double fork, so it is never our child and never left a zombie.
+// double fork, so it is never our child and never left a zombie. File, directory and
+// parameters are GBK text and reach the program in UTF-8, as Linux programs take their
+// arguments; text that is not GBK fails with SE_ERR_FNF and a line on standard error.
 extern "C" HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                    LPCSTR directory, INT showCommand) {
   if (verb && *verb && strcasecmp(verb, "open") != 0) return Result(SE_ERR_NOASSOC);
   if (!file || !*file) return Result(SE_ERR_FNF);
+  std::string workDir;
+  if (directory && *directory && !PlatformHostPath("ShellExecuteA", directory, &workDir)) {
+    return Result(SE_ERR_PNF);
+  }
+  std::string utf8File;  // Locate converts it again, component by component
+  if (!PlatformAnsiToUtf8(file, &utf8File)) {
+    PlatformFailUntranslatable("ShellExecuteA", file, false);
+    return Result(SE_ERR_FNF);
+  }
+  std::string utf8Parameters;
+  if (parameters && !PlatformAnsiToUtf8(parameters, &utf8Parameters)) {
+    PlatformFailUntranslatable("ShellExecuteA", parameters, false);
+    return Result(SE_ERR_FNF);
+  }
 
   std::string program = Locate(file);
   struct stat info;
@@ -138,10 +158,9 @@ extern "C" HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR 
     if (!getcwd(cwd, sizeof cwd)) return Result(SE_ERR_PNF);
     program = std::string(cwd) + "/" + program;
   }
-  std::string workDir = directory && *directory ? PlatformHostPath(directory) : std::string();
-
-  // Everything the child needs is prepared before the fork.
-  std::vector<std::string> args = PlatformSplitCommandLine(parameters);
+  // Everything the child needs is prepared before the fork. Split after the conversion:
+  // in UTF-8 a byte 0x5C is always a backslash, in GBK it may be a trail byte.
+  std::vector<std::string> args = PlatformSplitCommandLine(parameters ? utf8Parameters.c_str() : nullptr);
   args.insert(args.begin(), program);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);

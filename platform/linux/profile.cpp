@@ -7,6 +7,12 @@
 // write creates it. Names with a separator (".\x.ini", "Config\x.ini", absolute) are
 // relative to the current directory, as on Windows.
 //
+// Encodings: a file without a byte-order mark is text of the ANSI code page (GBK). A
+// UTF-8 or UTF-16 (LE or BE) byte-order mark is read as Wine reads it: names and values
+// are matched as Unicode and handed back in GBK ('?' for what GBK cannot hold), and a
+// write keeps the file's encoding and mark. (Windows itself reads only UTF-16 LE this
+// way and takes a UTF-8 mark for bytes of the first line.)
+//
 // Results that a reader might not expect (all as Windows gives them):
 //   value cut to fit            -> size - 1 returned
 //   size 0                      -> 0, buffer untouched; size 1 -> 0, empty text
@@ -25,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/codepage.h"
 #include "platform/linux/path.h"
 #include "platform/linux/profile_text.h"
 
@@ -45,9 +52,65 @@ std::string WindowsDirectory() {
 
 bool IsBareName(const char* fileName) { return !PlatformPathHasSeparator(fileName); }
 
-std::string ProfileHostPath(const char* fileName) {
-  if (!IsBareName(fileName)) return PlatformHostPath(fileName);
-  return PlatformHostPath((WindowsDirectory() + "/" + fileName).c_str());
+bool ProfileHostPath(const char* function, const char* fileName, std::string* host) {
+  if (!IsBareName(fileName)) return PlatformHostPath(function, fileName, host);
+  return PlatformHostPathIn(function, WindowsDirectory(), fileName, host);
+}
+
+enum class FileEncoding { Ansi, Utf8, Utf16Le, Utf16Be };
+
+// A profile file's text, without its byte-order mark: GBK for an ANSI file, UTF-8 for
+// the others.
+struct ProfileFile {
+  FileEncoding encoding = FileEncoding::Ansi;
+  std::string text;
+};
+
+bool StartsWith(const std::string& bytes, const char* mark, size_t size) {
+  return bytes.size() >= size && bytes.compare(0, size, mark, size) == 0;
+}
+
+ProfileFile Decode(const std::string& bytes) {
+  ProfileFile file;
+  if (StartsWith(bytes, "\xEF\xBB\xBF", 3)) {
+    file.encoding = FileEncoding::Utf8;
+    file.text = bytes.substr(3);
+  } else if (StartsWith(bytes, "\xFF\xFE", 2)) {
+    file.encoding = FileEncoding::Utf16Le;
+    file.text = PlatformUtf16ToUtf8(bytes.substr(2), false);
+  } else if (StartsWith(bytes, "\xFE\xFF", 2)) {
+    file.encoding = FileEncoding::Utf16Be;
+    file.text = PlatformUtf16ToUtf8(bytes.substr(2), true);
+  } else {
+    file.text = bytes;
+  }
+  return file;
+}
+
+std::string Encode(FileEncoding encoding, const std::string& text) {
+  switch (encoding) {
+    case FileEncoding::Utf8:
+      return "\xEF\xBB\xBF" + text;
+    case FileEncoding::Utf16Le:
+      return "\xFF\xFE" + PlatformUtf8ToUtf16(text, false);
+    case FileEncoding::Utf16Be:
+      return "\xFE\xFF" + PlatformUtf8ToUtf16(text, true);
+    case FileEncoding::Ansi:
+      break;
+  }
+  return text;
+}
+
+ProfileText::Encoding TextEncoding(const ProfileFile& file) {
+  return file.encoding == FileEncoding::Ansi ? ProfileText::Encoding::Gbk : ProfileText::Encoding::Utf8;
+}
+
+// A caller's GBK text in the encoding of the file's text, and back.
+std::string InFile(const ProfileFile& file, const std::string& ansi) {
+  return file.encoding == FileEncoding::Ansi ? ansi : PlatformAnsiToUtf8Text(ansi);
+}
+std::string FromFile(const ProfileFile& file, const std::string& text) {
+  return file.encoding == FileEncoding::Ansi ? text : PlatformUtf8ToAnsiText(text);
 }
 
 // Reads the whole file; errno-style code in *error when it cannot be read.
@@ -236,22 +299,28 @@ extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def
     SetLastError(ERROR_FILE_NOT_FOUND);
     return CopyOut(fallback, out, size);
   }
+  std::string host;
   std::string bytes;
   int error = 0;
-  if (!ReadWholeFile(ProfileHostPath(fileName), &bytes, &error)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
+  const bool named = ProfileHostPath("GetPrivateProfileStringA", fileName, &host);
+  if (!named || !ReadWholeFile(host, &bytes, &error)) {
+    if (named) SetLastError(ERROR_FILE_NOT_FOUND);
     return section && key ? CopyOut(fallback, out, size) : CopyList({}, out, size);
   }
-  const ProfileText text(bytes);
-  if (!section) return CopyList(text.SectionNames(), out, size);
-  if (!key) {
-    std::vector<std::string> keys;
-    text.KeyNames(section, &keys);
-    return CopyList(keys, out, size);
+  const ProfileFile file = Decode(bytes);
+  const ProfileText text(file.text, TextEncoding(file));
+  if (!section || !key) {
+    std::vector<std::string> names;
+    if (!section) names = text.SectionNames();
+    else text.KeyNames(InFile(file, section), &names);
+    for (std::string& name : names) name = FromFile(file, name);
+    return CopyList(names, out, size);
   }
   std::string value;
-  if (!text.FindValue(section, key, &value)) return CopyOut(fallback, out, size);
-  return CopyOut(value, out, size);
+  if (!text.FindValue(InFile(file, section), InFile(file, key), &value)) {
+    return CopyOut(fallback, out, size);
+  }
+  return CopyOut(FromFile(file, value), out, size);
 }
 
 // A missing key or empty value gives the default; any other text its leading number,
@@ -259,14 +328,22 @@ extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def
 extern "C" UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue,
                                       LPCSTR fileName) {
   if (!section || !key) return static_cast<UINT>(defaultValue);
+  std::string host;
   std::string bytes;
   int error = 0;
-  if (!fileName || !*fileName || !ReadWholeFile(ProfileHostPath(fileName), &bytes, &error)) {
+  if (!fileName || !*fileName) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return static_cast<UINT>(defaultValue);
   }
+  if (!ProfileHostPath("GetPrivateProfileIntA", fileName, &host)) return static_cast<UINT>(defaultValue);
+  if (!ReadWholeFile(host, &bytes, &error)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return static_cast<UINT>(defaultValue);
+  }
+  const ProfileFile file = Decode(bytes);
   std::string value;
-  if (!ProfileText(bytes).FindValue(section, key, &value) || value.empty()) {
+  if (!ProfileText(file.text, TextEncoding(file)).FindValue(InFile(file, section), InFile(file, key), &value) ||
+      value.empty()) {
     return static_cast<UINT>(defaultValue);
   }
   return ParseProfileInt(value);
@@ -289,7 +366,8 @@ extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR va
     SetLastError(PlatformErrorFromErrno(errno, WindowsDirectory()));
     return FALSE;
   }
-  const std::string host = ProfileHostPath(fileName);
+  std::string host;
+  if (!ProfileHostPath("WritePrivateProfileStringA", fileName, &host)) return FALSE;
   std::string bytes;
   int error = 0;
   const bool exists = ReadWholeFile(host, &bytes, &error);
@@ -300,12 +378,13 @@ extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR va
   }
   const bool deleting = !key || !value;
   if (!exists && deleting) return TRUE;  // nothing to delete, and no file to create
-  ProfileText text(bytes);
-  const std::string sectionName = BeforeLineBreak(section);
+  const ProfileFile file = Decode(bytes);
+  ProfileText text(file.text, TextEncoding(file));
+  const std::string sectionName = InFile(file, BeforeLineBreak(section));
   if (!key) text.DeleteSection(sectionName);
-  else if (!value) text.DeleteKey(sectionName, BeforeLineBreak(key));
-  else text.SetValue(sectionName, BeforeLineBreak(key), BeforeLineBreak(value));
-  const std::string updated = text.Bytes();
+  else if (!value) text.DeleteKey(sectionName, InFile(file, BeforeLineBreak(key)));
+  else text.SetValue(sectionName, InFile(file, BeforeLineBreak(key)), InFile(file, BeforeLineBreak(value)));
+  const std::string updated = Encode(file.encoding, text.Bytes());
   if (exists && updated == bytes) return TRUE;
   return ReplaceFile(host, updated) ? TRUE : FALSE;
 }

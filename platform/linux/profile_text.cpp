@@ -1,36 +1,50 @@
 // Profile file text: line parsing, lookups and edits with the rules Windows applies.
 #include "platform/linux/profile_text.h"
 
-#include "platform/linux/path.h"
+#include "platform/linux/gbk_chars.h"
 
 namespace {
 
 bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A; }
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// The last ']' that is a character of its own, not the second byte of a GBK character.
-size_t LastCloseBracket(const std::string& text) {
-  size_t found = std::string::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsLead(c) && i + 1 < text.size() && IsTrail(static_cast<unsigned char>(text[i + 1]))) {
-      ++i;
-      continue;
-    }
-    if (c == ']') found = i;
-  }
-  return found;
+}  // namespace
+
+size_t ProfileText::CharLength(const std::string& text, size_t i) const {
+  return encoding_ == Encoding::Gbk ? GbkCharLength(text.data(), text.size(), i) : 1;
 }
 
-bool Contains(const std::vector<std::string>& names, const std::string& name) {
+bool ProfileText::NamesEqual(const std::string& a, const std::string& b) const {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size();) {
+    const size_t length = CharLength(a, i);
+    if (length == 2) {
+      // A double-byte character matches only itself: its trail byte is no letter.
+      if (a.compare(i, 2, b, i, 2) != 0) return false;
+    } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+bool ProfileText::Contains(const std::vector<std::string>& names, const std::string& name) const {
   for (const std::string& n : names) {
-    if (PlatformNamesEqual(n, name)) return true;
+    if (NamesEqual(n, name)) return true;
   }
   return false;
 }
 
-}  // namespace
+size_t ProfileText::LastCloseBracket(const std::string& text) const {
+  size_t found = std::string::npos;
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = CharLength(text, i);
+    if (length == 1 && text[i] == ']') found = i;
+    i += length;
+  }
+  return found;
+}
 
 std::string ProfileText::Trim(const std::string& text) {
   size_t begin = 0;
@@ -40,7 +54,7 @@ std::string ProfileText::Trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-ProfileText::ProfileText(const std::string& bytes) {
+ProfileText::ProfileText(const std::string& bytes, Encoding encoding) : encoding_(encoding) {
   Line line;
   for (size_t i = 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
@@ -60,7 +74,7 @@ ProfileText::ProfileText(const std::string& bytes) {
   if (!line.text.empty()) lines_.push_back(line);
 }
 
-ProfileText::Parsed ProfileText::Parse(const std::string& text) {
+ProfileText::Parsed ProfileText::Parse(const std::string& text) const {
   Parsed out;
   const std::string line = Trim(text);
   if (line.empty() || line[0] == ';') return out;
@@ -84,7 +98,7 @@ long ProfileText::FindSection(const std::string& section) const {
   const std::string wanted = Trim(section);
   for (size_t i = 0; i < lines_.size(); ++i) {
     const Parsed p = Parse(lines_[i].text);
-    if (p.kind == Kind::Section && PlatformNamesEqual(p.name, wanted)) return static_cast<long>(i);
+    if (p.kind == Kind::Section && NamesEqual(p.name, wanted)) return static_cast<long>(i);
   }
   return -1;
 }
@@ -104,7 +118,7 @@ bool ProfileText::FindValue(const std::string& section, const std::string& key,
   const size_t end = SectionEnd(static_cast<size_t>(header));
   for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
     const Parsed p = Parse(lines_[i].text);
-    if (p.kind != Kind::Key || !PlatformNamesEqual(p.name, wanted)) continue;
+    if (p.kind != Kind::Key || !NamesEqual(p.name, wanted)) continue;
     std::string v = p.value;
     if (v.size() > 1 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) {
       v = v.substr(1, v.size() - 2);
@@ -152,7 +166,7 @@ void ProfileText::SetValue(const std::string& section, const std::string& key,
   for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
     const Parsed p = Parse(lines_[i].text);
     if (p.kind != Kind::Key) continue;
-    if (PlatformNamesEqual(p.name, keyName)) {
+    if (NamesEqual(p.name, keyName)) {
       lines_[i].text = p.name + "=" + value;  // the key keeps the spelling it has
       return;
     }
@@ -170,7 +184,7 @@ void ProfileText::DeleteKey(const std::string& section, const std::string& key) 
   size_t end = SectionEnd(static_cast<size_t>(header));
   for (size_t i = static_cast<size_t>(header) + 1; i < end;) {
     const Parsed p = Parse(lines_[i].text);
-    if (p.kind == Kind::Key && PlatformNamesEqual(p.name, wanted)) {
+    if (p.kind == Kind::Key && NamesEqual(p.name, wanted)) {
       lines_.erase(lines_.begin() + static_cast<long>(i));
       --end;
     } else {

@@ -1,5 +1,6 @@
 // The text of one profile (INI) file: lookups with the Windows rules and the edits that
-// WritePrivateProfileStringA makes, keeping every other line and byte as it was.
+// WritePrivateProfileStringA makes, keeping every other line and byte as it was. The text
+// is GBK (an ANSI file) or UTF-8 (a file with a byte-order mark, after conversion).
 #pragma once
 
 #include <string>
@@ -7,7 +8,11 @@
 
 class ProfileText {
  public:
-  explicit ProfileText(const std::string& bytes);
+  enum class Encoding { Gbk, Utf8 };
+  // Gbk: names compare and brackets are found stepping over double-byte characters,
+  // whose trail bytes may look like ASCII. Utf8: bytes of non-ASCII characters are all
+  // 0x80 or above, so a plain scan is right.
+  ProfileText(const std::string& bytes, Encoding encoding);
 
   // The value of key in the first section named section (both without regard to case,
   // blanks around them ignored); the first of duplicate keys wins; one pair of matching
@@ -42,11 +47,19 @@ class ProfileText {
     std::string name;   // section or key name, trimmed
     std::string value;  // key value, trimmed
   };
-  static Parsed Parse(const std::string& text);
+  Parsed Parse(const std::string& text) const;
+  // Names without regard to ASCII case; a double-byte character matches only itself.
+  bool NamesEqual(const std::string& a, const std::string& b) const;
+  bool Contains(const std::vector<std::string>& names, const std::string& name) const;
+  // The last ']' that is a character of its own.
+  size_t LastCloseBracket(const std::string& text) const;
+  // Length of the character at text[i].
+  size_t CharLength(const std::string& text, size_t i) const;
   // Index of the header line of the first section named section, or -1.
   long FindSection(const std::string& section) const;
   // One past the last line of the section whose header is at index header.
   size_t SectionEnd(size_t header) const;
 
+  Encoding encoding_;
   std::vector<Line> lines_;
 };

@@ -8,13 +8,11 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 
-#include "platform/linux/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {
@@ -43,8 +41,6 @@ HandleTable& Handles() {
   static HandleTable* table = new HandleTable;
   return *table;
 }
-
-std::atomic<int> g_failThreadCreation{0};
 
 std::shared_ptr<ThreadState> FindThread(HANDLE handle) {
   HandleTable& table = Handles();
@@ -76,10 +72,6 @@ struct StartGate {
 
 }  // namespace
 
-extern "C" void PlatformFailThreadCreation(int count) {
-  g_failThreadCreation.store(count < 0 ? 0 : count);
-}
-
 // The thread always runs detached; the handle only keeps its exit code, so a caller
 // that never waits loses nothing by closing the handle at once. CREATE_SUSPENDED is
 // refused: nothing in this layer could resume the thread.
@@ -90,14 +82,6 @@ extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  int failing = g_failThreadCreation.load();
-  while (failing > 0 && !g_failThreadCreation.compare_exchange_weak(failing, failing - 1)) {
-  }
-  if (failing > 0) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-
   auto state = std::make_shared<ThreadState>();
   state->start = start;
   state->parameter = parameter;

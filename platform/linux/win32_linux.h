@@ -75,6 +75,7 @@ typedef intptr_t (*FARPROC)(void);
 #define ERROR_MOD_NOT_FOUND 126u
 #define ERROR_PROC_NOT_FOUND 127u
 #define ERROR_ALREADY_EXISTS 183u
+#define ERROR_NO_UNICODE_TRANSLATION 1113u  // a name the ANSI code page (GBK) cannot hold
 #define ERROR_INVALID_WINDOW_HANDLE 1400u
 #define ERROR_INVALID_THREAD_ID 1444u
 
@@ -130,6 +131,17 @@ LPSTR CharPrevA(LPCSTR start, LPCSTR p);
 unsigned char* _mbschr(const unsigned char* text, unsigned int c);
 unsigned char* _mbsrchr(const unsigned char* text, unsigned int c);
 unsigned char* _mbsstr(const unsigned char* text, const unsigned char* needle);
+
+// ---- Wide (UTF-16) text: platform/linux/wide_text.cpp -------------------------------
+typedef char16_t WCHAR;
+#define CP_ACP 0u
+#define CP_UTF8 65001u
+#define WC_NO_BEST_FIT_CHARS 0x400u
+#define MB_ERR_INVALID_CHARS 0x8u
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, WCHAR* out,
+                        int outSize);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* text, int length, LPSTR out,
+                        int outSize, LPCSTR defaultChar, BOOL* usedDefault);
 
 // ---- Threads and time: platform/linux/thread.cpp -----------------------------------
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
@@ -226,6 +238,16 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
+
+// ---- Message box: platform/linux/message_box.cpp ----------------------------------
+#define MB_OK 0x00000000u
+#define MB_ICONERROR 0x00000010u
+#define MB_ICONWARNING 0x00000030u
+#define MB_ICONINFORMATION 0x00000040u
+#define IDOK 1
+// Caption and text go to standard error (in UTF-8); where a display is there, SDL's
+// simple message box shows them too. Blocks until it is closed; returns IDOK.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // ---- Starting programs: platform/linux/process.cpp ---------------------------------
 #define SW_HIDE 0

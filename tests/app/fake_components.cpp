@@ -1,14 +1,15 @@
-// The stand-in factory and the component doubles of the launcher's unit tests. These
-// definitions of the loader's functions take the place of the real loader at link time.
+// The stand-in framework library of the launcher's unit tests: its CreateComponent export
+// gives a factory of component doubles, and the real loader finds it through the test
+// program's own Corvio.ini. The XML reader is the framework's own.
 #include "tests/app/fake_components.h"
 
-#include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <memory>
 
-#include "components/loader.h"
+#include "corvio/xml/xml_reader.h"
 
 namespace fake {
 
@@ -202,15 +203,10 @@ class Window final : public WindowObject, public OwnedControl {
   Dialog* owner_;
 };
 
-// A small XML cursor: elements and their text, no attributes, as the reader offers it.
+// The framework's own XML reader, so the launcher reads lists exactly as it does at run
+// time; the double only records its release.
 class Xml final : public XmlReader {
  public:
-  struct Node {
-    std::string name;
-    std::string text;
-    std::vector<std::unique_ptr<Node>> children;
-    Node* parent = nullptr;
-  };
   int Release(int) override {
     Count(TheWorld().released, kId);
     TheWorld().log.push_back("release XmlReader");
@@ -218,98 +214,17 @@ class Xml final : public XmlReader {
     return 0;
   }
   int Initialize(int) override { return 0; }
-  int SetDocument(const char* text) override {
-    root_ = std::make_unique<Node>();
-    const std::string doc = text ? text : "";
-    size_t pos = 0;
-    if (!Parse(doc, pos, root_.get())) root_ = std::make_unique<Node>();  // malformed: empty
-    ResetToTop();
-    return 1;
-  }
-  int FindElement(const char* name) override {
-    if (!level_) return 0;
-    for (size_t i = place_ + 1; i < level_->children.size(); ++i) {
-      if (level_->children[i]->name == name) {
-        place_ = i;
-        return 1;
-      }
-    }
-    return 0;
-  }
-  int EnterElement() override {
-    if (!level_ || place_ >= level_->children.size()) return 0;
-    stack_.push_back(place_);
-    level_ = level_->children[place_].get();
-    place_ = static_cast<size_t>(-1);
-    return 1;
-  }
-  int LeaveElement() override {
-    if (!level_ || !level_->parent || stack_.empty()) return 0;
-    level_ = level_->parent;
-    place_ = stack_.back();
-    stack_.pop_back();
-    return 1;
-  }
-  int RewindLevel() override {
-    place_ = static_cast<size_t>(-1);
-    return 1;
-  }
-  int ResetToTop() override {
-    level_ = root_.get();
-    place_ = static_cast<size_t>(-1);
-    stack_.clear();
-    return 1;
-  }
-  int GetElementText(char* buffer, int size) override {
-    if (!buffer || size <= 0) return 0;
-    buffer[0] = '\0';
-    if (!level_ || place_ >= level_->children.size()) return 0;
-    const std::string& t = level_->children[place_]->text;
-    size_t n = t.size() < static_cast<size_t>(size - 1) ? t.size() : static_cast<size_t>(size - 1);
-    memcpy(buffer, t.data(), n);
-    buffer[n] = '\0';
-    return 1;
-  }
+  int SetDocument(const char* text) override { return inner_->SetDocument(text); }
+  int FindElement(const char* name) override { return inner_->FindElement(name); }
+  int EnterElement() override { return inner_->EnterElement(); }
+  int LeaveElement() override { return inner_->LeaveElement(); }
+  int RewindLevel() override { return inner_->RewindLevel(); }
+  int ResetToTop() override { return inner_->ResetToTop(); }
+  int GetElementText(char* buffer, int size) override { return inner_->GetElementText(buffer, size); }
 
  private:
-  ~Xml() = default;
-  // Parses the children of `parent` up to its closing tag (or the end at the top).
-  static bool Parse(const std::string& doc, size_t& pos, Node* parent) {
-    while (pos < doc.size()) {
-      size_t lt = doc.find('<', pos);
-      if (lt == std::string::npos) {
-        parent->text += doc.substr(pos);
-        pos = doc.size();
-        break;
-      }
-      parent->text += doc.substr(pos, lt - pos);
-      if (doc.compare(lt, 2, "<?") == 0 || doc.compare(lt, 4, "<!--") == 0) {
-        size_t end = doc.find('>', lt);
-        if (end == std::string::npos) return false;
-        pos = end + 1;
-        continue;
-      }
-      size_t gt = doc.find('>', lt);
-      if (gt == std::string::npos) return false;
-      if (doc[lt + 1] == '/') {
-        pos = gt + 1;
-        return doc.substr(lt + 2, gt - lt - 2) == parent->name;
-      }
-      bool selfClosing = doc[gt - 1] == '/';
-      auto child = std::make_unique<Node>();
-      child->name = doc.substr(lt + 1, gt - lt - 1 - (selfClosing ? 1 : 0));
-      child->parent = parent;
-      pos = gt + 1;
-      Node* raw = child.get();
-      parent->children.push_back(std::move(child));
-      if (!selfClosing && !Parse(doc, pos, raw)) return false;
-    }
-    return parent->parent == nullptr;
-  }
-  std::unique_ptr<Node> root_ = std::make_unique<Node>();
-  Node* level_ = nullptr;
-  size_t place_ = static_cast<size_t>(-1);
-  std::vector<size_t> stack_;
+  ~Xml() { inner_->Release(0); }
+  corvio::XmlReaderImpl* inner_ = new corvio::XmlReaderImpl();
 };
 
 class Settings final : public DownloadSettings {
@@ -547,28 +462,10 @@ void Dialog::Send(int senderId, int code, int message, const std::string* url) {
 
 }  // namespace fake
 
-// The loader's functions, answered by the stand-in factory.
-ComponentFactory* CreateComponentFactory() {
+// The library's one entry, as the framework's: the factory, unless the test took it away.
+extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t) {
   static fake::Factory factory;
-  if (fake::TheWorld().missing.count(ComponentFactory::kId)) return nullptr;
+  if (id != ComponentFactory::kId || fake::TheWorld().missing.count(ComponentFactory::kId))
+    return nullptr;
   return &factory;
-}
-
-int CreateComponentById(Component** out, ComponentId id, const char* configPath) {
-  if (!out) return 0;
-  ComponentFactory* factory = CreateComponentFactory();
-  Component* component = factory ? factory->NewComponent(id, configPath) : nullptr;
-  if (!component) return 0;
-  component->Initialize(0);
-  *out = component;
-  return 1;
-}
-
-void ReportError(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  char message[1024];
-  vsnprintf(message, sizeof message, format, args);
-  va_end(args);
-  fake::TheWorld().log.push_back(std::string("report ") + message);
 }

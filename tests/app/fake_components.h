@@ -1,5 +1,6 @@
-// Test doubles of the framework components, made by a stand-in factory that replaces
-// the loader in the launcher's unit tests, and a world that records what they were told.
+// Test doubles of the framework components, made by the stand-in framework library that
+// the launcher's unit tests load through their Corvio.ini, and a world that records what
+// they were told. The test program links the same library to reach the world.
 #pragma once
 
 #include <functional>
@@ -41,7 +42,8 @@ struct Event final : UiEvent {
 
 // Everything the doubles were asked, and the knobs that shape their answers.
 struct World {
-  // Component kinds the factory refuses to make.
+  // Component kinds the factory refuses to make; ComponentFactory::kId: the library's
+  // CreateComponent gives no factory.
   std::set<ComponentId> missing;
   std::map<ComponentId, int> created;
   std::map<ComponentId, int> released;

@@ -1,11 +1,13 @@
-// A fresh program directory for each launcher unit test: the launcher's ModuleDirectory
-// answers with it, it is the working directory, and the doubles start from a clean world.
+// The program directory of the launcher's unit tests: the test program's own folder,
+// where its Corvio.ini names the stand-in framework library. Each test starts it afresh,
+// makes it the working directory, and starts the doubles from a clean world.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/launcher_dialog.h"
 #include "tests/app/fake_components.h"
@@ -39,8 +41,21 @@ class ProgramDirTest : public ::testing::Test {
   std::string previous_;
 };
 
-// The program directory that ModuleDirectory reports to the launcher code under test.
-void SetTestProgramDirectory(const std::string& windowsForm);
+// What the system's message box was shown while it lived: standard error on Linux (the
+// platform writes every box there), the boxes themselves on Windows, each closed at once.
+class StartFailureCapture {
+ public:
+  StartFailureCapture();
+  ~StartFailureCapture();
+  StartFailureCapture(const StartFailureCapture&) = delete;
+  StartFailureCapture& operator=(const StartFailureCapture&) = delete;
+  // Ends the capture (once) and gives what was shown.
+  std::string Text();
+
+ private:
+  bool ended_ = false;
+  std::string text_;
+};
 
 // A district list line: the XML sealed into an envelope, as hexadecimal text.
 std::string SealList(const std::string& xml);

@@ -1,8 +1,9 @@
 // A small program that the loader tests copy into prepared program directories: it
 // creates components through the loader as the launcher does and prints what it got.
 // Usage: loader_driver COMMAND... with commands "preload PATH", "handles N",
-// "release-check", "byid ID", "byid-config ID PATH" and "byid-null"; the loader's reports
-// go to standard error.
+// "release-check", "byid ID", "byid-config ID PATH", "byid-null" and "failure" (what the
+// loader last found wrong, as the launcher tells the player); the loader's reports go to
+// standard error.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -78,6 +79,10 @@ int main(int argc, char** argv) {
       RunById(id, argv[++i]);
     } else if (strcmp(argv[i], "release-check") == 0) {
       RunReleaseCheck();
+    } else if (strcmp(argv[i], "failure") == 0) {
+      const FactoryLibraryReport& report = LastFactoryLibrary();
+      printf("failure=%d config=%s library=%s error=%s\n", static_cast<int>(report.failure),
+             report.configFile, report.library, report.error ? "set" : "none");
     } else if (strcmp(argv[i], "byid-null") == 0) {
       const int result = CreateComponentById(nullptr, TestProbe::kId, nullptr);
       printf("byid-null result=%d loaded=%d\n", result, GetModuleHandleA("CorvFact.dll") ? 1 : 0);

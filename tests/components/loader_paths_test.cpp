@@ -1,5 +1,5 @@
 // The loader's path helpers: absolute paths, directory parts and their cut rules, trimmed
-// profile values, the library path, the redirection chain and the executable directory.
+// profile values, the library path, the redirection chain and the program directory.
 #include "components/loader_paths.h"
 
 #include <gtest/gtest.h>
@@ -257,15 +257,35 @@ TEST_F(ConfigFiles, too_long_a_config_name_resolves_to_nothing) {
   EXPECT_STREQ(out, "");
 }
 
-TEST(ExecutableDirectory, is_the_program_folder_without_trailing_backslash_computed_once) {
+TEST(ProgramDirectory, is_the_program_folder_without_trailing_backslash_computed_once) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string expected(path);
   expected = expected.substr(0, expected.rfind('\\'));
-  const char* first = ExecutableDirectory();
+  const char* first = ProgramDirectory();
   EXPECT_EQ(std::string(first), expected);
   EXPECT_NE(std::string(first).back(), '\\');
-  EXPECT_EQ(ExecutableDirectory(), first);
+  EXPECT_EQ(ProgramDirectory(), first);
+}
+
+// The searches step as the code page's CharNextA steps, so they split text exactly as the
+// rest of the system does (a lead byte before a byte that cannot trail stands alone).
+TEST(FindChar, steps_over_characters_as_the_code_page_does) {
+  const char* texts[] = {"a\\b\\c", "\x95\\x\\", "\x81:\\", "\x81/x", "\xfe\x7f/\\", "\x81", ""};
+  const char wanted[] = {'\\', ':', '/'};
+  for (size_t i = 0; i < sizeof texts / sizeof texts[0]; ++i) {
+    for (char c : wanted) {
+      const char* first = nullptr;
+      const char* last = nullptr;
+      for (const char* p = texts[i]; *p; p = CharNextA(p)) {
+        if (*p != c) continue;
+        if (!first) first = p;
+        last = p;
+      }
+      EXPECT_EQ(FindFirstChar(texts[i], c), first) << "row " << i << " char " << c;
+      EXPECT_EQ(FindLastChar(texts[i], c), last) << "row " << i << " char " << c;
+    }
+  }
 }
 
 }  // namespace

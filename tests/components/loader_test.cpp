@@ -97,11 +97,13 @@ class LoaderProgram : public ::testing::Test {
   // A library in a place the loader must not choose: loading it gives distinct reports.
   void PutDecoy(const fs::path& dir) { PutLibrary("TestFactNull", dir); }
 
-  // Runs the driver through the system's command interpreter. Each argument is put in
-  // double quotes, which both interpreters strip and which keep backslashes as they are.
-  RunResult Run(const std::vector<std::string>& arguments) {
+  // Runs the driver (the one in `from`, else in prog()) through the system's command
+  // interpreter. Each argument is put in double quotes, which both interpreters strip and
+  // which keep backslashes as they are.
+  RunResult Run(const std::vector<std::string>& arguments, const fs::path& from = fs::path()) {
+    const fs::path folder = from.empty() ? prog_ : from;
     const std::string program =
-        fs::path(prog_ / (std::string("loader_driver") + LOADER_EXE_SUFFIX)).make_preferred().string();
+        fs::path(folder / (std::string("loader_driver") + LOADER_EXE_SUFFIX)).make_preferred().string();
     const std::string out = fs::path(root_.path() / "out.txt").make_preferred().string();
     const std::string err = fs::path(root_.path() / "err.txt").make_preferred().string();
     for (const std::string* path : {&program, &out, &err}) {
@@ -384,6 +386,63 @@ TEST_F(LoaderProgram, library_missing_where_config_points_reports_load_failure) 
   const RunResult r = Run({"handles", "1", "byid", "140"});
   EXPECT_EQ(r.out, HandlesNull(1) + "byid result=0 out=untouched\ndone\n");
   EXPECT_EQ(r.err, kLoadFail + kLoadFail);
+}
+
+// What the launcher tells the player when it gets no factory: the failure, the Corvio.ini
+// in force and the library it names.
+TEST_F(LoaderProgram, each_failure_is_kept_with_the_config_file_and_the_library) {
+  enum Setup { NoIni, NoDll, Missing, NoEntry, Null, Good };
+  struct Row {
+    Setup setup;
+    FactoryFailure failure;
+    bool library;  // the report names the library
+  } rows[] = {
+      {NoIni, FactoryFailure::ConfigMissing, false},
+      {NoDll, FactoryFailure::NoLibraryNamed, false},
+      {Missing, FactoryFailure::LibraryNotLoaded, true},
+      {NoEntry, FactoryFailure::NoEntry, true},
+      {Null, FactoryFailure::NoFactory, true},
+      {Good, FactoryFailure::None, true},
+  };
+  const std::string ini = Win(prog() / "Corvio.ini");
+  const std::string library = Win(prog() / "lib") + "\\CorvFact.dll";
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    std::error_code ignored;
+    fs::remove_all(prog() / "lib", ignored);
+    fs::remove(prog() / "Corvio.ini", ignored);
+    const Setup setup = rows[i].setup;
+    if (setup != NoIni)
+      WriteTextFile(prog() / "Corvio.ini", setup == NoDll ? "[361]\r\n" : "[361]\r\nDLL=lib\\CorvFact.dll\r\n");
+    if (setup == NoEntry) PutLibrary("TestFactNoEntry", prog() / "lib");
+    if (setup == Null) PutLibrary("TestFactNull", prog() / "lib");
+    if (setup == Good) PutFactory(prog() / "lib");
+    const RunResult r = Run({"handles", "1", "failure"});
+    const std::string expected = "failure=" + std::to_string(static_cast<int>(rows[i].failure)) +
+                                 " config=" + ini + " library=" + (rows[i].library ? library : "") +
+                                 " error=" + (setup == Missing ? "set" : "none") + "\n";
+    EXPECT_NE(r.out.find(expected), std::string::npos) << "row " << i << ": " << r.out;
+  }
+}
+
+// A cut executable path names an ancestor folder: its Corvio.ini is never taken.
+TEST_F(LoaderProgram, program_folder_too_long_for_a_path_loads_nothing_and_says_why) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows starts no program from a path this long";
+#endif
+  fs::path deep = root();
+  while (Win(deep).size() < 300) deep /= std::string(40, 'd');
+  fs::create_directories(deep);
+  for (const fs::directory_entry& entry : fs::directory_iterator(prog()))
+    fs::copy_file(entry.path(), deep / entry.path().filename());
+  // Where the last backslash of the cut path points: a working Corvio.ini and library.
+  const std::string driver = Win(deep / ("loader_driver" + std::string(LOADER_EXE_SUFFIX)));
+  const std::string cut = driver.substr(0, LauncherPathSize - 1);
+  const fs::path ancestor = HostForm(cut.substr(0, cut.rfind('\\')));
+  PutFactory(ancestor);
+  WriteTextFile(ancestor / "Corvio.ini", "[361]\r\nDLL=CorvFact.dll\r\n");
+  const RunResult r = Run({"handles", "1", "failure"}, deep);
+  EXPECT_EQ(r.out, HandlesNull(1) + "failure=1 config= library= error=none\ndone\n");
+  EXPECT_EQ(r.err, "[Corvio_Error] The program folder's path is longer than 259 bytes.\n" + kLoadFail);
 }
 
 // ReportError in this process; on Windows the test links the same copy of debugger output

@@ -1,17 +1,17 @@
-// The downloader against a real HTTP server on loopback: stored files, failures that
-// leave the earlier file alone, notifications on the UI thread, release in flight.
-#include <arpa/inet.h>
-#include <dirent.h>
+// The downloader and this system's HttpFetcher against a real HTTP server on loopback:
+// stored files, failures that leave the earlier file alone, hostile servers (cut short,
+// silent, trickling, oversized), cancel, notifications on the UI thread, and temporary
+// files left behind by ended processes.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -21,30 +21,85 @@
 #include <vector>
 
 #include "components/interfaces.h"
+#include "corvio/download/cancel_token.h"
 #include "corvio/download/download_target.h"
 #include "corvio/download/downloader.h"
+#include "corvio/download/http_fetcher.h"
 #include "platform/win32.h"
+
+#ifdef _WIN32
+#include <tlhelp32.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+#endif
 
 extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
 
 namespace {
 
+namespace fs = std::filesystem;
+using corvio::FetchFailure;
+
 const char kListBody[] = "0123456789ABCDEF0123456789abcdef\n";
+constexpr size_t kStreamTotal = 64u << 20;  // what stream.htm would send if nobody stopped it
+constexpr unsigned long kDeadPid = 2147483645ul;  // above any Linux pid_max; odd, so no Windows id
+
+#ifdef _WIN32
+using Socket = SOCKET;
+const Socket kNoSocket = INVALID_SOCKET;
+void CloseSocket(Socket s) { closesocket(s); }
+constexpr int kSendFlags = 0;
+void SetSocketTimeouts(Socket s, int ms) {
+  DWORD value = static_cast<DWORD>(ms);
+  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
+}
+#else
+using Socket = int;
+const Socket kNoSocket = -1;
+void CloseSocket(Socket s) { close(s); }
+constexpr int kSendFlags = MSG_NOSIGNAL;
+void SetSocketTimeouts(Socket s, int ms) {
+  timeval value = {ms / 1000, (ms % 1000) * 1000};
+  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
+}
+#endif
+
+// The test's sockets, Winsock started for the lifetime of the object on Windows.
+struct SocketLibrary {
+  SocketLibrary() {
+#ifdef _WIN32
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+  }
+  ~SocketLibrary() {
+#ifdef _WIN32
+    WSACleanup();
+#endif
+  }
+};
 
 // A small HTTP/1.0 server on 127.0.0.1; the requested file name picks the answer.
 class TestServer {
  public:
   TestServer() {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener_ == kNoSocket) return;
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int one = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(listener_, 16) != 0) {
-      close(listener_);
-      listener_ = -1;
+      CloseSocket(listener_);
+      listener_ = kNoSocket;
       return;
     }
     socklen_t len = sizeof addr;
@@ -57,44 +112,77 @@ class TestServer {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
     }
-    stopped_.notify_all();
-    if (listener_ >= 0) shutdown(listener_, SHUT_RDWR);
+    changed_.notify_all();
     if (acceptor_.joinable()) acceptor_.join();
     for (std::thread& t : connections_) t.join();
-    if (listener_ >= 0) close(listener_);
+    if (listener_ != kNoSocket) CloseSocket(listener_);
   }
   int port() const { return port_; }
+  std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string Url(const std::string& file) const { return "http://" + Host() + "/zent/" + file; }
   std::vector<std::string> Requests() {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
   }
+  // Waits until stream.htm's sender has stopped; the bytes it got out.
+  size_t StreamedWhenDone() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(20), [this] { return streamsDone_ > 0; });
+    return streamed_;
+  }
 
  private:
+  bool Stopping() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+  }
+  // Sleeps up to ms, or less when the server stops; false once it stops.
+  bool Pause(int ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+  }
   void AcceptLoop() {
-    for (;;) {
-      int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) return;
+    while (!Stopping()) {
+      fd_set ready;
+      FD_ZERO(&ready);
+      FD_SET(listener_, &ready);
+      timeval tick = {0, 100 * 1000};
+      if (select(static_cast<int>(listener_) + 1, &ready, nullptr, nullptr, &tick) <= 0) continue;
+      Socket s = accept(listener_, nullptr, nullptr);
+      if (s == kNoSocket) continue;
+      SetSocketTimeouts(s, 1000);
       std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) {
-        close(fd);
-        return;
-      }
-      connections_.emplace_back([this, fd] { Serve(fd); });
+      connections_.emplace_back([this, s] {
+        Serve(s);
+        CloseSocket(s);
+      });
     }
   }
-  static void SendAll(int fd, const std::string& text) {
+  static bool SendAll(Socket s, const std::string& text) {
     size_t sent = 0;
     while (sent < text.size()) {
-      ssize_t n = send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) return;
+      const int n = send(s, text.data() + sent, static_cast<int>(text.size() - sent), kSendFlags);
+      if (n <= 0) return false;
       sent += static_cast<size_t>(n);
     }
+    return true;
   }
-  void Serve(int fd) {
+  // Sends total bytes of body in chunks; the count that went out.
+  size_t SendBody(Socket s, size_t total) {
+    const std::string chunk(64 * 1024, 'x');
+    size_t sent = 0;
+    while (sent < total && !Stopping()) {
+      const size_t n = std::min(chunk.size(), total - sent);
+      if (!SendAll(s, chunk.substr(0, n))) break;
+      sent += n;
+    }
+    return sent;
+  }
+  void Serve(Socket s) {
     std::string request;
     char buffer[1024];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-      ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 8192) {
+      const int n = recv(s, buffer, sizeof buffer, 0);
       if (n <= 0) break;
       request.append(buffer, static_cast<size_t>(n));
     }
@@ -107,42 +195,90 @@ class TestServer {
     const std::string file = path.substr(path.rfind('/') + 1);
     if (file == "hang.htm") {
       std::unique_lock<std::mutex> lock(mutex_);
-      stopped_.wait(lock, [this] { return stopping_; });
+      changed_.wait(lock, [this] { return stopping_; });
     } else if (file == "missing.htm") {
-      SendAll(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found");
+      SendAll(s, "HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found");
     } else if (file == "error.htm") {
-      SendAll(fd, "HTTP/1.0 500 Internal Server Error\r\nContent-Length: 5\r\n\r\nerror");
+      SendAll(s, "HTTP/1.0 500 Internal Server Error\r\nContent-Length: 5\r\n\r\nerror");
     } else if (file == "short.htm") {
-      SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nonly a few bytes");
+      SendAll(s, "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nonly a few bytes");
+    } else if (file == "trickle.htm") {
+      // A byte every 200 ms: alive, but far below any useful speed.
+      if (!SendAll(s, "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")) return;
+      while (Pause(200) && SendAll(s, "x")) {
+      }
+    } else if (file == "huge.htm") {
+      const size_t size = 2u << 20;
+      if (SendAll(s, "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n")) {
+        SendBody(s, size);
+      }
+    } else if (file == "stream.htm") {
+      // No length announced: only counting what arrives can stop it.
+      size_t sent = 0;
+      if (SendAll(s, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n")) {
+        sent = SendBody(s, kStreamTotal);
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      streamed_ = sent;
+      ++streamsDone_;
+      changed_.notify_all();
+    } else if (file == "redirect.htm") {
+      SendAll(s, "HTTP/1.0 302 Found\r\nLocation: /zent/landed.htm\r\nContent-Length: 0\r\n\r\n");
+    } else if (file == "loop.htm") {
+      SendAll(s, "HTTP/1.0 302 Found\r\nLocation: /zent/loop.htm\r\nContent-Length: 0\r\n\r\n");
     } else {
       const std::string body = kListBody + file;
-      SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                      "\r\n\r\n" + body);
+      SendAll(s, "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                     "\r\n\r\n" + body);
     }
-    close(fd);
   }
 
-  int listener_ = -1;
+  SocketLibrary sockets_;
+  Socket listener_ = kNoSocket;
   int port_ = 0;
   std::thread acceptor_;
   std::mutex mutex_;
-  std::condition_variable stopped_;
+  std::condition_variable changed_;
   bool stopping_ = false;
+  size_t streamed_ = 0;
+  int streamsDone_ = 0;
   std::vector<std::thread> connections_;
   std::vector<std::string> requests_;
 };
 
 // A loopback port with nobody listening.
 int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  SocketLibrary sockets;
+  Socket s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr = {};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
+  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+  CloseSocket(s);
   return ntohs(addr.sin_port);
+}
+
+// A running process other than this one, or 0.
+unsigned long OtherLiveProcess() {
+#ifdef _WIN32
+  unsigned long found = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more && !found;
+       more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID != 0 && entry.th32ProcessID != GetCurrentProcessId()) {
+      found = entry.th32ProcessID;
+    }
+  }
+  CloseHandle(snapshot);
+  return found;
+#else
+  return static_cast<unsigned long>(getppid());
+#endif
 }
 
 struct Notice {
@@ -208,11 +344,9 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    }
-    closedir(d);
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+    names.push_back(entry.path().filename().string());
   }
   return names;
 }
@@ -229,18 +363,39 @@ DownloadSettingsRecord Record(const std::string& host, const char* path, const c
   return record;
 }
 
+void KeepProxiesOut() {
+#ifndef _WIN32
+  for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                           "all_proxy", "ALL_PROXY"}) {
+    unsetenv(name);  // every request of this test goes straight to loopback
+  }
+#endif
+}
+
+// A fresh folder under the system's temporary folder, removed by the destructor.
+struct TempFolder {
+  TempFolder() {
+    static int counter = 0;
+    path = (fs::temp_directory_path() / ("corvio-download-test-" +
+                                         std::to_string(GetCurrentProcessId()) + "-" +
+                                         std::to_string(++counter)))
+               .string();
+    fs::create_directories(path);
+  }
+  ~TempFolder() {
+    std::error_code error;
+    fs::remove_all(path, error);
+  }
+  std::string path;
+};
+
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                             "all_proxy", "ALL_PROXY"}) {
-      unsetenv(name);  // every request of this test goes straight to loopback
-    }
-    char pattern[] = "/tmp/corvio-download-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    KeepProxiesOut();
+    dir = folder.path;
     config = dir + "/config";
-    ASSERT_EQ(mkdir(config.c_str(), 0700), 0);
+    ASSERT_TRUE(fs::create_directory(config));
     factory = CreateComponent(361, 0);
     ASSERT_NE(factory, nullptr);
     downloader = NewDownloader();
@@ -248,8 +403,6 @@ class DownloadTest : public ::testing::Test {
   }
   void TearDown() override {
     if (downloader) downloader->Release(0);
-    std::string command = "rm -rf '" + dir + "'";
-    if (system(command.c_str()) != 0) ADD_FAILURE() << "cannot remove " << dir;
   }
   Downloader* NewDownloader() {
     Component* c = factory->NewComponent(Downloader::kId, nullptr);
@@ -289,6 +442,7 @@ class DownloadTest : public ::testing::Test {
     return parts;
   }
 
+  TempFolder folder;
   std::string dir, config;
   ComponentFactory* factory = nullptr;
   Downloader* downloader = nullptr;
@@ -298,7 +452,7 @@ TEST_F(DownloadTest, success_stores_the_file_and_notifies_on_the_ui_thread) {
   TestServer server;
   ASSERT_GT(server.port(), 0);
   RecordingSink sink;
-  ASSERT_TRUE(Configure("127.0.0.1:" + std::to_string(server.port()), &sink));
+  ASSERT_TRUE(Configure(server.Host(), &sink));
   WriteFile(config + "/zentxmlwtz.htm", "older list\n");
   const int task = downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0);
   ASSERT_GT(task, 0);
@@ -316,7 +470,7 @@ TEST_F(DownloadTest, success_stores_the_file_and_notifies_on_the_ui_thread) {
 TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) {
   TestServer server;
   ASSERT_GT(server.port(), 0);
-  const std::string live = "127.0.0.1:" + std::to_string(server.port());
+  const std::string live = server.Host();
   const std::string refused = "127.0.0.1:" + std::to_string(ClosedPort());
   struct Row {
     const char* what;
@@ -326,6 +480,9 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
               {"500", live, "error.htm"},
               {"body cut short", live, "short.htm"},
               {"never answers", live, "hang.htm"},
+              {"trickles", live, "trickle.htm"},
+              {"announces more than a list can be", live, "huge.htm"},
+              {"streams more than a list can be", live, "stream.htm"},
               {"connection refused", refused, "zentxmlwtz.htm"}};
   const std::string earlier("earlier list \x00\xff\r\n", 17);
   for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
@@ -352,10 +509,43 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
   }
 }
 
+TEST_F(DownloadTest, a_start_removes_part_files_whose_process_is_gone) {
+  TestServer server;
+  RecordingSink sink;
+  ASSERT_TRUE(Configure(server.Host(), &sink));
+  const std::string self = std::to_string(GetCurrentProcessId());
+  const std::string dead = std::to_string(kDeadPid);
+  const unsigned long other = OtherLiveProcess();
+  struct Row {
+    std::string name;
+    bool stays;
+  } rows[] = {{"zentxmlwtz.htm." + dead + "-1.part", false},
+              {"ZentXmlWtz.htm." + dead + "-7.part", false},
+              {"zentxmlwtz.htm." + self + "-99.part", true},  // another download of this process
+              {"zentxmlwtz.htm." + dead + "-1.part.keep", true},
+              {"zentxmlwtz.htm.x" + dead + "-1.part", true},
+              {"zentxmlwtz.htm." + dead + ".part", true},
+              {"other.htm." + dead + "-1.part", true},
+              {other ? "zentxmlwtz.htm." + std::to_string(other) + "-3.part" : "", true}};
+  for (const Row& row : rows) {
+    if (!row.name.empty()) WriteFile(config + "/" + row.name, "left behind");
+  }
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
+  EXPECT_TRUE(sink.notices[0].finished);
+  EXPECT_EQ(ReadFile(config + "/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    if (rows[row].name.empty()) continue;
+    EXPECT_EQ(fs::exists(config + "/" + rows[row].name), rows[row].stays)
+        << "row " << row << " " << rows[row].name;
+  }
+  if (!other) std::printf("no other process found: a live owner's file was not tried\n");
+}
+
 TEST_F(DownloadTest, several_downloads_run_at_once) {
   TestServer server;
   RecordingSink sink;
-  ASSERT_TRUE(Configure("127.0.0.1:" + std::to_string(server.port()), &sink));
+  ASSERT_TRUE(Configure(server.Host(), &sink));
   const char* files[] = {"a.htm", "b.htm", "c.htm", "hang.htm"};
   for (const char* file : files) {
     EXPECT_GT(downloader->StartDownload("MyDefaultCfg", file, -1, 0, 4, 0), 0) << file;
@@ -373,7 +563,7 @@ TEST_F(DownloadTest, several_downloads_run_at_once) {
 TEST_F(DownloadTest, release_with_a_download_in_flight_returns_and_never_notifies) {
   TestServer server;
   RecordingSink sink;
-  ASSERT_TRUE(Configure("127.0.0.1:" + std::to_string(server.port()), &sink));
+  ASSERT_TRUE(Configure(server.Host(), &sink));
   auto* impl = dynamic_cast<corvio::DownloaderImpl*>(downloader);
   impl->SetTimeoutsForTesting(20000, 60000);
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "hang.htm", -1, 0, 4, 0), 0);
@@ -390,7 +580,7 @@ TEST_F(DownloadTest, release_with_a_download_in_flight_returns_and_never_notifie
 TEST_F(DownloadTest, unknown_settings_name_or_folder_in_file_name_gives_zero) {
   TestServer server;
   RecordingSink sink;
-  ASSERT_TRUE(Configure("127.0.0.1:" + std::to_string(server.port()), &sink));
+  ASSERT_TRUE(Configure(server.Host(), &sink));
   const char* names[][2] = {{"NoSuchCfg", "zentxmlwtz.htm"}, {nullptr, "zentxmlwtz.htm"},
                             {"MyDefaultCfg", "..\\escape.htm"}, {"MyDefaultCfg", "a/b.htm"},
                             {"MyDefaultCfg", ""}, {"MyDefaultCfg", nullptr}};
@@ -406,8 +596,7 @@ TEST_F(DownloadTest, unknown_settings_name_or_folder_in_file_name_gives_zero) {
 TEST_F(DownloadTest, missing_local_folder_is_created) {
   TestServer server;
   RecordingSink sink;
-  DownloadSettings* settings = NewSettings(
-      Record("127.0.0.1:" + std::to_string(server.port()), "\\zent\\", "cache\\lists"));
+  DownloadSettings* settings = NewSettings(Record(server.Host(), "\\zent\\", "cache\\lists"));
   ASSERT_NE(settings, nullptr);
   NotifierOf(downloader)->SetDownloadSink(&sink, 0);
   downloader->AddSettings("Cfg", settings);
@@ -421,9 +610,9 @@ TEST_F(DownloadTest, missing_local_folder_is_created) {
 TEST_F(DownloadTest, local_folder_matches_an_existing_folder_of_other_case) {
   TestServer server;
   RecordingSink sink;
-  ASSERT_EQ(rmdir(config.c_str()), 0);
-  ASSERT_EQ(mkdir((dir + "/Config").c_str(), 0700), 0);
-  ASSERT_TRUE(Configure("127.0.0.1:" + std::to_string(server.port()), &sink));
+  ASSERT_TRUE(fs::remove(config));
+  ASSERT_TRUE(fs::create_directory(dir + "/Config"));
+  ASSERT_TRUE(Configure(server.Host(), &sink));
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
@@ -446,8 +635,7 @@ class DisabledSink final : public DownloadEventSink {
 TEST_F(DownloadTest, a_disabled_sink_hears_nothing_but_the_file_is_stored) {
   TestServer server;
   DisabledSink sink;
-  DownloadSettings* settings =
-      NewSettings(Record("127.0.0.1:" + std::to_string(server.port()), "zent", "config"));
+  DownloadSettings* settings = NewSettings(Record(server.Host(), "zent", "config"));
   ASSERT_NE(settings, nullptr);
   NotifierOf(downloader)->SetDownloadSink(&sink, 0);
   downloader->AddSettings("Cfg", settings);
@@ -463,8 +651,7 @@ TEST_F(DownloadTest, unwritable_local_folder_fails_cleanly) {
   TestServer server;
   RecordingSink sink;
   WriteFile(dir + "/blocked", "a file where the folder should be");
-  DownloadSettings* settings =
-      NewSettings(Record("127.0.0.1:" + std::to_string(server.port()), "zent", "blocked"));
+  DownloadSettings* settings = NewSettings(Record(server.Host(), "zent", "blocked"));
   ASSERT_NE(settings, nullptr);
   NotifierOf(downloader)->SetDownloadSink(&sink, 0);
   downloader->AddSettings("Cfg", settings);
@@ -500,6 +687,97 @@ TEST_F(DownloadTest, settings_without_host_are_refused) {
   record = Record("download.invalid", "zent", "config");
   EXPECT_EQ(settings->ApplySettings(&record), 1);
   settings->Release(0);
+}
+
+const char* FailureName(FetchFailure failure) {
+  switch (failure) {
+    case FetchFailure::kNone: return "none";
+    case FetchFailure::kCancelled: return "cancelled";
+    case FetchFailure::kConnect: return "connect";
+    case FetchFailure::kTimeout: return "timeout";
+    case FetchFailure::kTooSlow: return "too slow";
+    case FetchFailure::kTooLarge: return "too large";
+    case FetchFailure::kCutShort: return "cut short";
+    case FetchFailure::kRefused: return "refused";
+    case FetchFailure::kOther: return "other";
+  }
+  return "?";
+}
+
+TEST(DownloadFetcher, each_hostile_answer_ends_with_its_own_failure) {
+  KeepProxiesOut();
+  TestServer server;
+  ASSERT_GT(server.port(), 0);
+  const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/zent/x.htm";
+  constexpr long kAny = -1;
+  struct Row {
+    const char* what;
+    std::string url;
+    long totalMs;
+    long lowSpeed;  // bytes a second
+    bool complete;
+    long status;
+    FetchFailure failure;
+  } rows[] = {
+      {"a list", server.Url("list.htm"), 20000, 1024, true, 200, FetchFailure::kNone},
+      {"404 is an answer", server.Url("missing.htm"), 20000, 1024, true, 404, FetchFailure::kNone},
+      {"redirect followed", server.Url("redirect.htm"), 20000, 1024, true, 200, FetchFailure::kNone},
+      {"redirect loop", server.Url("loop.htm"), 20000, 1024, false, kAny, FetchFailure::kOther},
+      {"cut short", server.Url("short.htm"), 20000, 1024, false, 200, FetchFailure::kCutShort},
+      {"silent, no low speed", server.Url("hang.htm"), 1500, 0, false, 0, FetchFailure::kTimeout},
+      {"silent", server.Url("hang.htm"), 20000, 1024, false, 0, FetchFailure::kTooSlow},
+      {"trickles", server.Url("trickle.htm"), 20000, 1024, false, 200, FetchFailure::kTooSlow},
+      {"announces 2 MiB", server.Url("huge.htm"), 20000, 1024, false, 200, FetchFailure::kTooLarge},
+      {"streams 64 MiB", server.Url("stream.htm"), 20000, 1024, false, 200, FetchFailure::kTooLarge},
+      {"refused", refused, 20000, 1024, false, 0, FetchFailure::kConnect},
+      {"not http", "ftp://127.0.0.1/x", 20000, 1024, false, 0, FetchFailure::kOther},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    corvio::FetchRequest request;
+    request.url = rows[row].url;
+    request.totalTimeoutMs = rows[row].totalMs;
+    request.lowSpeedBytesPerSecond = rows[row].lowSpeed;
+    request.maxBodyBytes = 1u << 20;
+    std::string body;
+    const corvio::BodySink sink = [&body](const char* data, size_t size) {
+      body.append(data, size);
+      return true;
+    };
+    const corvio::FetchResult result = corvio::SystemFetcher()->Fetch(request, sink, nullptr);
+    const std::string where = "row " + std::to_string(row) + " " + rows[row].what + ": " +
+                              FailureName(result.failure) + ", " + result.error;
+    EXPECT_EQ(result.complete, rows[row].complete) << where;
+    EXPECT_EQ(result.failure, rows[row].failure) << where;
+    if (rows[row].status != kAny) {
+      EXPECT_EQ(result.httpStatus, rows[row].status) << where;
+    }
+    EXPECT_EQ(result.error.empty(), rows[row].complete) << where;
+    EXPECT_LE(body.size(), request.maxBodyBytes) << where;
+  }
+  EXPECT_LT(server.StreamedWhenDone(), kStreamTotal);  // the transfer stopped, not drained
+  const std::vector<std::string> requests = server.Requests();
+  EXPECT_NE(std::find(requests.begin(), requests.end(), "/zent/landed.htm"), requests.end());
+}
+
+TEST(DownloadFetcher, cancel_from_another_thread_ends_a_waiting_transfer) {
+  KeepProxiesOut();
+  TestServer server;
+  corvio::FetchRequest request;
+  request.url = server.Url("hang.htm");
+  request.totalTimeoutMs = 60000;
+  request.lowSpeedBytesPerSecond = 0;
+  corvio::CancelToken cancel;
+  corvio::FetchResult result;
+  std::thread worker([&] {
+    result = corvio::SystemFetcher()->Fetch(
+        request, [](const char*, size_t) { return true; }, &cancel);
+  });
+  const bool asked = PumpUntil([&] { return !server.Requests().empty(); }, 10000);
+  cancel.Cancel();
+  worker.join();
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(result.failure, FetchFailure::kCancelled) << result.error;
+  EXPECT_FALSE(result.complete);
 }
 
 TEST(DownloadTarget, host_forms_give_host_and_port) {

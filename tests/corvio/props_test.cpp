@@ -4,7 +4,6 @@
 #include <string>
 
 #include "components/interfaces.h"
-#include "corvio/props/image_value.h"
 #include "corvio/props/property_bag_impl.h"
 
 extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
@@ -105,30 +104,6 @@ TEST_F(PropsTest, bag_keeps_numbered_texts_and_clear_empties_everything) {
   EXPECT_EQ(impl->StringFor(PropText), nullptr);
   EXPECT_EQ(bag->GetValue(PropWindowHandle, 1), 0);
   EXPECT_TRUE(impl->Named().empty());
-}
-
-TEST(ImageValue, parses_file_and_mode) {
-  struct Row {
-    const char* value;
-    bool ok;
-    const char* file;
-    const char* mode;
-  } rows[] = {
-      {"ONEIMAGE:bg.png;Tile", true, "bg.png", "Tile"},
-      {"ONEIMAGE:item_new.png", true, "item_new.png", ""},
-      {"ONEIMAGE:a;b.png;Tile", true, "a;b.png", "Tile"},
-      {"ONEIMAGE:;Tile", false, "", ""},
-      {"ONEIMAGE:", false, "", ""},
-      {"oneimage:bg.png;Tile", false, "", ""},
-      {"bg.png", false, "", ""},
-  };
-  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
-    corvio::ImageValue value;
-    EXPECT_EQ(corvio::ParseImageValue(rows[row].value, &value), rows[row].ok) << "row " << row;
-    if (!rows[row].ok) continue;
-    EXPECT_EQ(value.file, rows[row].file) << "row " << row;
-    EXPECT_EQ(value.mode, rows[row].mode) << "row " << row;
-  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Events of a shown dialog: clicks through the automation path, keyboard defaults and
-// focus, typing, the window-close message, and modal loops inside modal loops.
+// focus, typing, the window-close message, and modal loops inside modal loops. Input the
+// window system delivers comes from SDL's queue on Linux and as window messages on Windows.
+#ifndef _WIN32
 #include <SDL2/SDL.h>
+#endif
 
 #include <algorithm>
 #include <map>
@@ -13,6 +16,106 @@ using corvio::skin::Node;
 namespace {
 
 OffscreenVideo offscreen;
+
+enum class TestKey { Enter, Escape, Tab, ShiftTab, Space, Backspace, AltF4 };
+
+#ifdef _WIN32
+using TestWindow = HWND;
+
+// The backend's window of a dialog, found by its title.
+TestWindow WindowOf(const char* title) { return FindWindowA("CorvioSkinWindow", title); }
+
+// Keys are sent, so each is handled before the next one and Shift can be held for one:
+// the window procedure takes them as it takes the keyboard's.
+void PushKey(TestWindow window, TestKey key) {
+  static const struct {
+    TestKey key;
+    UINT message;
+    WPARAM vk;
+  } table[] = {
+      {TestKey::Enter, WM_KEYDOWN, VK_RETURN},   {TestKey::Escape, WM_KEYDOWN, VK_ESCAPE},
+      {TestKey::Tab, WM_KEYDOWN, VK_TAB},        {TestKey::ShiftTab, WM_KEYDOWN, VK_TAB},
+      {TestKey::Space, WM_KEYDOWN, VK_SPACE},    {TestKey::Backspace, WM_KEYDOWN, VK_BACK},
+      {TestKey::AltF4, WM_SYSKEYDOWN, VK_F4},
+  };
+  for (const auto& row : table) {
+    if (row.key != key) continue;
+    BYTE keys[256] = {0};
+    GetKeyboardState(keys);
+    const BYTE shift = keys[VK_SHIFT];
+    if (key == TestKey::ShiftTab) {
+      keys[VK_SHIFT] = 0x80;
+      SetKeyboardState(keys);
+    }
+    const LPARAM context = key == TestKey::AltF4 ? (1 | (1 << 29)) : 1;  // bit 29: Alt held
+    SendMessageW(window, row.message, row.vk, context);
+    if (key == TestKey::ShiftTab) {
+      keys[VK_SHIFT] = shift;
+      SetKeyboardState(keys);
+    }
+  }
+}
+
+// What the close box does.
+void PushClose(TestWindow window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+// Typed characters as TranslateMessage posts them, one WM_CHAR per UTF-16 unit.
+void PushText(TestWindow window, const char* utf8) {
+  wchar_t wide[64] = {0};
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 63);
+  for (const wchar_t* p = wide; *p; ++p) PostMessageW(window, WM_CHAR, *p, 1);
+}
+#else
+using TestWindow = Uint32;
+
+// The SDL window of a dialog, found by its title.
+TestWindow WindowOf(const char* title) {
+  for (Uint32 id = 1; id < 200; ++id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    if (w && strcmp(SDL_GetWindowTitle(w), title) == 0) return id;
+  }
+  return 0;
+}
+
+void PushKey(TestWindow window, TestKey key) {
+  static const struct {
+    TestKey key;
+    SDL_Keycode sym;
+    Uint16 mod;
+  } table[] = {
+      {TestKey::Enter, SDLK_RETURN, 0}, {TestKey::Escape, SDLK_ESCAPE, 0},
+      {TestKey::Tab, SDLK_TAB, 0},      {TestKey::ShiftTab, SDLK_TAB, KMOD_LSHIFT},
+      {TestKey::Space, SDLK_SPACE, 0},  {TestKey::Backspace, SDLK_BACKSPACE, 0},
+      {TestKey::AltF4, SDLK_F4, KMOD_LALT},
+  };
+  for (const auto& row : table) {
+    if (row.key != key) continue;
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = window;
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.sym = row.sym;
+    e.key.keysym.mod = row.mod;
+    SDL_PushEvent(&e);
+  }
+}
+
+void PushClose(TestWindow window) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = window;
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&e);
+}
+
+void PushText(TestWindow window, const char* utf8) {
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  e.text.windowID = window;
+  strncpy(e.text.text, utf8, sizeof e.text.text - 1);
+  SDL_PushEvent(&e);
+}
+#endif
 
 class SkinEventsTest : public ::testing::Test {
  protected:
@@ -29,23 +132,6 @@ class SkinEventsTest : public ::testing::Test {
   int Id(const char* name) { return dialog->FindControl(name); }
   bool WaitEvents(size_t n, int ms = 5000) {
     return RunLoopUntil([&] { return sink.events.size() >= n; }, ms);
-  }
-  // The SDL window of a dialog, found by its title.
-  static Uint32 WindowIdOf(const char* title) {
-    for (Uint32 id = 1; id < 200; ++id) {
-      SDL_Window* w = SDL_GetWindowFromID(id);
-      if (w && strcmp(SDL_GetWindowTitle(w), title) == 0) return id;
-    }
-    return 0;
-  }
-  static void PushKey(Uint32 window, SDL_Keycode key, Uint16 mod = 0) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = window;
-    e.key.state = SDL_PRESSED;
-    e.key.keysym.sym = key;
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
   }
 
   SkinDialog* dialog = nullptr;
@@ -105,24 +191,20 @@ TEST_F(SkinEventsTest, ScriptedCloseSendsWindowMessage16FromTheDialog) {
 }
 
 TEST_F(SkinEventsTest, WindowManagerCloseAndAltF4SendTheCloseMessage) {
-  Uint32 window = WindowIdOf("skin-test-main");
-  ASSERT_NE(window, 0u);
-  SDL_Event e{};
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = window;
-  e.window.event = SDL_WINDOWEVENT_CLOSE;
-  SDL_PushEvent(&e);
-  PushKey(window, SDLK_F4, KMOD_LALT);
+  TestWindow window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  PushClose(window);
+  PushKey(window, TestKey::AltF4);
   ASSERT_TRUE(WaitEvents(2));
   EXPECT_EQ(sink.events[0].message, WindowMessageClose);
   EXPECT_EQ(sink.events[1].message, WindowMessageClose);
 }
 
 TEST_F(SkinEventsTest, EnterClicksTheDefaultButtonAndEscapeTheCancelButton) {
-  Uint32 window = WindowIdOf("skin-test-main");
-  ASSERT_NE(window, 0u);
-  PushKey(window, SDLK_RETURN);
-  PushKey(window, SDLK_ESCAPE);
+  TestWindow window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  PushKey(window, TestKey::Enter);
+  PushKey(window, TestKey::Escape);
   ASSERT_TRUE(WaitEvents(2));
   EXPECT_EQ(sink.events[0].sender, Id("Button_ok"));
   EXPECT_EQ(sink.events[0].code, NotifyClick);
@@ -131,12 +213,13 @@ TEST_F(SkinEventsTest, EnterClicksTheDefaultButtonAndEscapeTheCancelButton) {
 }
 
 TEST_F(SkinEventsTest, TabMovesTheFocusAndEnterThenClicksTheFocusedButton) {
-  Uint32 window = WindowIdOf("skin-test-main");
-  PushKey(window, SDLK_TAB);  // Button_close
-  PushKey(window, SDLK_TAB);  // server2's button (server1's is hidden)
-  PushKey(window, SDLK_RETURN);
-  PushKey(window, SDLK_TAB, KMOD_LSHIFT);  // back to Button_close
-  PushKey(window, SDLK_SPACE);
+  TestWindow window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  PushKey(window, TestKey::Tab);  // Button_close
+  PushKey(window, TestKey::Tab);  // server2's button (server1's is hidden)
+  PushKey(window, TestKey::Enter);
+  PushKey(window, TestKey::ShiftTab);  // back to Button_close
+  PushKey(window, TestKey::Space);
   ASSERT_TRUE(WaitEvents(2));
   EXPECT_EQ(sink.events[0].sender,
             dialog->FindControlByPath("Dialog_Test\\Container_dx\\server2\\Button", 0));
@@ -149,17 +232,18 @@ TEST_F(SkinEventsTest, TypedTextLandsInTheEditBoxAsGbk) {
   auto* edit = dynamic_cast<EditControl*>(dialog->GetControl(Id("Edit_select")));
   ASSERT_TRUE(RunLoopUntil([&] { return strlen(edit->GetText()) == 5; }));
   EXPECT_STREQ(edit->GetText(), "a\xB4\xF3\xC7\xF8");
-  Uint32 window = WindowIdOf("skin-test-main");
-  PushKey(window, SDLK_BACKSPACE);
+  TestWindow window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  PushKey(window, TestKey::Backspace);
   ASSERT_TRUE(RunLoopUntil([&] { return strlen(edit->GetText()) == 3; }));
   EXPECT_STREQ(edit->GetText(), "a\xB4\xF3");
-  SDL_Event e{};
-  e.type = SDL_TEXTINPUT;
-  e.text.windowID = window;
-  strcpy(e.text.text, "z");
-  SDL_PushEvent(&e);
+  PushText(window, "z");
   ASSERT_TRUE(RunLoopUntil([&] { return strlen(edit->GetText()) == 4; }));
   EXPECT_STREQ(edit->GetText(), "a\xB4\xF3z");
+  // A Chinese character from the keyboard (an input method) arrives the same way.
+  PushText(window, "\xE5\x8C\xBA");  // 区
+  ASSERT_TRUE(RunLoopUntil([&] { return strlen(edit->GetText()) == 6; }));
+  EXPECT_STREQ(edit->GetText(), "a\xB4\xF3z\xC7\xF8");
 }
 
 TEST_F(SkinEventsTest, ModalBoxInsideModalBoxEndsInnerFirstAndBlocksTheOthers) {
@@ -175,6 +259,7 @@ TEST_F(SkinEventsTest, ModalBoxInsideModalBoxEndsInnerFirstAndBlocksTheOthers) {
   std::vector<std::string> order;
   int boxResult = -1, innerResult = -1;
   bool mainBlocked = false, boxBlocked = false;
+  bool mainEnabled = true, boxEnabled = true;  // as the window system sees them
   sink.then = [&](const Recorded& r) {
     if (r.sender != Id("Button_ok")) return;
     order.push_back("box opens");
@@ -193,6 +278,10 @@ TEST_F(SkinEventsTest, ModalBoxInsideModalBoxEndsInnerFirstAndBlocksTheOthers) {
   innerSink.then = [&](const Recorded& r) {
     mainBlocked = !Impl(dialog)->AcceptsInput();
     boxBlocked = !Impl(box)->AcceptsInput();
+#ifdef _WIN32
+    mainEnabled = IsWindowEnabled(WindowOf("skin-test-main")) != FALSE;
+    boxEnabled = IsWindowEnabled(WindowOf("skin-test-box")) != FALSE;
+#endif
     inner->GetMainWindow()->EndModal(77);
   };
   RunScript(
@@ -210,6 +299,17 @@ TEST_F(SkinEventsTest, ModalBoxInsideModalBoxEndsInnerFirstAndBlocksTheOthers) {
   EXPECT_TRUE(boxBlocked);
   EXPECT_TRUE(Impl(dialog)->AcceptsInput()) << "input returns to the main window";
   EXPECT_FALSE(Impl(box)->WindowShown());
+#ifdef _WIN32
+  // Each owner is disabled under its box and takes the focus back when the box closes.
+  EXPECT_FALSE(mainEnabled);
+  EXPECT_FALSE(boxEnabled);
+  HWND main = WindowOf("skin-test-main");
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_EQ(GetFocus(), main);
+#else
+  (void)mainEnabled;
+  (void)boxEnabled;
+#endif
   inner->Release(0);
   box->Release(0);
 }
@@ -265,9 +365,8 @@ TEST_F(SkinEventsTest, ExceptionsInTheSinkDoNotEscapeIntoTheLoop) {
 }
 
 TEST_F(SkinEventsTest, DumpListsEveryControlAndScreenshotWritesAPng) {
-  char dir[] = "/tmp/skin_dump_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  std::string dump = std::string(dir) + "/dump.txt", shot = std::string(dir) + "/shot.png";
+  TempDir dir;
+  std::string dump = dir.File("dump.txt"), shot = dir.File("shot.png");
   dynamic_cast<StaticControl*>(dialog->GetControl(Id("Static_text")))->SetText("\xB4\xF3\xC7\xF8");
   RunScript("dump " + dump + "\nscreenshot " + shot + "\nclick Button_ok\n");
   ASSERT_TRUE(WaitEvents(1));
@@ -283,9 +382,6 @@ TEST_F(SkinEventsTest, DumpListsEveryControlAndScreenshotWritesAPng) {
   char magic[8] = {0};
   png.read(magic, 8);
   EXPECT_EQ(std::string(magic + 1, 3), "PNG");
-  unlink(dump.c_str());
-  unlink(shot.c_str());
-  rmdir(dir);
 }
 
 namespace {
@@ -310,9 +406,8 @@ long long SteadyMicrosNow() {
 }  // namespace
 
 TEST_F(SkinEventsTest, StampRecordsTheFirstAndLatestPresentOnTheSteadyClock) {
-  char dir[] = "/tmp/skin_stamp_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string one = std::string(dir) + "/one", two = std::string(dir) + "/two";
+  TempDir dir;
+  const std::string one = dir.File("one"), two = dir.File("two");
   const long long before = SteadyMicrosNow();
   RunScript("wait-visible Button_ok\nstamp " + one + "\nclick Button_ok\n");
   ASSERT_TRUE(WaitEvents(1));
@@ -333,9 +428,6 @@ TEST_F(SkinEventsTest, StampRecordsTheFirstAndLatestPresentOnTheSteadyClock) {
   EXPECT_GT(b["last_present_us"], a["now_us"]) << "the changed caption was presented after the first stamp";
   EXPECT_LE(b["now_us"], after);
   EXPECT_FALSE(std::ifstream(one + ".partial").good());
-  unlink(one.c_str());
-  unlink(two.c_str());
-  rmdir(dir);
 }
 
 TEST_F(SkinEventsTest, SleepHoldsTheNextCommandForItsTime) {
@@ -383,3 +475,64 @@ TEST_F(SkinEventsTest, ProgramEndingBeforeTheScriptIsDoneFails) {
       },
       ::testing::ExitedWithCode(3), "automation: line 2: the program ended before this command was done");
 }
+
+#ifdef _WIN32
+// What only the win32 backend does itself: mouse messages with capture, the caption as the
+// system's drag area, and the pixels the window shows.
+
+TEST_F(SkinEventsTest, MouseMessagesClickAButtonAndAReleaseOutsideIsNoClick) {
+  HWND window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  Node* ok = Impl(dialog)->NodeByName("Button_ok");
+  const int x = ok->abs.x + 5, y = ok->abs.y + 5;
+  PostMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  // Captured: the release reaches the window with coordinates outside it.
+  PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(-20, y));
+  EXPECT_FALSE(WaitEvents(1, 300));
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x + 1, y + 1));
+  ASSERT_TRUE(WaitEvents(1));
+  EXPECT_EQ(sink.events[0].sender, Id("Button_ok"));
+  EXPECT_EQ(sink.events[0].code, NotifyClick);
+  EXPECT_EQ(GetCapture(), nullptr) << "the capture ends with the release";
+}
+
+TEST_F(SkinEventsTest, CaptionOutsideItsButtonsIsWhereTheSystemDragsTheWindow) {
+  HWND window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  struct Row {
+    int x, y;
+    LRESULT hit;
+  } rows[] = {{5, 5, HTCAPTION}, {380, 10, HTCLIENT}, {5, 100, HTCLIENT}};
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
+    POINT p = {rows[i].x, rows[i].y};
+    ClientToScreen(window, &p);
+    EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), rows[i].hit) << "row " << i;
+  }
+}
+
+TEST_F(SkinEventsTest, TheWindowShowsThePresentedCanvasAndThenOnlyWhatChanged) {
+  HWND window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  Node* ok = Impl(dialog)->NodeByName("Button_ok");
+  Node* other = Impl(dialog)->NodeByName("Button_other");
+  HDC dc = GetDC(window);
+  ASSERT_TRUE(dc);
+  auto shown = [&](const Node* n) { return GetPixel(dc, n->abs.x + 3, n->abs.y + 3); };
+  const COLORREF green = RGB(0, 255, 0), red = RGB(255, 0, 0);
+  RunLoopUntil([&] { return shown(ok) == green; }, 2000);
+  if (shown(ok) == CLR_INVALID) {
+    ReleaseDC(window, dc);
+    GTEST_SKIP() << "Wine: GetPixel cannot read this window's pixels back here";
+  }
+  EXPECT_EQ(shown(ok), green);
+  EXPECT_EQ(shown(other), green);
+  // A change to one button presents only its rectangle, which lands where it belongs.
+  SetNamed(dialog, other->id, "Background", "ONEIMAGE:red.png;Tile", true);
+  EXPECT_TRUE(RunLoopUntil([&] { return shown(other) == red; }, 2000)) << std::hex << shown(other);
+  EXPECT_EQ(shown(ok), green);
+  EXPECT_EQ(GetPixel(dc, 5, 290), RGB(0, 0, 0)) << "the background below stays";
+  ReleaseDC(window, dc);
+}
+#endif

@@ -1,13 +1,12 @@
 // Reading skin descriptions: a valid skin, paths and ids, defaults, and every kind of
 // mistake reported as one "file:line: reason" line.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
 
 #include "corvio/skin/skin_loader.h"
+#include "tests/corvio/skin_test_support.h"
 
 using namespace corvio::skin;
 
@@ -18,23 +17,16 @@ const std::string kSkins = std::string(ZENT_SOURCE_DIR) + "/tests/corvio/skins";
 // Writes text as a skin in a fresh folder that also holds red.png.
 class TempSkin {
  public:
-  explicit TempSkin(const std::string& text) {
-    char pattern[] = "/tmp/skin_format_XXXXXX";
-    dir_ = mkdtemp(pattern);
-    path_ = dir_ + "/skin.xml";
-    std::ofstream(path_) << text;
+  explicit TempSkin(const std::string& text) : path_(dir_.File("skin.xml")) {
+    std::ofstream(path_, std::ios::binary) << text;
     std::ifstream in(kSkins + "/red.png", std::ios::binary);
-    std::ofstream(dir_ + "/Red.PNG", std::ios::binary) << in.rdbuf();
-  }
-  ~TempSkin() {
-    unlink(path_.c_str());
-    unlink((dir_ + "/Red.PNG").c_str());
-    rmdir(dir_.c_str());
+    std::ofstream(dir_.File("Red.PNG"), std::ios::binary) << in.rdbuf();
   }
   const std::string& Path() const { return path_; }
 
  private:
-  std::string dir_, path_;
+  skintest::TempDir dir_;
+  std::string path_;
 };
 
 std::string Wrap(const std::string& inner) {

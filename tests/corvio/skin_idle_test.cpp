@@ -1,5 +1,7 @@
 // An open window with nothing happening costs (next to) no CPU: the loop blocks.
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include "tests/corvio/skin_test_support.h"
 
@@ -10,10 +12,19 @@ namespace {
 OffscreenVideo offscreen;
 
 double CpuSeconds() {
+#ifdef _WIN32
+  FILETIME created, ended, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) return 0;
+  auto seconds = [](const FILETIME& t) {
+    return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+#else
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#endif
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
-// Shared helpers of the skin engine's window tests: offscreen video, components from
-// the framework's own factory table, a recording sink and a bounded message loop.
+// Shared helpers of the skin engine's tests: temporary folders, offscreen video,
+// components from the framework's own factory table, a recording sink and a bounded
+// message loop. The same on Linux and on Windows.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
+#include <string.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -27,9 +30,59 @@ inline const std::string& Skins() {
   return dir;
 }
 
-// Every window of these tests is drawn without a display.
+// A fresh folder for a test's files, removed again with everything in it. Paths use '/'
+// on every system, as the engine writes them.
+class TempDir {
+ public:
+  TempDir() {
+    static int made = 0;
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::filesystem::path candidate =
+          base / ("skin_test_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made));
+      if (std::filesystem::create_directory(candidate, ec)) {
+        path_ = candidate.generic_string();
+        break;
+      }
+    }
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  bool Made() const { return !path_.empty(); }
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Every window of these tests is drawn without a display: SDL's offscreen driver on Linux.
+// Under Wine the tests have a virtual display without a window manager, where hiding a
+// window that the manager would own waits two seconds for it: this program's windows are
+// left to Wine itself (a setting of this program only, read when its first window opens).
 struct OffscreenVideo {
+#ifdef _WIN32
+  OffscreenVideo() {
+    if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return;
+    char exe[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH - 1);
+    const char* base = strrchr(exe, '\\') ? strrchr(exe, '\\') + 1 : exe;
+    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + base + "\\X11 Driver";
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &handle, nullptr) != ERROR_SUCCESS)
+      return;
+    RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+    RegCloseKey(handle);
+  }
+#else
   OffscreenVideo() { setenv("SDL_VIDEODRIVER", "offscreen", 1); }
+#endif
 };
 
 template <class T>
@@ -84,25 +137,33 @@ inline bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs = 5000
       break;
     }
     if (got < 0) break;
+    TranslateMessage(&msg);
     DispatchMessageA(&msg);
     ok = done();
   }
   stop = true;
   ticker.join();
-  // Leftover empty messages are harmless; take them so the next test starts clean.
-  while (PeekMessageA(&msg, nullptr, WM_NULL, WM_NULL, PM_REMOVE)) {
+  // What is still queued (the ticker's empty messages among it) is served now, so that the
+  // next test starts clean. A filter of 0, 0 takes every message, WM_PAINT too, which stays
+  // until it is dispatched: so everything is dispatched, a bounded number of them.
+  for (int left = 1000; left > 0 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); --left) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // the caller's loop decides
+      break;
+    }
+    if (msg.message == WM_NULL) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
   }
   return done();
 }
 
-// Writes an automation script and starts it.
+// Writes an automation script and starts it (the script is read at once).
 inline void RunScript(const std::string& text) {
-  char pattern[] = "/tmp/skin_script_XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd >= 0) close(fd);
-  std::ofstream(pattern) << text;
-  corvio::skin::StartAutomation(pattern);
-  unlink(pattern);
+  TempDir dir;
+  const std::string file = dir.File("script.txt");
+  std::ofstream(file, std::ios::binary) << text;
+  corvio::skin::StartAutomation(file);
 }
 
 inline void SetNamed(SkinDialog* dialog, int id, const char* name, const char* value, bool image) {

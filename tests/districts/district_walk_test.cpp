@@ -103,9 +103,13 @@ class RecordingSink : public DistrictWalkSink {
     stored.push_back({group, slot, record->name});
   }
   void OnProblem(int index, const char* what) override { problems.push_back({index, what}); }
+  void OnUnusableAddress(int index, const char* name, const char* url) override {
+    unusable.push_back(std::to_string(index) + " " + name + " [" + url + "]");
+  }
 
   std::vector<Stored> stored;
   std::vector<std::pair<int, std::string>> problems;
+  std::vector<std::string> unusable;
 };
 
 Node District(const std::string& name, const std::string& type) {
@@ -190,6 +194,50 @@ TEST(WalkDistrictList, FindsChildrenInAnyOrder) {
   EXPECT_EQ(r.type, 3);
   EXPECT_EQ(r.mart_type, 4);
   EXPECT_EQ(r.oper_status, 1);
+}
+
+// The game launcher gets "url cmdline" and splits it by the Windows rules: an address with
+// a blank, a quote or a control character would hand it arguments of the list's choosing.
+TEST(WalkDistrictList, SkipsADistrictWhoseUrlWouldSplitIntoMoreArguments) {
+  struct Row {
+    const char* url;
+    bool usable;
+  } rows[] = {
+      {"dx1.zent.invalid:7000", true},
+      {"127.0.0.1", true},
+      {"", true},  // stored; choosing it says the district has no address
+      {"http://www.zent.invalid/", true},
+      {"dx1:7000 --inject \"two words\"", false},
+      {"dx1:7000\t-x", false},
+      {"dx1\"", false},
+      {"dx1'", false},
+      {"dx1\n", false},
+      {"dx1\x01", false},
+      {"dx1\x7f", false},
+      {"\xb4\xf3\xc7\xf8:7000", true},  // GBK bytes are never blanks, quotes or controls
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    Walk w;
+    w.Run({El("D", {El("name", "bad"), El("url", rows[i].url)}), District("next", "2")}, true);
+    const int expectedCount = rows[i].usable ? 2 : 1;
+    EXPECT_EQ(w.result.dxCount, expectedCount) << "row " << i;
+    EXPECT_STREQ(w.table->dxGroup[expectedCount].name, "next") << "row " << i;  // no slot used
+    EXPECT_EQ(IsUsableDistrictAddress(rows[i].url), rows[i].usable) << "row " << i;
+    if (rows[i].usable) {
+      EXPECT_TRUE(w.sink.unusable.empty()) << "row " << i;
+      continue;
+    }
+    EXPECT_EQ(w.sink.unusable, std::vector<std::string>{"1 bad [" + std::string(rows[i].url) + "]"})
+        << "row " << i;
+    ASSERT_EQ(w.sink.problems.size(), 1u) << "row " << i;
+    EXPECT_EQ(w.sink.problems[0].second,
+              "url holds a blank, a quote or a control character: the district is skipped");
+    // The launcher does not check lengths, and still hears of it.
+    Walk quiet;
+    quiet.Run({El("D", {El("name", "bad"), El("url", rows[i].url)})}, false);
+    EXPECT_EQ(quiet.sink.unusable.size(), 1u) << "row " << i;
+    EXPECT_TRUE(quiet.sink.problems.empty()) << "row " << i;
+  }
 }
 
 TEST(WalkDistrictList, UsesTheFirstOfTwoVersionChildren) {

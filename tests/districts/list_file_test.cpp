@@ -145,29 +145,48 @@ TEST_F(ListFileTest, only_the_first_line_is_read_and_becomes_the_local_copy) {
 
 TEST_F(ListFileTest, overlong_line_is_cut_at_20479_characters) {
   auto launcher = MakeLauncher(false);
-  WriteFile("zaduvodi.xml", "old copy");
-  WriteFile("Config/zentxmlwtz.htm", std::string(25000, 'a') + "\n");
+  WriteFile("zaduvodi.xml", std::string(25000, 'a') + "\n");
   std::string read;
-  ASSERT_TRUE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read));
+  ASSERT_TRUE(launcher->ReadListFile("zaduvodi.xml", &read));
   EXPECT_EQ(read.size(), 20479u);
-  // Cut text is never a whole envelope, so the last good copy stays.
-  EXPECT_EQ(LocalCopy(), "old copy");
 }
 
-TEST_F(ListFileTest, damaged_or_error_page_download_keeps_the_last_good_copy) {
+// Only a list that opens and parses with a District root replaces the copy; anything else
+// counts as a failed download and the copy is read instead.
+TEST_F(ListFileTest, download_that_is_not_a_list_leaves_the_copy_and_reads_it) {
   auto launcher = MakeLauncher(false);
   const std::string good = ValidLine() + "\n";
-  WriteFile("zaduvodi.xml", good + std::string(1, '\0'));
   std::string damaged = ValidLine();
   damaged[damaged.size() - 3] = damaged[damaged.size() - 3] == '0' ? '1' : '0';
-  for (const std::string& bad : {damaged, std::string("<html><body>502 Bad Gateway</body></html>"),
-                                 std::string()}) {
-    WriteFile("Config/zentxmlwtz.htm", bad + "\n");
+  const std::string rows[] = {
+      damaged + "\n",
+      "<html><body>502 Bad Gateway</body></html>\n",
+      "",
+      std::string(25000, 'a') + "\n",  // cut at 20479 characters: never a whole envelope
+      SealList("not XML at all") + "\n",
+      SealList("<Distrikt>" + DistrictXml("A", 2, "u") + "</Distrikt>") + "\n",
+      SealList("<District>" + DistrictXml("A", 2, "u")) + "\n",  // cut short
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    WriteFile("zaduvodi.xml", good + std::string(1, '\0'));
+    WriteFile("Config/zentxmlwtz.htm", rows[i]);
     std::string read;
-    ASSERT_TRUE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read)) << bad;
-    EXPECT_EQ(read, bad + "\n");
-    EXPECT_EQ(LocalCopy(), good + std::string(1, '\0')) << bad;
+    ASSERT_TRUE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read)) << "row " << i;
+    EXPECT_EQ(read, good) << "row " << i;
+    EXPECT_EQ(LocalCopy(), good + std::string(1, '\0')) << "row " << i;
+    EXPECT_FALSE(QuitPosted()) << "row " << i;
   }
+}
+
+TEST_F(ListFileTest, empty_district_list_is_a_list_and_replaces_the_copy) {
+  auto launcher = MakeLauncher(false);
+  WriteFile("zaduvodi.xml", ValidLine() + "\n");
+  const std::string empty = SealList("<District></District>");
+  WriteFile("Config/zentxmlwtz.htm", empty + "\n");
+  std::string read;
+  ASSERT_TRUE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read));
+  EXPECT_EQ(read, empty + "\n");
+  EXPECT_EQ(LocalCopy(), empty + "\n" + std::string(1, '\0'));
 }
 
 TEST_F(ListFileTest, missing_file_falls_back_to_the_local_copy_unchanged) {
@@ -192,12 +211,15 @@ TEST_F(ListFileTest, no_file_at_all_shows_the_message_and_quits) {
   EXPECT_TRUE(QuitPosted());
 }
 
-TEST_F(ListFileTest, empty_file_gives_empty_text) {
-  auto launcher = MakeLauncher(false);
+TEST_F(ListFileTest, empty_download_without_a_copy_is_a_failed_download) {
+  auto launcher = MakeLauncher();
   WriteFile("Config/zentxmlwtz.htm", "");
   std::string read = "x";
-  ASSERT_TRUE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read));
+  EXPECT_FALSE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read));
   EXPECT_TRUE(read.empty());
+  ASSERT_EQ(world().hints.size(), 1u);
+  EXPECT_EQ(world().hints[0], kLoadFailed);
+  EXPECT_TRUE(QuitPosted());
   EXPECT_FALSE(Exists("zaduvodi.xml"));
 }
 

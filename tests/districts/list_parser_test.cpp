@@ -155,10 +155,10 @@ TEST_F(ListParserTest, remembered_url_that_matches_nothing_selects_nothing) {
   EXPECT_EQ(launcher_->selectedDistrict.name[0], '\0');
 }
 
-TEST_F(ListParserTest, list_that_does_not_open_gives_no_districts_and_a_usable_window) {
-  WriteFile("Config/zentxmlwtz.htm", "<html>not a list</html>\n");
+TEST_F(ListParserTest, local_copy_that_does_not_open_gives_no_districts_and_a_usable_window) {
+  WriteFile("zaduvodi.xml", "<html>not a list</html>\n");
   launcher_->dxCount = 3;
-  launcher_->ParseDistrictList("config\\zentxmlwtz.htm");
+  launcher_->ParseDistrictList("zaduvodi.xml");
   EXPECT_EQ(launcher_->dxCount, 0);
   EXPECT_EQ(launcher_->wtCount, 0);
   EXPECT_TRUE(DrawOrder().empty());
@@ -166,6 +166,43 @@ TEST_F(ListParserTest, list_that_does_not_open_gives_no_districts_and_a_usable_w
   // The window still reacts: a click on the close button ends it as usual.
   skin().Send("Button_close", NotifyClick);
   EXPECT_TRUE(QuitPosted());
+}
+
+// A 200 answer that is no list (an error page, say) is a failed download: the last good
+// list shows, as when the server is down.
+TEST_F(ListParserTest, download_that_is_not_a_list_shows_the_local_copy) {
+  WriteFile("zaduvodi.xml", SealList("<District>" + D("kept", 2, "u") + "</District>") + "\n");
+  WriteFile("Config/zentxmlwtz.htm", "<html><body>404 Not Found</body></html>\n");
+  world().downloadSink->OnDownloadFinished(1, 0);
+  EXPECT_EQ(launcher_->dxCount, 1);
+  EXPECT_EQ(DrawOrder(), (std::vector<std::string>{"kept"}));
+  EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(ListParserTest, character_references_name_districts_in_gbk) {
+  Serve(D("&#x4e2d;&#25991;", 2, "a") + D("&#x1F600;x", 2, "b") + D("A&#38;B&#x41;", 3, "c"));
+  launcher_->ParseDistrictList("config\\zentxmlwtz.htm");
+  EXPECT_EQ(DrawOrder(), (std::vector<std::string>{"\xd6\xd0\xce\xc4", "?x", "A&BA"}));
+}
+
+TEST_F(ListParserTest, district_whose_address_would_split_is_not_drawn_and_is_named) {
+  InstallStandIn("ZentLauncher.exe");
+  Serve(D("good", 2, "dx1.zent.invalid:7000") + D("forged", 2, "dx1:7000 --inject \"two words\"") +
+        D("tabbed", 3, "w\tx") + D("after", 2, "dx2.zent.invalid"));
+  testing::internal::CaptureStderr();
+  launcher_->ParseDistrictList("config\\zentxmlwtz.htm");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(DrawOrder(), (std::vector<std::string>{"good", "after"}));
+  EXPECT_NE(err.find("district \"forged\" is not shown"), std::string::npos) << err;
+  EXPECT_NE(err.find("district \"tabbed\" is not shown: its address \"w?x\""), std::string::npos)
+      << err;
+  // What is drawn starts the game launcher with exactly the address and the command line.
+  snprintf(launcher_->cmdLine, sizeof launcher_->cmdLine, "%s", "-k v");
+  skin().Send(skin().FindControlByPath(Button("dx", 2).c_str(), 0), NotifyClick);
+  skin().Send("Button_enter", NotifyClick);
+  std::vector<std::string> args;
+  ASSERT_TRUE(WaitForArgs("ZentLauncher.exe", 10000, &args));
+  EXPECT_EQ(args, (std::vector<std::string>{"dx2.zent.invalid", "-k", "v"}));
 }
 
 TEST_F(ListParserTest, second_parse_recounts_and_keeps_older_records_above_the_count) {
@@ -180,10 +217,12 @@ TEST_F(ListParserTest, second_parse_recounts_and_keeps_older_records_above_the_c
 }
 
 TEST_F(ListParserTest, document_without_district_element_stores_nothing) {
-  WriteFile("Config/zentxmlwtz.htm", SealList("<List><D><name>x</name></D></List>") + "\n");
-  launcher_->ParseDistrictList("config\\zentxmlwtz.htm");
+  // A copy kept before only real lists replaced it.
+  WriteFile("zaduvodi.xml", SealList("<List><D><name>x</name></D></List>") + "\n");
+  launcher_->ParseDistrictList("zaduvodi.xml");
   EXPECT_EQ(launcher_->dxCount, 0);
   EXPECT_TRUE(g_probed.empty());
+  EXPECT_FALSE(QuitPosted());
 }
 
 TEST_F(ListParserTest, unreadable_list_and_no_copy_quits_and_leaves_the_table) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <set>
 #include <fstream>
 #include <thread>
 
@@ -78,6 +80,28 @@ class LauncherE2eTest : public ::testing::Test {
   LoopbackHttpServer server_;
   std::string list_;
 };
+
+// What a player copies: the launcher, the framework, the tool, the skin and the sample
+// configuration. No stand-in (it would replace the real game launcher), nothing else.
+TEST(ShippedProgramDirectory, holds_only_what_a_player_installs) {
+  const LauncherTarget& target = LauncherTarget::Current();
+  std::set<std::string> expected{target.program, target.library, target.tool, "Corvio.ini",
+                                 "zentPorter.xml", "HintMsg.xml", "Config/rudadever.ini",
+                                 "Config/Info.ini", "Config/rudadever.htm"};
+  if (!target.windows) expected.insert("libzent_platform.so");
+  std::set<std::string> found;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(target.dist, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_directory()) continue;
+    const std::string name = it->path().lexically_relative(target.dist).generic_string();
+    const std::string ext = it->path().extension().string();
+    if (name.find('/') == std::string::npos && (ext == ".png" || ext == ".tga")) continue;  // images
+    found.insert(name);
+  }
+  ASSERT_FALSE(error) << error.message();
+  EXPECT_EQ(found, expected);
+}
 
 TEST_F(LauncherE2eTest, both_groups_show_names_speed_icons_and_tags) {
   ServeList(SampleDistricts());
@@ -259,7 +283,7 @@ TEST_F(LauncherE2eTest, second_start_exits_at_once_while_the_first_runs) {
 }
 
 TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zero) {
-  session_.Remove("CorvFact.so");
+  session_.Remove(LauncherTarget::Current().library);
   RunResult r = session_.Run({}, {}, "", 30000);
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_NE(r.errors.find("[Corvio_Error] Load CorvFact.dll Fail."), std::string::npos) << r.errors;

@@ -36,7 +36,44 @@ std::string Convert(const std::string& text, const char* to, const char* from) {
 
 bool Truthy(const std::string& v) { return v == "1" || v == "true" || v == "yes"; }
 
+std::string FromEnv(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : "";
+}
+
 }  // namespace
+
+// The Windows build under Wine when ZENT_E2E_WINDOWS_DIST names its program directory
+// (the same tests drive both systems); else the Linux build this test was built with.
+const LauncherTarget& LauncherTarget::Current() {
+  static const LauncherTarget target = [] {
+    LauncherTarget t;
+    t.dist = FromEnv("ZENT_E2E_WINDOWS_DIST");
+    t.windows = !t.dist.empty();
+    if (t.windows) {
+      t.standins = FromEnv("ZENT_E2E_WINDOWS_STANDINS");
+      t.program = "ZentPorter.exe";
+      t.library = "CorvFact.dll";
+      t.tool = "districtlist.exe";
+    } else {
+      t.dist = ZENT_DIST_DIR;
+      t.standins = ZENT_STANDIN_DIR;
+      t.program = "ZentPorter";
+      t.library = "CorvFact.so";
+      t.tool = "districtlist";
+    }
+    return t;
+  }();
+  return target;
+}
+
+std::string LauncherTarget::PathForProgram(const std::string& path) const {
+  if (!windows || path.empty() || path[0] != '/') return path;
+  std::string out = "Z:" + path;  // Wine's drive for the whole file system
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
 
 std::string Gbk(const std::string& utf8) { return Convert(utf8, "GBK", "UTF-8"); }
 std::string Utf8(const std::string& gbk) { return Convert(gbk, "UTF-8", "GBK"); }
@@ -68,19 +105,26 @@ LauncherSession::LauncherSession() {
   fs::create_directories(prog_, error);
   fs::create_directories(runtime_, error);
   chmod(runtime_.c_str(), 0700);
-  for (const auto& entry : fs::directory_iterator(ZENT_DIST_DIR, error)) {
+  const LauncherTarget& target = LauncherTarget::Current();
+  for (const auto& entry : fs::directory_iterator(target.dist, error)) {
     const std::string name = entry.path().filename().string();
     if (name == "zaduvodi.xml" || name.find(".args") != std::string::npos) continue;
     fs::copy(entry.path(), fs::path(prog_) / name,
              fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
     if (error) return;
   }
+  // The recording stand-ins are the test's own: they never ship in the program directory.
+  for (const char* standIn : {"ZentLauncher.exe", "RudaDever.exe"}) {
+    fs::copy_file(fs::path(target.standins) / standIn, fs::path(prog_) / standIn,
+                  fs::copy_options::overwrite_existing, error);
+    if (error) return;
+  }
   Remove("Config/zentxmlwtz.htm");
   Remove("Config/Info.ini");
   WriteFile("Config/Info.ini", "[Public]\r\nIsKeepLoginUrl=1\r\n");
-  ok_ = Exists("ZentPorter") && Exists("CorvFact.so") && Exists("zentPorter.xml") &&
-        Exists("HintMsg.xml") && Exists("fuwuqi_fast00.tga") && Exists("ZentLauncher.exe") &&
-        Exists("RudaDever.exe") && Exists("districtlist") && Exists("Corvio.ini");
+  ok_ = Exists(target.program) && Exists(target.library) && Exists("zentPorter.xml") &&
+        Exists("HintMsg.xml") && Exists("fuwuqi_fast00.tga") && Exists(target.tool) &&
+        Exists("Corvio.ini");
 }
 
 LauncherSession::~LauncherSession() {
@@ -120,6 +164,7 @@ std::string LauncherSession::EncodeList(const std::string& xml) {
     std::ofstream f(in, std::ios::binary | std::ios::trunc);
     f << xml;
   }
+  // The Linux tool makes the file for either build: the format is the same.
   const std::string command = std::string("'") + ZENT_DIST_DIR + "/districtlist' encode '" + in +
                               "' -o '" + out + "' >/dev/null 2>&1";
   if (system(command.c_str()) != 0) return std::string();
@@ -145,11 +190,21 @@ void LauncherSession::ConfigureServer(int port, const std::string& browserUrl) {
 int LauncherSession::Start(const std::vector<std::string>& script,
                            const std::vector<std::string>& arguments, const std::string& workingDir,
                            const std::string& tag) {
+  const LauncherTarget& target = LauncherTarget::Current();
   const std::string scriptFile = root_ + "/" + tag + ".script";
   const std::string errorsFile = root_ + "/" + tag + ".stderr";
   {
+    // Files the script names are in this session's folder; a Windows program sees them
+    // under their Windows names.
     std::ofstream f(scriptFile, std::ios::binary | std::ios::trunc);
-    for (const std::string& line : script) f << line << "\n";
+    for (std::string line : script) {
+      for (size_t at = line.find(root_); at != std::string::npos; at = line.find(root_, at + 1)) {
+        const size_t end = line.find(' ', at);
+        const size_t length = (end == std::string::npos ? line.size() : end) - at;
+        line.replace(at, length, target.PathForProgram(line.substr(at, length)));
+      }
+      f << line << "\n";
+    }
   }
   // Headless, scripted, and with a runtime folder of its own so no other launcher of the
   // machine counts as the first instance.
@@ -162,13 +217,14 @@ int LauncherSession::Start(const std::vector<std::string>& script,
     env.push_back(entry);
   }
   env.push_back("SDL_VIDEODRIVER=offscreen");
-  env.push_back("CORVIO_AUTOMATION=" + scriptFile);
+  env.push_back("CORVIO_AUTOMATION=" + target.PathForProgram(scriptFile));
   env.push_back("XDG_RUNTIME_DIR=" + runtime_);
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(&e[0]);
   envp.push_back(nullptr);
-  std::string program = prog_ + "/ZentPorter";
+  std::string program = prog_ + "/" + target.program;
   std::vector<std::string> argStore{program};
+  if (target.windows) argStore.insert(argStore.begin(), "wine");
   for (const auto& a : arguments) argStore.push_back(a);
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(&a[0]);
@@ -188,7 +244,8 @@ int LauncherSession::Start(const std::vector<std::string>& script,
     dup2(null, 0);
     dup2(null, 1);
   }
-  execve(program.c_str(), argv.data(), envp.data());
+  if (target.windows) execvpe("wine", argv.data(), envp.data());
+  else execve(program.c_str(), argv.data(), envp.data());
   _exit(127);
 }
 

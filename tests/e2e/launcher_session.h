@@ -7,6 +7,17 @@
 #include <string>
 #include <vector>
 
+// The build the session runs: the Linux program natively, or the Windows one under Wine.
+struct LauncherTarget {
+  bool windows = false;
+  std::string dist;      // the program directory as built
+  std::string standins;  // where the recording stand-ins were built
+  std::string program, library, tool;  // file names in the program directory
+  static const LauncherTarget& Current();
+  // An absolute path as the program must be given it (Windows form under Wine).
+  std::string PathForProgram(const std::string& path) const;
+};
+
 // One control of a dump: its path and its tab-separated key=value fields.
 struct DumpedControl {
   std::string path;

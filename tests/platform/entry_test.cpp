@@ -1,5 +1,6 @@
-// The process entry: argv turned back into the Windows command line that WinMain gets,
-// and the split of that line by the Windows rules giving every argument back unchanged.
+// The process entry: argv (UTF-8) turned back into the Windows command line (GBK) that
+// WinMain gets, and the split of that line by the Windows rules giving every argument
+// back unchanged.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/codepage.h"
 #include "platform/linux/command_line.h"
 
 extern char** environ;
@@ -85,7 +87,8 @@ class EntryProgram : public ::testing::Test {
     unlink(file_.c_str());
     rmdir(dir_.c_str());
   }
-  // Runs the program with `args` and returns what its WinMain was handed.
+  // Runs the program with `args` and returns what its WinMain was handed; false when it
+  // did not end with 0.
   bool Run(const std::vector<std::string>& args, std::string* commandLine) {
     std::vector<std::string> all = {ZENT_ENTRY_ECHO};
     all.insert(all.end(), args.begin(), args.end());
@@ -110,11 +113,23 @@ class EntryProgram : public ::testing::Test {
 
 TEST_F(EntryProgram, win_main_gets_the_rebuilt_command_line) {
   for (size_t row = 0; row < sizeof kCases / sizeof kCases[0]; ++row) {
+    // The table's arguments are GBK, as WinMain sees them; a Linux program gets UTF-8.
+    std::vector<std::string> utf8Args;
+    for (const std::string& arg : kCases[row].args) {
+      utf8Args.emplace_back();
+      ASSERT_TRUE(PlatformAnsiToUtf8(arg, &utf8Args.back())) << "row " << row;
+    }
     std::string commandLine;
-    ASSERT_TRUE(Run(kCases[row].args, &commandLine)) << "row " << row;
+    ASSERT_TRUE(Run(utf8Args, &commandLine)) << "row " << row;
     EXPECT_EQ(commandLine, kCases[row].commandLine) << "row " << row;
     EXPECT_EQ(PlatformSplitCommandLine(commandLine.c_str()), kCases[row].args) << "row " << row;
   }
+}
+
+TEST_F(EntryProgram, argument_that_gbk_cannot_hold_stops_the_start) {
+  std::string commandLine;
+  EXPECT_FALSE(Run({"ok", "\xf0\x9f\x98\x80"}, &commandLine));  // an emoji
+  EXPECT_FALSE(Run({"\xb4\xf3"}, &commandLine));                // GBK bytes: not UTF-8
 }
 
 }  // namespace

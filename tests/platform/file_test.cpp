@@ -153,6 +153,22 @@ TEST_F(PlatformFile, path_components_match_without_regard_to_case) {
   EXPECT_TRUE(dir_.Exists("Config/New.Txt"));
 }
 
+TEST_F(PlatformFile, folder_opened_as_a_file_is_refused) {
+  std::filesystem::create_directory(std::filesystem::path(dir_.path()) / "rudadever.htm");
+  const char* modes[] = {"r", "rb", "rt", "r+", "w", "a"};
+  int row = 0;
+  for (const char* mode : modes) {
+    errno = 0;
+    SetLastError(0);
+    FILE* f = PlatformOpenFile(".\\rudadever.htm", mode);
+    EXPECT_EQ(f, nullptr) << "row " << row;
+    if (f) fclose(f);
+    EXPECT_EQ(errno, EACCES) << "row " << row;
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED) << "row " << row;
+    ++row;
+  }
+}
+
 TEST_F(PlatformFile, missing_file_and_bad_arguments_fail) {
   errno = 0;
   EXPECT_EQ(PlatformOpenFile(".\\missing.txt", "r"), nullptr);

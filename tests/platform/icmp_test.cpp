@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/test_hooks.h"
 #include "platform/win32.h"
+#include "tests/platform/platform_test_hooks.h"
 #include "tests/platform/test_netns.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
-#include "platform/linux/builtin_modules.h"
 #include "platform/linux/path.h"
 #include "platform/win32.h"
 #include "tests/platform/core_temp_dir.h"
@@ -18,10 +18,15 @@ const std::string kModuleDir = ZENT_CORE_MODULE_DIR;
 
 typedef int (*ValueFn)(void);
 
+std::string WinForm(const std::string& hostPath) {
+  std::string windows;
+  return PlatformWindowsPath("test", hostPath, &windows) ? windows : "<failed>";
+}
+
 std::string ExecutableWindowsPath() {
   char buffer[4096];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? PlatformWindowsPath(std::string(buffer, static_cast<size_t>(n))) : std::string();
+  return n > 0 ? WinForm(std::string(buffer, static_cast<size_t>(n))) : std::string();
 }
 
 // Loads and frees so that every test starts with the library not loaded by the test.
@@ -35,7 +40,7 @@ class PlatformModule : public ::testing::Test {
 };
 
 TEST_F(PlatformModule, dll_name_by_absolute_windows_path_loads_the_so) {
-  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  const std::string path = WinForm(kModuleDir) + "\\ZentCoreTest.dll";
   HMODULE lib = LoadLibraryA(path.c_str());
   ASSERT_NE(lib, nullptr);
   auto value = reinterpret_cast<ValueFn>(reinterpret_cast<void*>(GetProcAddress(lib, "ZentCoreTestValue")));
@@ -50,7 +55,7 @@ TEST_F(PlatformModule, names_match_without_regard_to_case_and_without_extension)
   } rows[] = {{"\\zentcoretest.dll"}, {"\\ZENTCORETEST.DLL"}, {"\\ZentCoreTest"}, {"\\ZentCoreTest.so"}};
   int row = 0;
   for (const Row& r : rows) {
-    const std::string path = PlatformWindowsPath(kModuleDir) + r.suffix;
+    const std::string path = WinForm(kModuleDir) + r.suffix;
     HMODULE lib = LoadLibraryA(path.c_str());
     EXPECT_NE(lib, nullptr) << "row " << row;
     if (lib) {
@@ -87,7 +92,7 @@ TEST_F(PlatformModule, bare_name_is_found_in_the_program_folder) {
 }
 
 TEST_F(PlatformModule, bare_name_of_a_loaded_module_finds_it_first) {
-  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  const std::string path = WinForm(kModuleDir) + "\\ZentCoreTest.dll";
   HMODULE lib = LoadLibraryA(path.c_str());
   ASSERT_NE(lib, nullptr);
   CoreTempDir elsewhere;  // neither the program folder nor the current one has it
@@ -100,7 +105,7 @@ TEST_F(PlatformModule, bare_name_of_a_loaded_module_finds_it_first) {
 
 TEST_F(PlatformModule, get_module_handle_finds_only_loaded_modules) {
   EXPECT_EQ(GetModuleHandleA("ZentCoreTest.dll"), nullptr);
-  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  const std::string path = WinForm(kModuleDir) + "\\ZentCoreTest.dll";
   HMODULE lib = LoadLibraryA(path.c_str());
   ASSERT_NE(lib, nullptr);
   EXPECT_EQ(GetModuleHandleA("ZentCoreTest.dll"), lib);
@@ -154,7 +159,7 @@ TEST_F(PlatformModule, module_file_name_buffer_small_exact_and_large) {
 }
 
 TEST_F(PlatformModule, get_proc_address_sees_only_the_modules_own_exports) {
-  const std::string path = PlatformWindowsPath(kModuleDir) + "\\ZentCoreTest.dll";
+  const std::string path = WinForm(kModuleDir) + "\\ZentCoreTest.dll";
   HMODULE lib = LoadLibraryA(path.c_str());
   ASSERT_NE(lib, nullptr);
   EXPECT_NE(GetProcAddress(lib, "ZentCoreTestUsesPlatform"), nullptr);
@@ -170,7 +175,7 @@ TEST_F(PlatformModule, missing_folder_and_bad_files_fail_with_codes) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   dir.Write("text.dll", "not a library");
-  const std::string folder = PlatformWindowsPath(dir.path()) + "\\";
+  const std::string folder = WinForm(dir.path()) + "\\";
   struct Row {
     const char* name;
     DWORD wantError;
@@ -193,39 +198,75 @@ TEST_F(PlatformModule, missing_folder_and_bad_files_fail_with_codes) {
   EXPECT_FALSE(FreeLibrary(nullptr));
 }
 
-FARPROC CoreTestLookup(const char* name) {
-  if (strcmp(name, "CoreTestEntry") == 0) {
-    return reinterpret_cast<FARPROC>(+[]() -> intptr_t { return 7; });
+TEST_F(PlatformModule, windows_dll_beside_the_so_never_breaks_loading) {
+  CoreTempDir dir;
+  ASSERT_TRUE(dir.ok());
+  std::filesystem::copy_file(kModuleDir + "/ZentCoreTest.so", dir.path() + "/ZentCoreTest.so");
+  dir.Write("ZentCoreTest.dll", "MZ: a Windows library, no ELF file");
+  const char* names[] = {".\\ZentCoreTest.dll", ".\\zentcoretest", ".\\ZentCoreTest.so"};
+  int row = 0;
+  for (const char* name : names) {
+    HMODULE lib = LoadLibraryA(name);
+    EXPECT_NE(lib, nullptr) << "row " << row;
+    if (lib) EXPECT_TRUE(FreeLibrary(lib)) << "row " << row;
+    ++row;
   }
-  return nullptr;
 }
 
-TEST_F(PlatformModule, builtin_module_is_loaded_by_base_name_and_can_be_hidden) {
-  PlatformRegisterBuiltinModule("CORETEST.DLL", CoreTestLookup);
-  EXPECT_EQ(GetModuleHandleA("coretest.dll"), nullptr);  // not loaded yet
-  HMODULE builtin = LoadLibraryA("coretest.dll");
-  ASSERT_NE(builtin, nullptr);
-  EXPECT_EQ(LoadLibraryA("CoreTest"), builtin);
-  EXPECT_EQ(GetModuleHandleA("CORETEST.DLL"), builtin);
-  FARPROC entry = GetProcAddress(builtin, "CoreTestEntry");
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry(), 7);
-  EXPECT_EQ(GetProcAddress(builtin, "Other"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
-  char name[512];
-  EXPECT_GT(GetModuleFileNameA(builtin, name, sizeof name), 0u);
+TEST_F(PlatformModule, module_in_a_chinese_folder_has_a_gbk_file_name) {
+  CoreTempDir dir;
+  ASSERT_TRUE(dir.ok());
+  // "启动器": its UTF-8 form ends in a byte that reads as a GBK lead byte.
+  const std::string folder = WinForm(dir.path()) + "\\\xc6\xf4\xb6\xaf\xc6\xf7";
+  std::filesystem::create_directory(dir.path() + "/启动器");
+  std::filesystem::copy_file(kModuleDir + "/ZentCoreTest.so", dir.path() + "/启动器/ZentCoreTest.so");
+  HMODULE lib = LoadLibraryA((folder + "\\ZentCoreTest.dll").c_str());
+  ASSERT_NE(lib, nullptr);
+  const std::string want = folder + "\\ZentCoreTest.so";
+  const DWORD len = static_cast<DWORD>(want.size());
+  const size_t lastCharAt = want.size() - std::string("\xc6\xf7\\ZentCoreTest.so").size();
+  struct Row {
+    DWORD size;
+    DWORD wantResult;
+    DWORD wantError;
+    size_t wantChars;
+  } rows[] = {
+      {len + 1, len, 0, len},
+      {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
+      // The cut falls inside the last double-byte character: it is left out whole.
+      {static_cast<DWORD>(lastCharAt + 2), static_cast<DWORD>(lastCharAt + 2), ERROR_INSUFFICIENT_BUFFER, lastCharAt},
+      {static_cast<DWORD>(lastCharAt + 3), static_cast<DWORD>(lastCharAt + 3), ERROR_INSUFFICIENT_BUFFER, lastCharAt + 2},
+  };
+  int row = 0;
+  for (const Row& r : rows) {
+    std::string buffer(len + 10, 'X');
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileNameA(lib, &buffer[0], r.size), r.wantResult) << "row " << row;
+    EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
+    EXPECT_EQ(std::string(buffer.c_str()), want.substr(0, r.wantChars)) << "row " << row;
+    ++row;
+  }
+  EXPECT_EQ(GetModuleHandleA(want.c_str()), lib);
+  EXPECT_TRUE(FreeLibrary(lib));
+}
 
-  PlatformHideBuiltinModule("coretest.DLL", 1);
+TEST_F(PlatformModule, builtin_icmp_module_is_found_by_base_name) {
+  EXPECT_EQ(GetModuleHandleA("icmp.dll"), nullptr);  // not loaded yet
+  HMODULE builtin = LoadLibraryA("ICMP.DLL");
+  ASSERT_NE(builtin, nullptr);
+  EXPECT_EQ(LoadLibraryA("icmp"), builtin);
+  EXPECT_EQ(LoadLibraryA("Icmp.so"), builtin);
+  EXPECT_EQ(GetModuleHandleA("ICMP"), builtin);
+  EXPECT_NE(GetProcAddress(builtin, "IcmpSendEcho"), nullptr);
   SetLastError(0);
-  EXPECT_EQ(LoadLibraryA("CORETEST.DLL"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-  EXPECT_EQ(GetModuleHandleA("CORETEST.DLL"), nullptr);
-  PlatformHideBuiltinModule("CORETEST.DLL", 0);
-  EXPECT_EQ(LoadLibraryA("CORETEST.DLL"), builtin);
-  EXPECT_TRUE(FreeLibrary(builtin));
-  EXPECT_TRUE(FreeLibrary(builtin));
-  EXPECT_TRUE(FreeLibrary(builtin));
-  EXPECT_EQ(GetModuleHandleA("CORETEST.DLL"), nullptr);
+  EXPECT_EQ(GetProcAddress(builtin, "icmpsendecho"), nullptr);  // export names are exact
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  char name[4096];
+  EXPECT_GT(GetModuleFileNameA(builtin, name, sizeof name), 0u);
+  EXPECT_NE(std::string(name).find("libzent_platform.so"), std::string::npos) << name;
+  EXPECT_EQ(LoadLibraryA(".\\ICMP.DLL"), nullptr);  // a path names a file, never the built-in
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(FreeLibrary(builtin));
+  EXPECT_EQ(GetModuleHandleA("ICMP.DLL"), nullptr);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Tests of the Windows-form to host path translation.
+// Tests of the translation between Windows-form paths (GBK) and host paths (UTF-8).
 #include <gtest/gtest.h>
 
 #include <errno.h>
@@ -11,17 +11,58 @@
 
 namespace {
 
-std::string WinForm(const std::string& hostPath) { return PlatformWindowsPath(hostPath); }
+std::string Host(const char* windowsPath) {
+  std::string host;
+  return PlatformHostPath("test", windowsPath, &host) ? host : "<failed>";
+}
+std::string Host(const std::string& windowsPath) { return Host(windowsPath.c_str()); }
 
-TEST(PlatformPath, windows_form_of_host_path_uses_backslashes) {
-  EXPECT_EQ(PlatformWindowsPath("/opt/zent/ZentPorter"), "\\opt\\zent\\ZentPorter");
-  EXPECT_EQ(PlatformWindowsPath("rel/a"), "rel\\a");
-  EXPECT_EQ(PlatformWindowsPath(""), "");
+std::string WinForm(const std::string& hostPath) {
+  std::string windows;
+  return PlatformWindowsPath("test", hostPath, &windows) ? windows : "<failed>";
+}
+
+TEST(PlatformPath, windows_form_of_host_path_is_gbk_with_backslashes) {
+  struct Row {
+    const char* host;
+    const char* windows;
+  } rows[] = {
+      {"/opt/zent/ZentPorter", "\\opt\\zent\\ZentPorter"},
+      {"rel/a", "rel\\a"},
+      {"", ""},
+      {"/游戏/启动器/用", "\\\xd3\xce\xcf\xb7\\\xc6\xf4\xb6\xaf\xc6\xf7\\\xd3\xc3"},
+      {"/x/\xe2\x82\xac", "\\x\\\x80"},  // the euro sign is one byte in code page 936
+  };
+  int row = 0;
+  for (const Row& r : rows) {
+    EXPECT_EQ(WinForm(r.host), r.windows) << "row " << row;
+    EXPECT_EQ(Host(r.windows), std::string(r.host).empty() ? "" : r.host) << "row " << row;
+    ++row;
+  }
+}
+
+TEST(PlatformPath, names_without_a_form_on_the_other_side_fail) {
+  struct Row {
+    bool toHost;  // else the other way
+    const char* in;
+  } rows[] = {
+      {false, "/tmp/\xf0\x9f\x98\x80"},  // an emoji: no GBK form
+      {false, "/tmp/\xff"},              // not UTF-8
+      {true, "\\tmp\\\xff"},           // not GBK
+      {true, "\\tmp\\a\x81"},          // a lead byte without its trail byte
+  };
+  int row = 0;
+  for (const Row& r : rows) {
+    SetLastError(0);
+    EXPECT_EQ(r.toHost ? Host(r.in) : WinForm(r.in), "<failed>") << "row " << row;
+    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION) << "row " << row;
+    ++row;
+  }
 }
 
 TEST(PlatformPath, null_and_empty_give_empty) {
-  EXPECT_EQ(PlatformHostPath(nullptr), "");
-  EXPECT_EQ(PlatformHostPath(""), "");
+  EXPECT_EQ(Host(nullptr), "");
+  EXPECT_EQ(Host(""), "");
 }
 
 TEST(PlatformPath, lexical_forms_without_files) {
@@ -44,7 +85,7 @@ TEST(PlatformPath, lexical_forms_without_files) {
   };
   int row = 0;
   for (const Row& r : rows) {
-    EXPECT_EQ(PlatformHostPath(r.in), r.out) << "row " << row;
+    EXPECT_EQ(Host(r.in), r.out) << "row " << row;
     ++row;
   }
 }
@@ -55,17 +96,17 @@ TEST(PlatformPath, components_match_without_regard_to_case) {
   ASSERT_EQ(mkdir((dir.path() + "/Config").c_str(), 0755), 0);
   dir.Write("Config/rudadever.ini", "x");
   const std::string want = dir.path() + "/Config/rudadever.ini";
-  EXPECT_EQ(PlatformHostPath((WinForm(dir.path()) + "\\config\\RUDADEVER.INI").c_str()), want);
-  EXPECT_EQ(PlatformHostPath("config\\rudadever.ini"), "Config/rudadever.ini");
-  EXPECT_EQ(PlatformHostPath(".\\CONFIG\\RudaDever.ini"), "Config/rudadever.ini");
+  EXPECT_EQ(Host(WinForm(dir.path()) + "\\config\\RUDADEVER.INI"), want);
+  EXPECT_EQ(Host("config\\rudadever.ini"), "Config/rudadever.ini");
+  EXPECT_EQ(Host(".\\CONFIG\\RudaDever.ini"), "Config/rudadever.ini");
 }
 
 TEST(PlatformPath, new_file_keeps_given_case_in_existing_folder) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
   ASSERT_EQ(mkdir((dir.path() + "/Config").c_str(), 0755), 0);
-  EXPECT_EQ(PlatformHostPath("config\\NewFile.TXT"), "Config/NewFile.TXT");
-  EXPECT_EQ(PlatformHostPath("missing\\Sub\\F"), "missing/Sub/F");
+  EXPECT_EQ(Host("config\\NewFile.TXT"), "Config/NewFile.TXT");
+  EXPECT_EQ(Host("missing\\Sub\\F"), "missing/Sub/F");
 }
 
 TEST(PlatformPath, exact_name_wins_and_ties_are_stable) {
@@ -74,35 +115,40 @@ TEST(PlatformPath, exact_name_wins_and_ties_are_stable) {
   dir.Write("abc", "1");
   dir.Write("ABC", "2");
   dir.Write("aBc", "3");
-  EXPECT_EQ(PlatformHostPath("aBc"), "aBc");
-  EXPECT_EQ(PlatformHostPath("Abc"), "ABC");  // first in byte order of the matches
+  EXPECT_EQ(Host("aBc"), "aBc");
+  EXPECT_EQ(Host("Abc"), "ABC");  // first in byte order of the matches
 }
 
-TEST(PlatformPath, gbk_trail_byte_backslash_is_part_of_name) {
+TEST(PlatformPath, gbk_trail_byte_backslash_is_part_of_the_name) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
-  // "\x95\x5c" is one GBK character whose second byte equals a backslash.
-  const std::string name = "\x95\x5c.ini";
-  dir.Write(name, "x");
-  EXPECT_EQ(PlatformHostPath(name.c_str()), name);
-  EXPECT_EQ(PlatformHostPath((".\\" + name).c_str()), name);
+  // "\x95\x5c" is one GBK character (U+661E) whose second byte equals a backslash.
+  const std::string gbk = "\x95\x5c.ini";
+  const std::string onDisk = "\xe6\x98\x9e.ini";
+  dir.Write(onDisk, "x");
+  EXPECT_EQ(Host(gbk), onDisk);
+  EXPECT_EQ(Host(".\\" + gbk), onDisk);
+  EXPECT_EQ(Host("\x95\x5c\\A.INI"), "\xe6\x98\x9e/A.INI");
 }
 
-TEST(PlatformPath, utf8_folder_before_backslash_still_resolves) {
+TEST(PlatformPath, chinese_folder_never_gives_way_to_its_parent) {
   CoreTempDir dir;
   ASSERT_TRUE(dir.ok());
-  // UTF-8 text for a Chinese folder name, whose last byte reads as a GBK lead byte.
-  const std::string folder = "\xe6\xb8\xb8";
-  ASSERT_EQ(mkdir((dir.path() + "/" + folder).c_str(), 0755), 0);
-  dir.Write(folder + "/a.ini", "x");
-  EXPECT_EQ(PlatformHostPath((folder + "\\A.INI").c_str()), folder + "/a.ini");
-}
-
-TEST(PlatformPath, gbk_trail_letters_are_not_folded) {
-  EXPECT_TRUE(PlatformNamesEqual("Corvio.INI", "corvio.ini"));
-  EXPECT_FALSE(PlatformNamesEqual("\x81\x61", "\x81\x41"));
-  EXPECT_TRUE(PlatformNamesEqual("\x81\x61z", "\x81\x61Z"));
-  EXPECT_FALSE(PlatformNamesEqual("ab", "abc"));
+  // UTF-8 names whose last byte would be a GBK lead byte swallowing the next backslash.
+  const struct {
+    const char* utf8;
+    const char* gbk;
+  } rows[] = {{"启动器", "\xc6\xf4\xb6\xaf\xc6\xf7"}, {"用", "\xd3\xc3"}, {"游戏", "\xd3\xce\xcf\xb7"}};
+  dir.Write("Corvio.ini", "parent");
+  int row = 0;
+  for (const auto& r : rows) {
+    ASSERT_EQ(mkdir((dir.path() + "/" + r.utf8).c_str(), 0755), 0);
+    dir.Write(std::string(r.utf8) + "/Corvio.ini", "own");
+    EXPECT_EQ(Host(WinForm(dir.path()) + "\\" + r.gbk + "\\corvio.INI"), dir.path() + "/" + r.utf8 + "/Corvio.ini")
+        << "row " << row;
+    EXPECT_EQ(WinForm(dir.path() + "/" + r.utf8), WinForm(dir.path()) + "\\" + r.gbk) << "row " << row;
+    ++row;
+  }
 }
 
 TEST(PlatformPath, base_name_and_separator_tests) {
@@ -113,6 +159,7 @@ TEST(PlatformPath, base_name_and_separator_tests) {
   EXPECT_TRUE(PlatformPathHasSeparator(".\\t.ini"));
   EXPECT_TRUE(PlatformPathHasSeparator("C:t.ini"));
   EXPECT_FALSE(PlatformPathHasSeparator("t.ini"));
+  EXPECT_FALSE(PlatformPathHasSeparator("\x95\x5c.dll"));
   EXPECT_FALSE(PlatformPathHasSeparator(nullptr));
 }
 

@@ -112,7 +112,9 @@ TEST_F(ShellExecute, parameter_text_is_split_by_the_windows_rules) {
       {"\"open quote", {"open quote"}},
       {"a\tb", {"a", "b"}},
       {"^ & | %PATH%", {"^", "&", "|", "%PATH%"}},
-      {"\xb4\xf3\xc7\xf8 1", {"\xb4\xf3\xc7\xf8", "1"}},  // GBK bytes pass through
+      // GBK text reaches the program in UTF-8; a trail byte 0x5C escapes no quote.
+      {"\xb4\xf3\xc7\xf8 1", {"大区", "1"}},
+      {"\"a \x95\x5c\" b", {"a 昞", "b"}},
   };
   std::string program = InstallRecorder("ZentLauncher.exe");
   for (size_t row = 0; row < sizeof cases / sizeof cases[0]; ++row) {
@@ -191,6 +193,25 @@ TEST_F(ShellExecute, started_program_inherits_no_descriptor_and_leaves_no_zombie
   errno = 0;
   EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(ShellExecute, program_and_folder_named_in_gbk_are_found_in_utf8) {
+  // "游戏\启动器.exe" in GBK, with the folder "游戏" as the working directory.
+  std::string program = InstallRecorder("启动器.exe", "游戏");
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  EXPECT_GT(Code(ShellExecuteA(nullptr, "open", ".\\\xd3\xce\xcf\xb7\\\xc6\xf4\xb6\xaf\xc6\xf7.exe",
+                               nullptr, "\xd3\xce\xcf\xb7", SW_SHOW)),
+            32);
+  Recorded recorded;
+  ASSERT_TRUE(ReadRecord(&recorded));
+  ASSERT_EQ(recorded.args.size(), 1u);
+  EXPECT_EQ(recorded.args[0], program);
+  EXPECT_EQ(recorded.cwd, dir_ + "/游戏");
+  // Text that is not GBK starts nothing.
+  EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", ".\\\xff.exe", nullptr, nullptr, SW_SHOW)), SE_ERR_FNF);
+  const std::string ascii = InstallRecorder("ZentLauncher.exe");
+  EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", ascii.c_str(), "a\xff", nullptr, SW_SHOW)), SE_ERR_FNF);
+  EXPECT_NE(access(record_.c_str(), F_OK), 0);
 }
 
 TEST_F(ShellExecute, bad_working_directory_fails_without_starting) {

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <initializer_list>
 #include <string>
 
 #ifndef _WIN32
@@ -157,14 +158,96 @@ TEST_F(PlatformProfile, missing_file_gives_default_and_file_not_found) {
   EXPECT_EQ(GetPrivateProfileIntA("s", "k", 17, ".\\none.ini"), 17u);
 }
 
-TEST_F(PlatformProfile, utf8_byte_order_mark_belongs_to_first_line) {
-  if (RunningUnderWine()) GTEST_SKIP() << "Wine recognises a UTF-8 byte order mark; Windows does not";
-  dir_.Write("t.ini", "\xEF\xBB\xBF[bom]\r\nk=v\r\n[next]\r\nk=w\r\n");
-  char buffer[32];
-  EXPECT_EQ(GetPrivateProfileStringA("bom", "k", "d", buffer, sizeof buffer, kFile), 1u);
-  EXPECT_STREQ(buffer, "d");
-  EXPECT_EQ(GetPrivateProfileStringA("next", "k", "d", buffer, sizeof buffer, kFile), 1u);
-  EXPECT_STREQ(buffer, "w");
+// UTF-16 code units, each written little or big endian after the mark.
+std::string Utf16(std::initializer_list<char16_t> units, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : units) {
+    const char low = static_cast<char>(u & 0xFF);
+    const char high = static_cast<char>(u >> 8);
+    out += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return out;
+}
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+  std::string out = Utf16({}, bigEndian);
+  for (char16_t u : text) out += Utf16({u}, bigEndian).substr(2);
+  return out;
+}
+
+bool AnsiIsGbk() {
+#ifdef _WIN32
+  return GetACP() == 936;
+#else
+  return true;  // the platform layer's ANSI code page is always GBK
+#endif
+}
+
+// Files with a byte-order mark are read as Wine reads them: UTF-8 and UTF-16 (LE, BE),
+// names matched as Unicode, values handed back in GBK, '?' for what GBK cannot hold.
+// Windows itself reads only UTF-16 LE so and takes a UTF-8 mark for bytes of line one.
+struct EncodedRow {
+  std::string bytes;
+  const char* section;
+  const char* key;
+  const char* want;
+  bool needsGbk;  // names or values beyond ASCII: only where the ANSI code page is GBK
+};
+
+TEST_F(PlatformProfile, files_with_a_byte_order_mark_read_as_unicode) {
+  const std::u16string text = u"[bom]\r\nk=v\r\n[next]\r\nk=w\r\n";
+  const EncodedRow rows[] = {
+      {"\xEF\xBB\xBF[bom]\r\nk=v\r\n[next]\r\nk=w\r\n", "bom", "k", "v", false},
+      {"\xEF\xBB\xBF[bom]\r\nk=v\r\n[next]\r\nk=w\r\n", "next", "k", "w", false},
+      {Utf16(text, false), "bom", "k", "v", false},
+      {Utf16(text, false), "NEXT", "K", "w", false},
+      {Utf16(text, true), "bom", "k", "v", false},
+      {"\xEF\xBB\xBF[s]\r\nk=大区\r\n", "s", "k", "\xb4\xf3\xc7\xf8", true},
+      {Utf16(u"[大区]\r\nk=1\r\n", false), "\xb4\xf3\xc7\xf8", "k", "1", true},
+      {Utf16(u"[s]\r\n大=区\r\n", true), "s", "\xb4\xf3", "\xc7\xf8", true},
+      {"\xEF\xBB\xBF[s]\r\nk=a한b\r\n", "s", "k", "a?b", true},  // Hangul: not in GBK
+      {"[s]\r\nk=\xb4\xf3\xc7\xf8\r\n", "s", "k", "\xb4\xf3\xc7\xf8", false},  // no mark: GBK as it is
+  };
+  const bool gbk = AnsiIsGbk();
+  int row = 0;
+  for (const EncodedRow& r : rows) {
+    if (r.needsGbk && !gbk) {
+      ++row;
+      continue;
+    }
+    dir_.Write("t.ini", r.bytes);
+    char buffer[32];
+    memset(buffer, 'X', sizeof buffer);
+    EXPECT_EQ(GetPrivateProfileStringA(r.section, r.key, "d", buffer, sizeof buffer, kFile), strlen(r.want))
+        << "row " << row;
+    EXPECT_STREQ(buffer, r.want) << "row " << row;
+    ++row;
+  }
+}
+
+TEST_F(PlatformProfile, write_keeps_the_files_byte_order_mark_and_encoding) {
+  const struct {
+    std::string before;
+    const char* value;
+    std::string after;
+    bool needsGbk;
+  } rows[] = {
+      {Utf16(u"[s]\r\nk=1\r\n", false), "2", Utf16(u"[s]\r\nk=2\r\n", false), false},
+      {Utf16(u"[s]\r\nk=1\r\n", true), "2", Utf16(u"[s]\r\nk=2\r\n", true), false},
+      {"\xEF\xBB\xBF[s]\r\nk=1\r\n", "\xb4\xf3\xc7\xf8", "\xEF\xBB\xBF[s]\r\nk=大区\r\n", true},
+      {Utf16(u"[s]\r\nk=1\r\n", false), "\xb4\xf3\xc7\xf8", Utf16(u"[s]\r\nk=大区\r\n", false), true},
+  };
+  const bool gbk = AnsiIsGbk();
+  int row = 0;
+  for (const auto& r : rows) {
+    if (r.needsGbk && !gbk) {
+      ++row;
+      continue;
+    }
+    dir_.Write("t.ini", r.before);
+    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", r.value, kFile)) << "row " << row;
+    EXPECT_EQ(dir_.Read("t.ini"), r.after) << "row " << row;
+    ++row;
+  }
 }
 
 TEST_F(PlatformProfile, null_section_and_null_key_list_names) {
@@ -319,6 +402,16 @@ TEST_F(PlatformProfile, binary_bytes_and_no_final_line_end_read_without_crash) {
 }
 
 #ifndef _WIN32
+TEST_F(PlatformProfile, gbk_trail_letters_are_no_letters_to_fold) {
+  // "\x81\x61" and "\x81\x41" are two different characters, not one in two cases.
+  dir_.Write("t.ini", "[\x81\x61]\r\nk=lower\r\n[Sec]\r\n\x81\x61z=1\r\n");
+  char buffer[16];
+  EXPECT_EQ(GetPrivateProfileStringA("\x81\x41", "k", "d", buffer, sizeof buffer, kFile), 1u);
+  EXPECT_EQ(GetPrivateProfileStringA("\x81\x61", "K", "d", buffer, sizeof buffer, kFile), 5u);
+  EXPECT_EQ(GetPrivateProfileStringA("sec", "\x81\x61Z", "d", buffer, sizeof buffer, kFile), 1u);
+  EXPECT_STREQ(buffer, "1");
+}
+
 TEST_F(PlatformProfile, line_breaks_in_written_text_cannot_forge_lines) {
   ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v\r\n[evil]\r\nx=1", kFile));
   EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\nk=v\r\n");

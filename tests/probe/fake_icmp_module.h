@@ -9,8 +9,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/linux/builtin_modules.h"
 #include "platform/win32.h"
+#include "tests/platform/platform_test_hooks.h"
 
 struct FakeIcmp {
   std::atomic<bool> omitCreate{false}, omitClose{false}, omitSend{false};
@@ -99,15 +99,10 @@ struct FakeIcmp {
     if (!strcmp(name, "IcmpSendEcho")) return f.omitSend ? nullptr : Proc(&Send);
     return nullptr;
   }
-  static FARPROC RealLookup(const char* name) {
-    if (!strcmp(name, "IcmpCreateFile")) return Proc(&IcmpCreateFile);
-    if (!strcmp(name, "IcmpCloseHandle")) return Proc(&IcmpCloseHandle);
-    if (!strcmp(name, "IcmpSendEcho")) return Proc(&IcmpSendEcho);
-    return nullptr;
-  }
   static void Install() {
     Get().Reset();
     PlatformRegisterBuiltinModule("ICMP.DLL", Lookup);
   }
-  static void Restore() { PlatformRegisterBuiltinModule("ICMP.DLL", RealLookup); }
+  // The platform's own ICMP.DLL is found again.
+  static void Restore() { PlatformRegisterBuiltinModule("ICMP.DLL", nullptr); }
 };

@@ -7,8 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/linux/builtin_modules.h"
-#include "platform/linux/test_hooks.h"
+#include "tests/platform/platform_test_hooks.h"
 #include "probe/ping_worker.h"
 #include "probe/probe_round.h"
 #include "tests/platform/test_netns.h"

@@ -1,19 +1,28 @@
-// Tests of the districtlist program, run as a process on files in a scratch folder.
+// Tests of the districtlist program, run as a process on files in a scratch folder. The
+// Windows build runs districtlist.exe from its own test program the same way, under Wine.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
 
 #include "districts/envelope.h"
 #include "districts/hex.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Result {
   int code;
@@ -39,27 +48,101 @@ int Lines(const std::string& text) {
   return n;
 }
 
+#ifdef _WIN32
+// The tool lies in the program directory beside the test programs' own folder.
+std::string ToolPath() {
+  char self[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (n == 0 || n >= sizeof self) return "districtlist.exe";
+  return (fs::path(self).parent_path().parent_path() / "dist" / "districtlist.exe").string();
+}
+
+HANDLE OpenInherited(const std::string& path, bool write) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Starts the tool directly (no shell in between) with the three files as its standard
+// streams; a run that does not end within a minute is stopped and counts as code -1.
+int RunTool(const std::string& dir, const std::string& args, const std::string& input,
+            const std::string& out, const std::string& err) {
+  std::string command = "\"" + ToolPath() + "\"";
+  if (!args.empty()) command += " " + args;
+  HANDLE in = OpenInherited(input == "" ? "NUL" : input, false);
+  HANDLE o = OpenInherited(out, true);
+  HANDLE e = OpenInherited(err, true);
+  int code = -1;
+  if (in != INVALID_HANDLE_VALUE && o != INVALID_HANDLE_VALUE && e != INVALID_HANDLE_VALUE) {
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = in;
+    start.hStdOutput = o;
+    start.hStdError = e;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.c_str(),
+                       &start, &process)) {
+      DWORD exitCode = 0;
+      if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+          GetExitCodeProcess(process.hProcess, &exitCode)) {
+        code = static_cast<int>(exitCode);
+      } else {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+      }
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    } else {
+      ADD_FAILURE() << "cannot start " << command << ": error " << GetLastError();
+    }
+  } else {
+    ADD_FAILURE() << "cannot open the standard streams for " << command;
+  }
+  for (HANDLE h : {in, o, e}) {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  return code;
+}
+#else
+// Runs the tool through the shell; `timeout` stops a run that hangs (code 124).
+int RunTool(const std::string& dir, const std::string& args, const std::string& input,
+            const std::string& out, const std::string& err) {
+  const std::string command = "cd '" + dir + "' && timeout 60 '" ZENT_DIST_DIR "/districtlist' " +
+                              args + " <'" + (input == "" ? "/dev/null" : input) + "' >'" + out +
+                              "' 2>'" + err + "'";
+  const int status = system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
 class DistrictListTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/districtlist-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);
+    ASSERT_FALSE(error) << error.message();
+    std::random_device random;
+    const fs::path dir = base / ("districtlist-test-" + std::to_string(random()));
+    ASSERT_TRUE(fs::create_directory(dir, error)) << dir.string() << ": " << error.message();
+    dir_ = dir.string();
   }
   void TearDown() override {
-    const std::string command = "rm -rf '" + dir_ + "'";
-    EXPECT_EQ(system(command.c_str()), 0);
+    std::error_code error;
+    fs::remove_all(dir_, error);
+    EXPECT_FALSE(error) << dir_ << ": " << error.message();
   }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
 
-  // Runs the program with the arguments (already quoted as needed) in the scratch folder.
-  Result Run(const std::string& args, const std::string& input = "/dev/null") {
-    const std::string command = "cd '" + dir_ + "' && '" ZENT_DIST_DIR "/districtlist' " + args +
-                                " <'" + input + "' >'" + Path(".out") + "' 2>'" + Path(".err") + "'";
-    const int status = system(command.c_str());
+  // Runs the program with the arguments (already quoted as needed) in the scratch folder;
+  // standard input is input, or empty.
+  Result Run(const std::string& args, const std::string& input = "") {
     Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.code = RunTool(dir_, args, input, Path(".out"), Path(".err"));
     r.out = ReadFile(Path(".out"));
     r.err = ReadFile(Path(".err"));
     return r;
@@ -219,6 +302,7 @@ TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndExitsOne) {
       {"<District><D><name>a</name><pinpip>" + std::string(50, 'p') + "</pinpip></D></District>",
        "pinpip is 50"},
       {"<District><D><name>a</name></D>", "malformed XML"},
+      {"<District>\n<D>\n<name>a</D>\n</District>", "line 3: malformed XML: Start-end tags mismatch"},
       {"<Other/>", "no top-level \"District\""},
       {std::string("<District/>\0", 12), "zero byte"},
   };
@@ -227,6 +311,31 @@ TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndExitsOne) {
     Result r = Run("check list.xml");
     EXPECT_EQ(r.code, 1) << "row " << i << ": " << r.out;
     EXPECT_NE(r.out.find(rows[i].phrase), std::string::npos) << "row " << i << ": " << r.out;
+  }
+}
+
+// The tool reads with the launcher's parser, so what the launcher reads whole the check
+// reads whole: unknown entities and a bare '&' stay as written, text before the top-level
+// element is skipped.
+TEST_F(DistrictListTool, CheckReadsLenientListsAsTheLauncherDoes) {
+  const struct {
+    const char* xml;
+    const char* name;
+  } rows[] = {
+      {"<District><D><name>A&amp;B</name></D></District>", "A&B"},
+      {"<District><D><name>a&nbsp;b</name></D></District>", "a&nbsp;b"},
+      {"text before it<District><D><name>t</name></D></District>", "t"},
+      {"<District><D><name>A & B</name></D></District>", "A & B"},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    WriteFile(Path("list.xml"), rows[i].xml);
+    Result r = Run("check list.xml");
+    EXPECT_EQ(r.code, 0) << "row " << i << ": " << r.out << r.err;
+    EXPECT_NE(r.out.find(std::string("dx 1: name=\"") + rows[i].name + "\" "), std::string::npos)
+        << "row " << i << ": " << r.out;
+    EXPECT_NE(r.out.find("1 in dx, 0 in wt, 0 problems"), std::string::npos)
+        << "row " << i << ": " << r.out;
+    EXPECT_EQ(Run("encode list.xml -o list.htm").code, 0) << "row " << i << ": encode accepts it";
   }
 }
 

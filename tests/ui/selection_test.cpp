@@ -14,6 +14,16 @@ const char kMaintenance[] =  // "所选大区正在维护，请稍候再试或�
     "\xba\xf2\xd4\xd9\xca\xd4\xbb\xf2\xb5\xc7\xb9\xd9\xcd\xf8";
 const char kMaintenanceTail[] = "\xb2\xe9\xbf\xb4\xcf\xe0\xb9\xd8\xd0\xc5\xcf\xa2";  // "查看相关信息"
 const char kChoose[] = "\xc7\xeb\xd1\xa1\xd4\xf1\xb4\xf3\xc7\xf8!";  // "请选择大区!"
+// "所选大区没有服务器地址，请选择其他大区!"
+const char kNoAddress[] =
+    "\xcb\xf9\xd1\xa1\xb4\xf3\xc7\xf8\xc3\xbb\xd3\xd0\xb7\xfe\xce\xf1\xc6\xf7\xb5\xd8\xd6\xb7"
+    "\xa3\xac\xc7\xeb\xd1\xa1\xd4\xf1\xc6\xe4\xcb\xfb\xb4\xf3\xc7\xf8!";
+const char kCannotStart[] = "\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf ";  // "无法启动 "
+const char kNotFound[] = "\xa3\xba\xd5\xd2\xb2\xbb\xb5\xbd\xb8\xc3\xb3\xcc\xd0\xf2";  // "：找不到该程序"
+// "。请检查游戏是否完整安装后重试。"
+const char kCheckInstallation[] =
+    "\xa1\xa3\xc7\xeb\xbc\xec\xb2\xe9\xd3\xce\xcf\xb7\xca\xc7\xb7\xf1\xcd\xea\xd5\xfb\xb0\xb2"
+    "\xd7\xb0\xba\xf3\xd6\xd8\xca\xd4\xa1\xa3";
 
 class SelectionTest : public ProgramDirTest {
  protected:
@@ -24,6 +34,7 @@ class SelectionTest : public ProgramDirTest {
     Fill(launcher_->districts.dxGroup[1], "Dx One", "1.1.0", "http://dx1.invalid/", 0);
     Fill(launcher_->districts.dxGroup[2], "Dx Two", "1.2.0", "http://dx2.invalid/", 1);
     Fill(launcher_->districts.wtGroup[3], "Wt Three", "3.3.0", "abc", 0);
+    Fill(launcher_->districts.wtGroup[1], "No Address", "1.0.0", "", 0);
     launcher_->dxCount = 2;
     launcher_->wtCount = 3;
   }
@@ -131,6 +142,52 @@ TEST_F(SelectionTest, enter_with_filled_box_but_no_district_chosen_starts_nothin
   EXPECT_FALSE(QuitPosted());
   std::vector<std::string> args;
   EXPECT_FALSE(WaitForArgs("ZentLauncher.exe", 500, &args));
+}
+
+TEST_F(SelectionTest, enter_on_a_district_without_address_says_so_and_starts_nothing) {
+  InstallStandIn("ZentLauncher.exe");
+  ClickSlot("wt", 1);
+  EXPECT_EQ(world().editText, "No Address");
+  Click("Dialog_ZentPorter\\Button_enter");
+  ASSERT_EQ(world().hints.size(), 1u);
+  EXPECT_EQ(world().hints[0], kNoAddress);
+  EXPECT_FALSE(QuitPosted());
+  std::vector<std::string> args;
+  EXPECT_FALSE(WaitForArgs("ZentLauncher.exe", 500, &args));
+}
+
+// The player's click is never lost without a word: the hint names the program and the
+// reason, and the window stays for another try.
+TEST_F(SelectionTest, program_that_does_not_start_is_named_and_the_window_stays) {
+  struct Row {
+    const char* button;
+    const char* program;
+  } rows[] = {{"Dialog_ZentPorter\\Button_enter", "ZentLauncher.exe"},
+              {"Dialog_ZentPorter\\Button_back", "RudaDever.exe"}};
+  ClickSlot("wt", 3);
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    world().hints.clear();
+    Click(rows[i].button);
+    ASSERT_EQ(world().hints.size(), 1u) << "row " << i;
+    EXPECT_EQ(world().hints[0], std::string(kCannotStart) + rows[i].program + kNotFound + kCheckInstallation)
+        << "row " << i;
+    EXPECT_FALSE(QuitPosted()) << "row " << i;
+  }
+  // A file that is no program does not start either (the reason depends on the system).
+  WriteFile("ZentLauncher.exe", "not a program\n");
+  world().hints.clear();
+  Click("Dialog_ZentPorter\\Button_enter");
+  ASSERT_EQ(world().hints.size(), 1u);
+  EXPECT_EQ(world().hints[0].rfind(std::string(kCannotStart) + "ZentLauncher.exe", 0), 0u);
+  EXPECT_NE(world().hints[0], std::string(kCannotStart) + "ZentLauncher.exe" + kNotFound + kCheckInstallation);
+  EXPECT_FALSE(QuitPosted());
+  // Once the program is there, the next click starts it.
+  InstallStandIn("ZentLauncher.exe");
+  Click("Dialog_ZentPorter\\Button_enter");
+  EXPECT_TRUE(QuitPosted());
+  std::vector<std::string> args;
+  ASSERT_TRUE(WaitForArgs("ZentLauncher.exe", 10000, &args));
+  EXPECT_EQ(args, (std::vector<std::string>{"abc"}));
 }
 
 TEST_F(SelectionTest, enter_remembers_the_url_in_hex_and_starts_the_game_launcher) {

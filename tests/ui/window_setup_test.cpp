@@ -39,19 +39,28 @@ TEST_F(WindowSetupTest, set_up_shows_the_window_with_background_version_ids_and_
   EXPECT_EQ(launcher->GetMainWindowHandle(), 0x5150u);
 }
 
-TEST_F(WindowSetupTest, skin_that_does_not_load_quits_but_still_registers_and_requests) {
+// Without a window there is no hint box: the system's box names the skin file and the
+// folder it was looked for in, and the exit code stays 0.
+TEST_F(WindowSetupTest, skin_that_does_not_load_is_named_in_the_system_box_and_quits) {
   world().launcherSkinLoads = false;
+  StartFailureCapture shown;
   auto launcher = MakeLauncher();
+  const std::string text = shown.Text();
+  EXPECT_NE(text.find("zentPorter.xml"), std::string::npos) << text;
+  EXPECT_NE(text.find(windowsDir_), std::string::npos) << text;
   EXPECT_TRUE(QuitPosted());
-  EXPECT_TRUE(world().hints.empty());  // no window to show the message over
+  EXPECT_TRUE(world().hints.empty());  // no window to show the hint box over
   EXPECT_EQ(skin().sink, static_cast<UiEventSink*>(launcher.get()));
   EXPECT_EQ(world().log.back(), "StartDownload MyDefaultCfg zentxmlwtz.htm -1 0 4 0");
   EXPECT_EQ(launcher->GetMainWindowHandle(), 0u);
 }
 
-TEST_F(WindowSetupTest, missing_main_window_is_a_set_up_failure) {
+TEST_F(WindowSetupTest, missing_main_window_is_a_set_up_failure_told_in_the_system_box) {
   world().launcherHasWindow = false;
+  StartFailureCapture shown;
   auto launcher = MakeLauncher();
+  EXPECT_NE(shown.Text().find("ZentPorter"), std::string::npos) << shown.Text();
+  EXPECT_EQ(shown.Text().find("zentPorter.xml"), std::string::npos) << shown.Text();
   EXPECT_TRUE(QuitPosted());
   EXPECT_EQ(world().shown.count("main window"), 0u);
 }

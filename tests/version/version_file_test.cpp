@@ -1,8 +1,12 @@
-// ReadVersionText and ModuleDirectory's use: the version file's first line, cut to 15
-// characters, and the message with the fallback text when it cannot be read.
+// ReadVersionText and the paths of the program directory: the version file's first line,
+// cut to 15 characters, the message with the fallback text when it cannot be read, and
+// paths that do not fit.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "tests/app/program_dir_fixture.h"
+#include "version/version_file.h"
 
 namespace {
 
@@ -48,14 +52,20 @@ TEST_F(VersionFileTest, found_in_lower_case_config_folder_of_the_program_directo
   EXPECT_EQ(launcher->ReadVersionText(), "V7.0\n");
 }
 
-TEST_F(VersionFileTest, path_too_long_for_its_buffer_counts_as_unreadable) {
-  WriteFile("Config/rudadever.htm", "1.0\n");
-  auto launcher = MakeLauncher();
-  // A program directory of 250 characters leaves no room for the file's name.
-  SetTestProgramDirectory(windowsDir_ + "\\" + std::string(250 - windowsDir_.size() - 1, 'd'));
-  world().hints.clear();
-  EXPECT_EQ(launcher->ReadVersionText(), "V2.0.0");
-  EXPECT_EQ(world().hints.size(), 1u);
+TEST_F(VersionFileTest, program_file_path_must_fit_its_buffer_whole) {
+  // The folder, a backslash and the name, with the terminating zero: 260 bytes at most.
+  const size_t room = LauncherPathSize - 1 - windowsDir_.size() - 1;
+  struct Row {
+    size_t nameLength;
+    bool fits;
+  } rows[] = {{1, true}, {room, true}, {room + 1, false}, {room + 40, false}};
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    const std::string name(rows[i].nameLength, 'f');
+    char out[LauncherPathSize];
+    memset(out, 'x', sizeof out);
+    EXPECT_EQ(ProgramFilePath(name.c_str(), out), rows[i].fits) << "row " << i;
+    EXPECT_EQ(std::string(out), rows[i].fits ? windowsDir_ + "\\" + name : "") << "row " << i;
+  }
 }
 
 }  // namespace

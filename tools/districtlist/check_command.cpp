@@ -7,7 +7,7 @@
 #include "command_line.h"
 #include "districts/district_walk.h"
 #include "file_io.h"
-#include "tree_xml_reader.h"
+#include "list_reader.h"
 
 namespace {
 
@@ -62,12 +62,14 @@ int RunCheck(const std::vector<std::string>& args) {
            MaxPayloadBytes);
     ++printer.problems;
   }
-  TreeXmlReader reader;
+  ListReader list = NewListReader();
+  corvio::XmlReaderImpl& reader = *list;
   if (!reader.SetDocument(xml.c_str())) {
-    printf("problem: line %d: malformed XML: %s; the launcher sees an empty list\n",
-           reader.LastError().line, reader.LastError().reason.c_str());
+    const corvio::XmlParseProblem fault = reader.LastProblem();
+    printf("problem: line %d: malformed XML: %s; the launcher sees an empty list\n", fault.line,
+           fault.reason);
     fprintf(stderr, "districtlist: %s:%d: malformed XML: %s\n", options.input.c_str(),
-            reader.LastError().line, reader.LastError().reason.c_str());
+            fault.line, fault.reason);
     ++printer.problems;
   } else if (!reader.FindElement("District")) {
     printf("problem: no top-level \"District\" element; the launcher shows no districts\n");

@@ -7,7 +7,7 @@
 #include "districts/envelope.h"
 #include "districts/hex.h"
 #include "file_io.h"
-#include "xml_document.h"
+#include "list_reader.h"
 
 namespace {
 
@@ -40,11 +40,11 @@ int RunEncode(const std::vector<std::string>& args) {
                 "; the launcher would end the list there");
     return ExitProblem;
   }
-  std::vector<XmlNode> top;
-  XmlParseError parseError;
-  if (!ParseXml(xml, &top, &parseError)) {
-    ReportError(options.input + ":" + std::to_string(parseError.line) + ": malformed XML: " +
-                parseError.reason);
+  ListReader reader = NewListReader();
+  if (!reader->SetDocument(xml.c_str())) {
+    const corvio::XmlParseProblem fault = reader->LastProblem();
+    ReportError(options.input + ":" + std::to_string(fault.line) + ": malformed XML: " +
+                fault.reason);
     return ExitProblem;
   }
   if (xml.size() > MaxPayloadBytes) {

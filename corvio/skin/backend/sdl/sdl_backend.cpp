@@ -266,17 +266,16 @@ bool GetPosition(BackendWindow* w, int* x, int* y) {
   return true;
 }
 
-void SetPosition(BackendWindow* w, int x, int y) { SDL_SetWindowPosition(w->window, x, y); }
-
 void Raise(BackendWindow* w) {
   // Raising alone leaves a minimised window an icon.
   if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(w->window);
   SDL_RaiseWindow(w->window);
 }
 
+// No modal operation: the core keeps input away from the owner itself.
 const BackendOps kSdlOps = {
     "sdl",         Init,      CreateWindow, DestroyWindow, ShowWindow, Present,
-    RequestAttention, SetTitle, GetPosition,  SetPosition,   Raise,
+    RequestAttention, SetTitle, GetPosition,  Raise,         nullptr,
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // How a second start reaches the first instance: a Unix stream socket beside the lock
 // file, in the same private folder. The holder of the name listens on it; a later start
 // sends one short request and the holder posts kMsgBringToFront to its main window.
+// Neither end follows a symbolic link at the socket's path.
 #pragma once
 
 #include <stdint.h>
@@ -25,9 +26,10 @@ class ActivationListener {
   ActivationListener& operator=(const ActivationListener&) = delete;
 
   // Listens on socketPath, replacing whatever file is there (the caller holds the lock,
-  // so it is stale). For each request, posts kMsgBringToFront to the window in *window
-  // when that is nonzero; *window must outlive Stop(). False, with one line on standard
-  // error and nothing left behind, when it cannot listen.
+  // so it is stale) except a symbolic link, which is refused. For each request, posts
+  // kMsgBringToFront to the window in *window when that is nonzero; *window must outlive
+  // Stop(). False, with one line on standard error and nothing left behind, when it
+  // cannot listen.
   bool Start(const std::string& socketPath, const std::atomic<uint32_t>* window);
   // Stops and joins the thread, closes the socket and removes its file if still ours.
   void Stop();
@@ -50,7 +52,8 @@ class ActivationListener {
 };
 
 // Sends the request to whoever listens on socketPath, within timeoutMs; false when
-// nobody took it (no listener, an older holder, or one too busy to answer in time).
+// nobody took it (no listener, an older holder, or one too busy to answer in time), and
+// when the path is not a socket of this user's (a link is never followed).
 bool AskToBringToFront(const std::string& socketPath, int timeoutMs);
 
 }  // namespace corvio

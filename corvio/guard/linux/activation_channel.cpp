@@ -1,6 +1,6 @@
 // The activation socket: the first instance serves requests on one background thread;
 // a second start connects, sends one line and leaves, never waiting long for either.
-#include "corvio/guard/activation_channel.h"
+#include "corvio/guard/linux/activation_channel.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -42,6 +42,11 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
   return true;
 }
 
+bool IsLink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 void SetSendTimeout(int fd, int64_t ms) {
   if (ms < 1) ms = 1;  // 0 would mean no limit at all
   timeval tv;
@@ -75,7 +80,8 @@ bool SameUser(int fd) {
 void BringToFront(const std::atomic<uint32_t>* window) {
   const uint32_t handle = window->load();
   // Before the window exists, or after it is gone, there is nothing to show.
-  if (handle) PostMessageA(reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)), kMsgBringToFront, 0, 0);
+  if (handle)
+    PostMessageA(reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)), kMsgBringToFront, 0, 0);
 }
 
 // Reads what the peer has sent; once the request is whole (or the peer is done), acts
@@ -135,16 +141,26 @@ const char* ActivationListener::Open(const std::string& socketPath) {
     errno = ENAMETOOLONG;
     return "path";
   }
+  struct stat st;
+  // A link here was not left by a holder: it is refused, never followed nor removed.
+  if (IsLink(path_)) {
+    errno = ELOOP;
+    return "a symbolic link is in its place";
+  }
   listenFd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listenFd_ < 0) return "socket";
   unlink(path_.c_str());  // we hold the lock: a file left here belongs to a gone holder
   if (bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return "bind";
-  struct stat st;
   if (lstat(path_.c_str(), &st) != 0) return "stat";
+  if (!S_ISSOCK(st.st_mode)) {
+    errno = EEXIST;
+    return "replaced after bind";
+  }
   bound_ = true;
   device_ = st.st_dev;
   inode_ = st.st_ino;
-  // Before listen(), so nobody can connect while the mode is still the umask's.
+  // Before listen(), so nobody can connect while the mode is still the umask's; chmod
+  // follows links, so it acts only on the socket just seen.
   if (chmod(path_.c_str(), 0600) != 0) return "chmod";
   if (listen(listenFd_, kMaxPeers) != 0) return "listen";
   stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -241,6 +257,14 @@ void ActivationListener::Serve() {
 bool AskToBringToFront(const std::string& socketPath, int timeoutMs) {
   sockaddr_un address;
   if (!FillAddress(socketPath, &address)) return false;
+  // connect() follows links: only a socket of this user's own is asked.
+  struct stat st;
+  if (lstat(socketPath.c_str(), &st) != 0) return false;
+  if (!S_ISSOCK(st.st_mode) || st.st_uid != geteuid()) {
+    fprintf(stderr, "[Corvio_Guard] %s is not this user's socket (%s); not asked\n",
+            socketPath.c_str(), S_ISLNK(st.st_mode) ? "a symbolic link" : "another file");
+    return false;
+  }
   const int64_t deadline = NowMs() + timeoutMs;
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;

@@ -1,0 +1,154 @@
+// MultiByteToWideChar and WideCharToMultiByte for the code pages the program uses: the
+// ANSI one (GBK, 936; CP_ACP names it too) and UTF-8 (65001). WCHAR text is UTF-16.
+#include <string.h>
+
+#include <string>
+
+#include "platform/linux/codepage.h"
+#include "platform/linux/gbk_chars.h"
+
+namespace {
+
+const UINT kGbk = 936;
+const UINT kUtf8 = 65001;
+
+bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == kGbk || codePage == kUtf8; }
+
+void AppendUtf8(uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// One UTF-8 character at text[i]: its code point and length, or false when malformed.
+bool NextUtf8(const std::string& text, size_t i, uint32_t* cp, size_t* length) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (n == 0 || i + n > text.size()) return false;
+  uint32_t value = n == 1 ? c : c & (0x7F >> n);
+  for (size_t k = 1; k < n; ++k) {
+    const unsigned char t = static_cast<unsigned char>(text[i + k]);
+    if ((t & 0xC0) != 0x80) return false;
+    value = (value << 6) | (t & 0x3F);
+  }
+  *cp = value;
+  *length = n;
+  return true;
+}
+
+void AppendUtf16(uint32_t cp, std::u16string* out) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out->push_back(static_cast<char16_t>(cp));
+  }
+}
+
+// Windows' length rule: -1 means up to and including the terminating zero.
+size_t InputLength(const char* text, int length) {
+  return length < 0 ? strlen(text) + 1 : static_cast<size_t>(length);
+}
+size_t InputLength(const WCHAR* text, int length) {
+  if (length >= 0) return static_cast<size_t>(length);
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n + 1;
+}
+
+}  // namespace
+
+// Undefined or malformed input becomes U+FFFD, as Windows does without
+// MB_ERR_INVALID_CHARS; with a zero output size the needed size is returned.
+extern "C" int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WCHAR* out,
+                                   int outSize) {
+  if (!text || !KnownCodePage(codePage) || outSize < 0 || length == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string in(text, InputLength(text, length));
+  std::string utf8;
+  if (codePage == kUtf8) {
+    utf8 = in;
+  } else {
+    for (size_t i = 0; i < in.size();) {
+      const size_t n = GbkCharLength(in.data(), in.size(), i);
+      std::string one;
+      utf8 += PlatformAnsiToUtf8(in.substr(i, n), &one) ? one : std::string("\xEF\xBF\xBD");
+      i += n;
+    }
+  }
+  std::u16string wide;
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp = 0;
+    size_t n = 1;
+    if (!NextUtf8(utf8, i, &cp, &n)) cp = 0xFFFD;
+    AppendUtf16(cp, &wide);
+    i += n;
+  }
+  if (outSize == 0) return static_cast<int>(wide.size());
+  if (wide.size() > static_cast<size_t>(outSize) || !out) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  memcpy(out, wide.data(), wide.size() * sizeof(WCHAR));
+  return static_cast<int>(wide.size());
+}
+
+// A character the code page cannot hold becomes the default character ("?" unless one is
+// given) and sets *usedDefault; there is no best-fit mapping, whatever the flags say.
+extern "C" int WideCharToMultiByte(UINT codePage, DWORD, const WCHAR* text, int length,
+                                   LPSTR out, int outSize, LPCSTR defaultChar,
+                                   BOOL* usedDefault) {
+  if (!text || !KnownCodePage(codePage) || outSize < 0 || length == 0 ||
+      (codePage == kUtf8 && (defaultChar || usedDefault))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (usedDefault) *usedDefault = FALSE;
+  const size_t count = InputLength(text, length);
+  const std::string fallback = defaultChar ? defaultChar : "?";
+  std::string result;
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;  // a lone surrogate is no character
+    }
+    std::string utf8;
+    AppendUtf8(cp, &utf8);
+    if (codePage == kUtf8) {
+      result += utf8;
+      continue;
+    }
+    std::string ansi;
+    if (cp != 0xFFFD && PlatformUtf8ToAnsi(utf8, &ansi)) {
+      result += ansi;
+    } else {
+      result += fallback;
+      if (usedDefault) *usedDefault = TRUE;
+    }
+  }
+  if (outSize == 0) return static_cast<int>(result.size());
+  if (result.size() > static_cast<size_t>(outSize) || !out) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  memcpy(out, result.data(), result.size());
+  return static_cast<int>(result.size());
+}
