@@ -57,7 +57,8 @@ function(zent_add_test)
     zent_add_wine_test(NAME ${T_NAME} COMMAND $<TARGET_FILE:${T_NAME}> --gtest_color=no
                        LABELS ${labels} TIMEOUT ${T_TIMEOUT})
   else()
-    gtest_discover_tests(${T_NAME}
+    # Cases are named after their program, as the Windows tests are: -R selects by area.
+    gtest_discover_tests(${T_NAME} TEST_PREFIX "${T_NAME}."
       PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
       DISCOVERY_TIMEOUT 60)
   endif()

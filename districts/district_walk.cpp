@@ -56,10 +56,123 @@ void StoreText(char* field, size_t width, const char* text) {
   memcpy(field, text, length);
 }
 
+// One district's fields as read, each zero-filled past its text.
+struct Fields {
+  char name[kNameSize];
+  char version[kVersionSize];
+  char type[kTypeSize];
+  char martType[kMartTypeSize];
+  char operStatus[kOperStatusSize];
+  char pinpip[kPinpipSize];
+  char url[kUrlSize];
+  int32_t typeValue;
+  int32_t martValue;
+  int32_t operValue;
+};
+
 class Walker {
  public:
   Walker(XmlReader& reader, DistrictWalkSink& sink, bool checkLengths)
       : reader_(reader), sink_(sink), check_(checkLengths) {}
+
+  DistrictWalkResult Run(DistrictTable& table) {
+    DistrictWalkResult counts = {0, 0};
+    reader_.ResetToTop();
+    if (!reader_.FindElement("District")) return counts;
+    reader_.EnterElement();
+    while (reader_.FindElement("D")) {
+      ++index_;
+      reader_.EnterElement();
+      if (WalkDistrict(table, counts)) {
+        reader_.RewindLevel();
+        reader_.RewindLevel();
+        reader_.LeaveElement();
+      } else {
+        SkipDistrict();
+      }
+    }
+    return counts;
+  }
+
+ private:
+  // Reads the entered "D" and stores it in its group's next slot; false when skipped.
+  bool WalkDistrict(DistrictTable& table, DistrictWalkResult& counts) {
+    Fields fields = {};
+    if (!ReadFields(&fields)) return false;
+    int32_t* count = nullptr;
+    DistrictInfo* group = GroupOf(fields, table, counts, &count);
+    if (group == nullptr || !ReadUsableUrl(&fields)) return false;
+    const int slot = ++*count;
+    DistrictInfo& record = group[slot];
+    Store(fields, &record);
+    sink_.OnStored(fields.typeValue, slot, &record);
+    return true;
+  }
+
+  // Every field but the url, with the defaults of missing ones; false when the district
+  // has no name.
+  bool ReadFields(Fields* f) {
+    if (!reader_.FindElement("name")) {
+      Problem("no \"name\": the district is skipped");
+      return false;
+    }
+    ReadText("name", f->name, kNameSize, false);
+    if (!ReadChild("version", f->version, kVersionSize, false)) StoreText(f->version, sizeof f->version, "1.0.0");
+    f->typeValue = ReadChild("type", f->type, kTypeSize, true) ? ToNumber(f->type) : Dx;
+    f->martValue = ReadChild("mart_type", f->martType, kMartTypeSize, true) ? ToNumber(f->martType) : 0;
+    f->operValue = ReadChild("oper_status", f->operStatus, kOperStatusSize, true) ? ToNumber(f->operStatus) : 0;
+    ReadChild("pinpip", f->pinpip, kPinpipSize, false);
+    return true;
+  }
+
+  // The group the type names, with its count; null when the type names none or the
+  // group is full.
+  DistrictInfo* GroupOf(const Fields& f, DistrictTable& table, DistrictWalkResult& counts,
+                        int32_t** count) {
+    DistrictInfo* group = nullptr;
+    if (f.typeValue == Dx) {
+      group = table.dxGroup;
+      *count = &counts.dxCount;
+    } else if (f.typeValue == Wt) {
+      group = table.wtGroup;
+      *count = &counts.wtCount;
+    }
+    char message[120];
+    if (group == nullptr) {
+      snprintf(message, sizeof message, "type \"%s\" (read as %d) is not 2 or 3: the district is skipped",
+               f.type, static_cast<int>(f.typeValue));
+      Problem(message);
+      return nullptr;
+    }
+    if (**count >= MaxDistrictsPerGroup) {
+      snprintf(message, sizeof message, "group %s already holds %d districts: the district is skipped",
+               f.typeValue == Dx ? "dx" : "wt", MaxDistrictsPerGroup);
+      Problem(message);
+      return nullptr;
+    }
+    return group;
+  }
+
+  // The url, the game site's when there is none; read only for a district that has a
+  // place, and false when it would split into more arguments.
+  bool ReadUsableUrl(Fields* f) {
+    if (!ReadChild("url", f->url, kUrlSize, false)) StoreText(f->url, sizeof f->url, DefaultGameSiteUrl);
+    if (IsUsableDistrictAddress(f->url)) return true;
+    Problem("url holds a blank, a quote or a control character: the district is skipped");
+    sink_.OnUnusableAddress(index_, f->name, f->url);
+    return false;
+  }
+
+  // Latency stays as the slot held it.
+  static void Store(const Fields& f, DistrictInfo* record) {
+    record->type = f.typeValue;
+    record->mart_type = f.martValue;
+    record->oper_status = f.operValue;
+    StoreText(record->name, sizeof record->name, f.name);
+    StoreText(record->version, sizeof record->version, f.version);
+    StoreText(record->url, sizeof record->url, f.url);
+    StoreText(record->pinpip, sizeof record->pinpip, f.pinpip);
+  }
 
   // Reads the current element's text into buffer; reports overlong text when checking.
   void ReadText(const char* field, char* buffer, int size, bool numeric) {
@@ -98,89 +211,6 @@ class Walker {
     reader_.LeaveElement();
   }
 
-  DistrictWalkResult Run(DistrictTable& table) {
-    DistrictWalkResult counts = {0, 0};
-    reader_.ResetToTop();
-    if (!reader_.FindElement("District")) return counts;
-    reader_.EnterElement();
-    while (reader_.FindElement("D")) {
-      ++index_;
-      reader_.EnterElement();
-      if (!reader_.FindElement("name")) {
-        Problem("no \"name\": the district is skipped");
-        SkipDistrict();
-        continue;
-      }
-      char name[kNameSize], version[kVersionSize], type[kTypeSize];
-      char martType[kMartTypeSize], operStatus[kOperStatusSize], pinpip[kPinpipSize];
-      memset(version, 0, sizeof version);
-      memset(type, 0, sizeof type);
-      memset(martType, 0, sizeof martType);
-      memset(operStatus, 0, sizeof operStatus);
-      memset(pinpip, 0, sizeof pinpip);
-      ReadText("name", name, kNameSize, false);
-      if (!ReadChild("version", version, kVersionSize, false)) StoreText(version, sizeof version, "1.0.0");
-      const bool hasType = ReadChild("type", type, kTypeSize, true);
-      const int32_t typeValue = hasType ? ToNumber(type) : Dx;
-      const int32_t martValue = ReadChild("mart_type", martType, kMartTypeSize, true) ? ToNumber(martType) : 0;
-      const int32_t operValue =
-          ReadChild("oper_status", operStatus, kOperStatusSize, true) ? ToNumber(operStatus) : 0;
-      ReadChild("pinpip", pinpip, kPinpipSize, false);
-
-      DistrictInfo* group = nullptr;
-      int32_t* count = nullptr;
-      if (typeValue == Dx) {
-        group = table.dxGroup;
-        count = &counts.dxCount;
-      } else if (typeValue == Wt) {
-        group = table.wtGroup;
-        count = &counts.wtCount;
-      }
-      if (group == nullptr) {
-        char message[120];
-        snprintf(message, sizeof message, "type \"%s\" (read as %d) is not 2 or 3: the district is skipped",
-                 type, static_cast<int>(typeValue));
-        Problem(message);
-        SkipDistrict();
-        continue;
-      }
-      if (*count >= MaxDistrictsPerGroup) {
-        char message[120];
-        snprintf(message, sizeof message, "group %s already holds %d districts: the district is skipped",
-                 typeValue == Dx ? "dx" : "wt", MaxDistrictsPerGroup);
-        Problem(message);
-        SkipDistrict();
-        continue;
-      }
-      char url[kUrlSize];
-      memset(url, 0, sizeof url);
-      if (!ReadChild("url", url, kUrlSize, false)) StoreText(url, sizeof url, DefaultGameSiteUrl);
-      if (!IsUsableDistrictAddress(url)) {
-        Problem("url holds a blank, a quote or a control character: the district is skipped");
-        sink_.OnUnusableAddress(index_, name, url);
-        SkipDistrict();
-        continue;
-      }
-      const int slot = ++*count;
-
-      DistrictInfo& record = group[slot];
-      record.type = typeValue;
-      record.mart_type = martValue;
-      record.oper_status = operValue;
-      StoreText(record.name, sizeof record.name, name);
-      StoreText(record.version, sizeof record.version, version);
-      StoreText(record.url, sizeof record.url, url);
-      StoreText(record.pinpip, sizeof record.pinpip, pinpip);
-      sink_.OnStored(typeValue, slot, &record);
-
-      reader_.RewindLevel();
-      reader_.RewindLevel();
-      reader_.LeaveElement();
-    }
-    return counts;
-  }
-
- private:
   XmlReader& reader_;
   DistrictWalkSink& sink_;
   bool check_;

@@ -38,9 +38,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return 0;
 }
 
-void SetUp(const CurlApi* curl, CURL* easy, const FetchRequest& request, WriteContext* context,
-           char* errorText) {
-  curl->easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+// The time limits, the low-speed rule and the size limit of the request.
+void SetLimits(const CurlApi* curl, CURL* easy, const FetchRequest& request) {
   curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);  // worker threads must not get SIGALRM
   curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
   curl->easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
@@ -51,19 +50,60 @@ void SetUp(const CurlApi* curl, CURL* easy, const FetchRequest& request, WriteCo
   // Refuses an announced length at once (0 is no limit to curl as well); the write
   // callback counts what really comes.
   curl->easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
+}
+
+// HTTP and HTTPS only, redirects included, and how the transfer names itself.
+void SetProtocols(const CurlApi* curl, CURL* easy) {
   curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl->easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
   curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl->easy_setopt(easy, CURLOPT_USERAGENT, "CorvioDownloader/1.0");
-  curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-  curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
-  curl->easy_setopt(easy, CURLOPT_WRITEDATA, context);
-  // Loopback never goes through a proxy, unless the user said otherwise.
+}
+
+// Loopback never goes through a proxy, unless the user said otherwise.
+void SetProxyRule(const CurlApi* curl, CURL* easy) {
   if (!getenv("no_proxy") && !getenv("NO_PROXY")) {
     curl->easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
   }
 }
+
+void SetUp(const CurlApi* curl, CURL* easy, const FetchRequest& request, WriteContext* context,
+           char* errorText) {
+  curl->easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+  SetLimits(curl, easy, request);
+  SetProtocols(curl, easy);
+  curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+  curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+  curl->easy_setopt(easy, CURLOPT_WRITEDATA, context);
+  SetProxyRule(curl, easy);
+}
+
+// The easy handle inside its private multi handle, both given back on every path.
+class Transfer {
+ public:
+  explicit Transfer(const CurlApi* curl)
+      : curl_(curl), easy_(curl->easy_init()), multi_(curl->multi_init()) {}
+  ~Transfer() {
+    if (added_) curl_->multi_remove_handle(multi_, easy_);
+    if (easy_) curl_->easy_cleanup(easy_);
+    if (multi_) curl_->multi_cleanup(multi_);
+  }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+
+  bool ok() const { return easy_ && multi_; }
+  // Once the easy handle is set up: the multi handle takes it over.
+  void Start() { added_ = curl_->multi_add_handle(multi_, easy_) == CURLM_OK; }
+  CURL* easy() const { return easy_; }
+  CURLM* multi() const { return multi_; }
+
+ private:
+  const CurlApi* curl_;
+  CURL* easy_;
+  CURLM* multi_;
+  bool added_ = false;
+};
 
 // Runs the transfer; false when it was cancelled.
 bool Drive(const CurlApi* curl, CURLM* multi, CancelToken* cancel) {
@@ -87,6 +127,19 @@ FetchFailure TimeoutKind(const CurlApi* curl, CURL* easy, const FetchRequest& re
   return FetchFailure::kTooSlow;
 }
 
+// Which of the three limits ended the transfer, with its value.
+std::string TimeoutText(const FetchRequest& request, FetchFailure kind) {
+  if (kind == FetchFailure::kConnect) {
+    return "no connection within " + std::to_string(request.connectTimeoutMs) + " ms";
+  }
+  if (kind == FetchFailure::kTimeout) {
+    return "no complete answer within " + std::to_string(request.totalTimeoutMs) + " ms";
+  }
+  return "too slow: under " + std::to_string(request.lowSpeedBytesPerSecond) + " bytes a second for " +
+         std::to_string(request.lowSpeedWindowMs) + " ms";
+}
+
+// The failure and its text for a finished transfer's result code.
 void Describe(const CurlApi* curl, CURL* easy, const FetchRequest& request, CURLcode code,
               const WriteContext& context, long elapsedMs, const char* errorText,
               FetchResult* result) {
@@ -103,14 +156,7 @@ void Describe(const CurlApi* curl, CURL* easy, const FetchRequest& request, CURL
       return;
     case CURLE_OPERATION_TIMEDOUT:
       result->failure = TimeoutKind(curl, easy, request, elapsedMs);
-      if (result->failure == FetchFailure::kConnect) {
-        result->error = "no connection within " + std::to_string(request.connectTimeoutMs) + " ms";
-      } else if (result->failure == FetchFailure::kTimeout) {
-        result->error = "no complete answer within " + std::to_string(request.totalTimeoutMs) + " ms";
-      } else {
-        result->error = "too slow: under " + std::to_string(request.lowSpeedBytesPerSecond) +
-                        " bytes a second for " + std::to_string(request.lowSpeedWindowMs) + " ms";
-      }
+      result->error = TimeoutText(request, result->failure);
       return;
     case CURLE_FILESIZE_EXCEEDED:
       result->failure = FetchFailure::kTooLarge;
@@ -138,6 +184,25 @@ void Describe(const CurlApi* curl, CURL* easy, const FetchRequest& request, CURL
   result->error = detail;
 }
 
+// The transfer's own result code, when the multi handle reports it done.
+bool FinishedCode(const CurlApi* curl, const Transfer& transfer, CURLcode* code) {
+  bool finished = false;
+  int pending = 0;
+  while (CURLMsg* message = curl->multi_info_read(transfer.multi(), &pending)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == transfer.easy()) {
+      *code = message->data.result;
+      finished = true;
+    }
+  }
+  return finished;
+}
+
+long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+          .count());
+}
+
 }  // namespace
 
 CurlFetcher::CurlFetcher() = default;
@@ -151,37 +216,26 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
     result.error = "the network library is not available";
     return result;
   }
-  CURL* easy = curl->easy_init();
-  CURLM* multi = curl->multi_init();
-  if (!easy || !multi) {
-    if (easy) curl->easy_cleanup(easy);
-    if (multi) curl->multi_cleanup(multi);
+  Transfer transfer(curl);
+  if (!transfer.ok()) {
     result.error = "cannot start the network library";
     return result;
   }
   char errorText[CURL_ERROR_SIZE] = {};
   WriteContext context{&body, request.maxBodyBytes};
-  SetUp(curl, easy, request, &context, errorText);
-  curl->multi_add_handle(multi, easy);
+  SetUp(curl, transfer.easy(), request, &context, errorText);
+  transfer.Start();
+  CURLM* multi = transfer.multi();
   if (cancel) cancel->SetWaker([curl, multi] { curl->multi_wakeup(multi); });
   const auto start = std::chrono::steady_clock::now();
   const bool ran = Drive(curl, multi, cancel);
-  const long elapsedMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::steady_clock::now() - start)
-                                               .count());
+  const long elapsedMs = MillisecondsSince(start);
   if (cancel) cancel->SetWaker(nullptr);
 
   CURLcode code = CURLE_FAILED_INIT;
-  bool finished = false;
-  int pending = 0;
-  while (CURLMsg* message = curl->multi_info_read(multi, &pending)) {
-    if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
-      code = message->data.result;
-      finished = true;
-    }
-  }
+  const bool finished = FinishedCode(curl, transfer, &code);
   long status = 0;
-  curl->easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl->easy_getinfo(transfer.easy(), CURLINFO_RESPONSE_CODE, &status);
   result.httpStatus = status;
   result.failure = FetchFailure::kNone;
   if (!ran) {
@@ -191,11 +245,8 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
     result.failure = FetchFailure::kOther;
     result.error = "the transfer stopped unexpectedly";
   } else {
-    Describe(curl, easy, request, code, context, elapsedMs, errorText, &result);
+    Describe(curl, transfer.easy(), request, code, context, elapsedMs, errorText, &result);
   }
-  curl->multi_remove_handle(multi, easy);
-  curl->easy_cleanup(easy);
-  curl->multi_cleanup(multi);
   return result;
 }
 

@@ -57,7 +57,8 @@ std::string ResolveSkinFile(const std::string& folder, const std::string& name) 
   size_t start = 0;
   if (n[0] == '/') {
     path = "/";
-  } else if (n.size() >= 3 && n[1] == ':' && n[2] == '/' && isalpha(static_cast<unsigned char>(n[0]))) {
+  } else if (n.size() >= 3 && isalpha(static_cast<unsigned char>(n[0])) && n[1] == ':' &&
+             n[2] == '/') {
     path = n.substr(0, 3);  // a drive's root
     start = 3;
   }

@@ -64,12 +64,68 @@ struct Reply {
   int64_t roundTripNs = 0;
 };
 
-// Reads one packet; true when it is the echo reply to our request (identifier, when the
-// kernel does not match it for us, sequence and payload all equal).
-bool ReadMatchingReply(int fd, SocketKind kind, uint16_t identifier, uint16_t sequence,
-                       const uint8_t* payload, size_t payloadSize, int64_t sentReal,
-                       int64_t sentMono, Reply* reply) {
-  std::vector<uint8_t> packet(payloadSize + 128);
+// One echo in flight: what was sent and when, for matching and timing its reply.
+struct Echo {
+  SocketKind kind;
+  uint16_t identifier;
+  uint16_t sequence;
+  const uint8_t* payload;
+  size_t payloadSize;
+  int64_t sentReal = 0;
+  int64_t sentMono = 0;
+};
+
+// The ICMP message inside a received packet: a raw socket hands over the IP header too
+// (and with it the TTL), a datagram socket the ICMP message alone. False when cut short.
+bool IcmpPart(const Echo& echo, const uint8_t* packet, size_t length, const uint8_t** icmp,
+              size_t* icmpLength, uint8_t* ttl) {
+  *icmp = packet;
+  *icmpLength = length;
+  if (echo.kind != SocketKind::Raw) return true;
+  if (length < sizeof(iphdr)) return false;
+  const iphdr* ip = reinterpret_cast<const iphdr*>(packet);
+  const size_t headerLength = static_cast<size_t>(ip->ihl) * 4;
+  if (headerLength < sizeof(iphdr) || length < headerLength) return false;
+  *ttl = ip->ttl;
+  *icmp = packet + headerLength;
+  *icmpLength = length - headerLength;
+  return true;
+}
+
+// Identifier (when the kernel does not match it for us), sequence and payload all equal.
+bool IsReplyTo(const Echo& echo, const uint8_t* icmp, size_t length) {
+  if (length != sizeof(icmphdr) + echo.payloadSize) return false;
+  const icmphdr* header = reinterpret_cast<const icmphdr*>(icmp);
+  if (header->type != ICMP_ECHOREPLY || header->code != 0) return false;
+  if (ntohs(header->un.echo.sequence) != echo.sequence) return false;
+  if (echo.kind == SocketKind::Raw && ntohs(header->un.echo.id) != echo.identifier) return false;
+  return echo.payloadSize == 0 || memcmp(icmp + sizeof(icmphdr), echo.payload, echo.payloadSize) == 0;
+}
+
+// The kernel's receive stamp leaves out our own scheduling delay; the monotonic clock
+// stands in when the stamp is missing or the wall clock was set meanwhile. A datagram
+// socket gives the TTL here.
+void ReadControlMessages(msghdr* message, const Echo& echo, int64_t receivedMono, Reply* reply) {
+  const int64_t elapsedMono = receivedMono - echo.sentMono;
+  int64_t elapsed = elapsedMono;
+  for (cmsghdr* c = CMSG_FIRSTHDR(message); c; c = CMSG_NXTHDR(message, c)) {
+    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+      timespec stamp;
+      memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+      int64_t kernel = static_cast<int64_t>(stamp.tv_sec) * 1000000000 + stamp.tv_nsec - echo.sentReal;
+      if (kernel >= 0 && kernel <= elapsedMono + 1000000) elapsed = kernel;
+    } else if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+      int value;
+      memcpy(&value, CMSG_DATA(c), sizeof value);
+      reply->ttl = static_cast<uint8_t>(value);
+    }
+  }
+  reply->roundTripNs = elapsed < 0 ? 0 : elapsed;
+}
+
+// Reads one packet; true when it is the echo reply to our request.
+bool ReadMatchingReply(int fd, const Echo& echo, Reply* reply) {
+  std::vector<uint8_t> packet(echo.payloadSize + 128);
   char control[256];
   sockaddr_in from{};
   iovec io{packet.data(), packet.size()};
@@ -84,45 +140,84 @@ bool ReadMatchingReply(int fd, SocketKind kind, uint16_t identifier, uint16_t se
   int64_t receivedMono = Nanoseconds(CLOCK_MONOTONIC);
   if (got <= 0) return false;
 
-  const uint8_t* icmp = packet.data();
-  size_t length = static_cast<size_t>(got);
-  uint8_t ttl = 0;
-  if (kind == SocketKind::Raw) {
-    if (length < sizeof(iphdr)) return false;
-    const iphdr* ip = reinterpret_cast<const iphdr*>(packet.data());
-    size_t headerLength = static_cast<size_t>(ip->ihl) * 4;
-    if (headerLength < sizeof(iphdr) || length < headerLength) return false;
-    ttl = ip->ttl;
-    icmp += headerLength;
-    length -= headerLength;
-  }
-  if (length != sizeof(icmphdr) + payloadSize) return false;
-  const icmphdr* header = reinterpret_cast<const icmphdr*>(icmp);
-  if (header->type != ICMP_ECHOREPLY || header->code != 0) return false;
-  if (ntohs(header->un.echo.sequence) != sequence) return false;
-  if (kind == SocketKind::Raw && ntohs(header->un.echo.id) != identifier) return false;
-  if (payloadSize && memcmp(icmp + sizeof(icmphdr), payload, payloadSize) != 0) return false;
-
-  // The kernel's receive stamp leaves out our own scheduling delay; the monotonic clock
-  // stands in when the stamp is missing or the wall clock was set meanwhile.
-  int64_t elapsedMono = receivedMono - sentMono;
-  int64_t elapsed = elapsedMono;
-  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-      timespec stamp;
-      memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
-      int64_t kernel = static_cast<int64_t>(stamp.tv_sec) * 1000000000 + stamp.tv_nsec - sentReal;
-      if (kernel >= 0 && kernel <= elapsedMono + 1000000) elapsed = kernel;
-    } else if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-      int value;
-      memcpy(&value, CMSG_DATA(c), sizeof value);
-      ttl = static_cast<uint8_t>(value);
-    }
-  }
-  reply->from = from.sin_addr.s_addr;
-  reply->ttl = ttl;
-  reply->roundTripNs = elapsed < 0 ? 0 : elapsed;
+  const uint8_t* icmp = nullptr;
+  size_t length = 0;
+  Reply candidate;
+  if (!IcmpPart(echo, packet.data(), static_cast<size_t>(got), &icmp, &length, &candidate.ttl)) return false;
+  if (!IsReplyTo(echo, icmp, length)) return false;
+  ReadControlMessages(&message, echo, receivedMono, &candidate);
+  candidate.from = from.sin_addr.s_addr;
+  *reply = candidate;
   return true;
+}
+
+// Time stamps with every packet; the TTL too where the socket does not hand over the IP
+// header; the caller's TTL and TOS for what we send (0 keeps the system's).
+void ConfigureSocket(int fd, SocketKind kind, const IP_OPTION_INFORMATION* options) {
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+  if (kind == SocketKind::Datagram) setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+  if (options) {
+    int ttl = options->Ttl, tos = options->Tos;
+    if (ttl) setsockopt(fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+    if (tos) setsockopt(fd, IPPROTO_IP, IP_TOS, &tos, sizeof tos);
+  }
+}
+
+std::vector<uint8_t> EchoRequestPacket(const Echo& echo) {
+  std::vector<uint8_t> request(sizeof(icmphdr) + echo.payloadSize);
+  icmphdr* header = reinterpret_cast<icmphdr*>(request.data());
+  header->type = ICMP_ECHO;
+  header->code = 0;
+  header->un.echo.id = htons(echo.identifier);  // the datagram socket puts in its own
+  header->un.echo.sequence = htons(echo.sequence);
+  if (echo.payloadSize) memcpy(request.data() + sizeof(icmphdr), echo.payload, echo.payloadSize);
+  header->checksum = Checksum(request.data(), request.size());  // recomputed by the kernel for datagram sockets
+  return request;
+}
+
+// Sends the request and notes when; 0, or the IP status of the failure.
+DWORD SendRequest(int fd, IPAddr destination, Echo* echo) {
+  const std::vector<uint8_t> request = EchoRequestPacket(*echo);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = destination;
+  echo->sentReal = Nanoseconds(CLOCK_REALTIME);
+  echo->sentMono = Nanoseconds(CLOCK_MONOTONIC);
+  if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0) {
+    return errno == ENETUNREACH ? kIpDestNetUnreachable
+           : errno == EHOSTUNREACH ? IP_DEST_HOST_UNREACHABLE
+                                   : IP_GENERAL_FAILURE;
+  }
+  return 0;
+}
+
+// Waits until the reply comes or `timeout` ms after sending have passed, other ICMP
+// traffic ignored; 0, or the IP status of the failure.
+DWORD AwaitReply(int fd, const Echo& echo, DWORD timeout, Reply* reply) {
+  const int64_t deadline = echo.sentMono + static_cast<int64_t>(timeout) * 1000000;
+  for (;;) {
+    int64_t left = deadline - Nanoseconds(CLOCK_MONOTONIC);
+    if (left <= 0) return IP_REQ_TIMED_OUT;
+    pollfd wait{fd, POLLIN, 0};
+    int ready = poll(&wait, 1, static_cast<int>((left + 999999) / 1000000));
+    if (ready < 0 && errno != EINTR) return IP_GENERAL_FAILURE;
+    if (ready > 0 && ReadMatchingReply(fd, echo, reply)) return 0;
+  }
+}
+
+// The record, with the echoed data right behind it.
+void WriteReplyRecord(const Echo& echo, const Reply& reply, LPVOID replyBuffer) {
+  auto* record = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
+  uint8_t* data = static_cast<uint8_t*>(replyBuffer) + sizeof(ICMP_ECHO_REPLY);
+  memset(record, 0, sizeof *record);
+  record->Address = reply.from;
+  record->Status = IP_SUCCESS;
+  record->RoundTripTime = static_cast<ULONG>(reply.roundTripNs / 1000000);
+  record->DataSize = static_cast<USHORT>(echo.payloadSize);
+  record->Data = data;
+  record->Options.Ttl = reply.ttl;
+  if (echo.payloadSize) memcpy(data, echo.payload, echo.payloadSize);
 }
 
 bool ValidHandle(HANDLE handle, SocketKind* kind) {
@@ -207,68 +302,18 @@ extern "C" DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID requestD
     return 0;
   }
   SocketCloser closer(fd);
-  int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-  if (kind == SocketKind::Datagram) setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-  if (options) {
-    int ttl = options->Ttl, tos = options->Tos;
-    if (ttl) setsockopt(fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
-    if (tos) setsockopt(fd, IPPROTO_IP, IP_TOS, &tos, sizeof tos);
-  }
+  ConfigureSocket(fd, kind, options);
 
-  const uint8_t* payload = static_cast<const uint8_t*>(requestData);
-  const uint16_t identifier = static_cast<uint16_t>(getpid() ^ 0x5A17);
-  const uint16_t sequence = g_sequence.fetch_add(1);
-  std::vector<uint8_t> request(sizeof(icmphdr) + requestSize);
-  icmphdr* header = reinterpret_cast<icmphdr*>(request.data());
-  header->type = ICMP_ECHO;
-  header->code = 0;
-  header->un.echo.id = htons(identifier);  // the datagram socket puts in its own
-  header->un.echo.sequence = htons(sequence);
-  if (requestSize) memcpy(request.data() + sizeof(icmphdr), payload, requestSize);
-  header->checksum = Checksum(request.data(), request.size());  // recomputed by the kernel for datagram sockets
-
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = destination;
-  int64_t sentReal = Nanoseconds(CLOCK_REALTIME);
-  int64_t sentMono = Nanoseconds(CLOCK_MONOTONIC);
-  if (sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0) {
-    SetLastError(errno == ENETUNREACH ? kIpDestNetUnreachable
-                 : errno == EHOSTUNREACH ? IP_DEST_HOST_UNREACHABLE
-                                         : IP_GENERAL_FAILURE);
+  Echo echo{kind, static_cast<uint16_t>(getpid() ^ 0x5A17), g_sequence.fetch_add(1),
+            static_cast<const uint8_t*>(requestData), requestSize};
+  Reply reply;
+  DWORD status = SendRequest(fd, destination, &echo);
+  if (status == 0) status = AwaitReply(fd, echo, timeout, &reply);
+  if (status != 0) {
+    SetLastError(status);
     return 0;
   }
-  const int64_t deadline = sentMono + static_cast<int64_t>(timeout) * 1000000;
-  Reply reply;
-  for (;;) {
-    int64_t left = deadline - Nanoseconds(CLOCK_MONOTONIC);
-    if (left <= 0) {
-      SetLastError(IP_REQ_TIMED_OUT);
-      return 0;
-    }
-    pollfd wait{fd, POLLIN, 0};
-    int ready = poll(&wait, 1, static_cast<int>((left + 999999) / 1000000));
-    if (ready < 0 && errno != EINTR) {
-      SetLastError(IP_GENERAL_FAILURE);
-      return 0;
-    }
-    if (ready > 0 && ReadMatchingReply(fd, kind, identifier, sequence, payload, requestSize,
-                                       sentReal, sentMono, &reply)) {
-      break;
-    }
-  }
-
-  auto* record = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
-  uint8_t* data = static_cast<uint8_t*>(replyBuffer) + sizeof(ICMP_ECHO_REPLY);
-  memset(record, 0, sizeof *record);
-  record->Address = reply.from;
-  record->Status = IP_SUCCESS;
-  record->RoundTripTime = static_cast<ULONG>(reply.roundTripNs / 1000000);
-  record->DataSize = requestSize;
-  record->Data = data;
-  record->Options.Ttl = reply.ttl;
-  if (requestSize) memcpy(data, payload, requestSize);
+  WriteReplyRecord(echo, reply, replyBuffer);
   return 1;
 }
 

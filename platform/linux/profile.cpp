@@ -19,12 +19,15 @@
 //   missing file                -> default, ERROR_FILE_NOT_FOUND
 //   "abc" for an integer        -> 0, not the default; "-1" -> 4294967295
 //   null section on write       -> FALSE, ERROR_FILE_NOT_FOUND, nothing created
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -158,23 +161,99 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Writes a new file beside the target and renames it over the target, so a crash
-// leaves either the old or the new file, never half of one.
-bool ReplaceFile(const std::string& hostPath, const std::string& bytes) {
-  std::string target = hostPath;
+// The file a write replaces: through a symbolic link its target, so the link stays.
+std::string ReplacedFile(const std::string& hostPath) {
   char real[PATH_MAX];
   struct stat st;
-  const bool exists = lstat(hostPath.c_str(), &st) == 0;
-  if (exists && S_ISLNK(st.st_mode) && realpath(hostPath.c_str(), real)) target = real;
+  if (lstat(hostPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(hostPath.c_str(), real)) {
+    return real;
+  }
+  return hostPath;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+std::string BaseOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A write's temporary is ".<name>.<pid>.XXXXXX" beside the file, so that a later write
+// can tell one left by a killed process from one still being written. Earlier versions
+// named it ".<name>.XXXXXX"; such a file is taken as left behind after an hour.
+constexpr size_t kTempTagSize = 6;  // mkstemp's XXXXXX
+constexpr time_t kUnownedTempLifetime = 60 * 60;
+
+std::string TempPattern(const std::string& target) {
+  return FolderOf(target) + "/." + BaseOf(target) + "." + std::to_string(getpid()) + ".XXXXXX";
+}
+
+enum class TempName { Other, Owned, Unowned };
+
+bool IsTempTag(const char* text) {
+  for (size_t i = 0; i < kTempTagSize; ++i) {
+    const char c = text[i];
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return text[kTempTagSize] == '\0';
+}
+
+// Whether a folder entry is a temporary of base (compared byte for byte: the name as the
+// disk spells it), with its owner's pid when it names one.
+TempName ParseTempName(const char* entry, const std::string& base, pid_t* pid) {
+  if (entry[0] != '.' || strncmp(entry + 1, base.c_str(), base.size()) != 0 || entry[1 + base.size()] != '.') {
+    return TempName::Other;
+  }
+  const char* rest = entry + base.size() + 2;
+  if (IsTempTag(rest)) return TempName::Unowned;
+  long long value = 0;
+  const char* p = rest;
+  for (; *p >= '0' && *p <= '9' && p - rest < 10; ++p) value = value * 10 + (*p - '0');
+  if (p == rest || *p != '.' || !IsTempTag(p + 1) || value <= 0 || value > INT_MAX) return TempName::Other;
+  *pid = static_cast<pid_t>(value);
+  return TempName::Owned;
+}
+
+// kill with signal 0 only asks: ESRCH is no such process; EPERM is another user's, alive.
+bool ProcessIsGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Removes the temporaries of target that a killed write left behind: those whose owner
+// process is gone, and unowned ones older than an hour. Never a live process's; one
+// naming this process is left too (an earlier process of the same pid left it, and a
+// later start takes it).
+void RemoveStaleTemporaries(const std::string& target) {
+  DIR* dir = opendir(FolderOf(target).c_str());
+  if (!dir) return;
+  const std::string base = BaseOf(target);
+  const pid_t self = getpid();
+  const time_t now = time(nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    pid_t pid = 0;
+    const TempName kind = ParseTempName(entry->d_name, base, &pid);
+    if (kind == TempName::Other || (kind == TempName::Owned && (pid == self || !ProcessIsGone(pid)))) {
+      continue;
+    }
+    struct stat st;
+    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (kind == TempName::Unowned && now - st.st_mtime < kUnownedTempLifetime) continue;
+    unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
+// Writes a new file beside the target and renames it over the target, so a crash
+// leaves either the old or the new file, never half of one.
+bool ReplaceFile(const std::string& target, const std::string& bytes) {
+  struct stat st;
   // Renaming over a read-only file would get round its protection; Windows refuses.
   if (stat(target.c_str(), &st) == 0 && (!(st.st_mode & S_IWUSR) || access(target.c_str(), W_OK) != 0)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  const size_t slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = folder + "/." + base + ".XXXXXX";
+  std::string temp = TempPattern(target);
   const int fd = mkostemp(&temp[0], O_CLOEXEC);
   if (fd < 0) {
     SetLastError(PlatformErrorFromErrno(errno, target));
@@ -197,7 +276,7 @@ bool ReplaceFile(const std::string& hostPath, const std::string& bytes) {
     SetLastError(PlatformErrorFromErrno(error ? error : EIO, target));
     return false;
   }
-  const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     fsync(dirFd);
     close(dirFd);
@@ -368,6 +447,8 @@ extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR va
   }
   std::string host;
   if (!ProfileHostPath("WritePrivateProfileStringA", fileName, &host)) return FALSE;
+  const std::string target = ReplacedFile(host);
+  RemoveStaleTemporaries(target);
   std::string bytes;
   int error = 0;
   const bool exists = ReadWholeFile(host, &bytes, &error);
@@ -386,5 +467,5 @@ extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR va
   else text.SetValue(sectionName, InFile(file, BeforeLineBreak(key)), InFile(file, BeforeLineBreak(value)));
   const std::string updated = Encode(file.encoding, text.Bytes());
   if (exists && updated == bytes) return TRUE;
-  return ReplaceFile(host, updated) ? TRUE : FALSE;
+  return ReplaceFile(target, updated) ? TRUE : FALSE;
 }

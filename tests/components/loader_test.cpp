@@ -64,38 +64,41 @@ struct RunResult {
   std::string err;
 };
 
-// A prepared program directory "prog" below a fresh temporary root.
-class LoaderProgram : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(root_.ok()) << "no temporary directory";
+// A prepared program directory "prog" (the driver and, on Linux, the platform library)
+// below a fresh temporary root.
+class Sandbox {
+ public:
+  // False, with the reason, when the directory cannot be prepared.
+  bool Prepare(std::string* why) {
+    if (!root_.ok()) {
+      *why = "no temporary directory";
+      return false;
+    }
     prog_ = root_.path() / "prog";
     fs::create_directories(prog_);
     const fs::path fixtures = TestProgramDirectory();
     const std::string driver = std::string("loader_driver") + LOADER_EXE_SUFFIX;
     std::error_code error;
     fs::copy_file(fixtures / driver, prog_ / driver, error);
-    ASSERT_FALSE(error) << "copy " << (fixtures / driver) << ": " << error.message();
-    if (strlen(LOADER_PLATFORM_LIBRARY) > 0) {
+    if (!error && strlen(LOADER_PLATFORM_LIBRARY) > 0) {
       const fs::path platform(LOADER_PLATFORM_LIBRARY);
       fs::copy_file(platform, prog_ / platform.filename(), error);
-      ASSERT_FALSE(error) << "copy " << platform << ": " << error.message();
     }
+    if (error) *why = "cannot copy the driver or the platform library: " + error.message();
+    return !error;
   }
 
   // Copies a stand-in library variant into dir under baseName plus the system's suffix.
-  void PutLibrary(const char* variant, const fs::path& dir,
+  bool PutLibrary(const std::string& variant, const fs::path& dir,
                   const std::string& baseName = "CorvFact") {
     fs::create_directories(dir);
-    const fs::path from = TestProgramDirectory() / (std::string(variant) + LOADER_LIB_SUFFIX);
+    const fs::path from = TestProgramDirectory() / (variant + LOADER_LIB_SUFFIX);
     std::error_code error;
     fs::copy_file(from, dir / (baseName + LOADER_LIB_SUFFIX), fs::copy_options::overwrite_existing,
                   error);
-    ASSERT_FALSE(error) << "copy " << from << ": " << error.message();
+    EXPECT_FALSE(error) << "copy " << from << ": " << error.message();
+    return !error;
   }
-  void PutFactory(const fs::path& dir) { PutLibrary("TestFact", dir); }
-  // A library in a place the loader must not choose: loading it gives distinct reports.
-  void PutDecoy(const fs::path& dir) { PutLibrary("TestFactNull", dir); }
 
   // Runs the driver (the one in `from`, else in prog()) through the system's command
   // interpreter. Each argument is put in double quotes, which both interpreters strip and
@@ -128,50 +131,186 @@ class LoaderProgram : public ::testing::Test {
   fs::path prog_;
 };
 
-TEST_F(LoaderProgram, without_corvio_ini_every_handle_reports_load_failure_once) {
-  PutFactory(prog());  // present, but without a DLL value nothing names it
-  const RunResult r = Run({"handles", "3"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, HandlesNull(3) + "done\n");
-  EXPECT_EQ(r.err, Repeat(kLoadFail, 3));
+// The sandbox for the cases that prepare it themselves.
+class LoaderProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    ASSERT_TRUE(box_.Prepare(&why)) << why;
+  }
+
+  void PutLibrary(const char* variant, const fs::path& dir) { box_.PutLibrary(variant, dir); }
+  void PutFactory(const fs::path& dir) { box_.PutLibrary("TestFact", dir); }
+  // A library in a place the loader must not choose: loading it gives distinct reports.
+  void PutDecoy(const fs::path& dir) { box_.PutLibrary("TestFactNull", dir); }
+  RunResult Run(const std::vector<std::string>& arguments, const fs::path& from = fs::path()) {
+    return box_.Run(arguments, from);
+  }
+  std::string Win(const fs::path& path) const { return box_.Win(path); }
+  const fs::path& root() const { return box_.root(); }
+  const fs::path& prog() const { return box_.prog(); }
+
+ private:
+  Sandbox box_;
+};
+
+// One run of the driver in a program directory of its own. Places are "prog/..." or
+// "root/..." with '/' between folders; in texts and arguments "{root}" stands for the
+// root in the loader's (Windows) form.
+struct Library {
+  const char* variant;  // TestFact, TestFactNoEntry (no entry), TestFactNull (returns null)
+  const char* place;
+  const char* baseName;
+};
+struct File {
+  const char* place;
+  const char* text;
+};
+struct LoaderCase {
+  const char* what;
+  std::vector<Library> libraries;
+  std::vector<File> files;
+  std::vector<std::string> arguments;
+  std::string out;
+  std::string err;
+};
+
+const char kIni361[] = "[361]\nDLL=CorvFact.dll\n";
+
+const LoaderCase kLoaderCases[] = {
+    {"without Corvio.ini every handle reports the load failure once",  // the library nothing names
+     {{"TestFact", "prog", "CorvFact"}}, {}, {"handles", "3"}, HandlesNull(3) + "done\n", Repeat(kLoadFail, 3)},
+    {"a bare DLL name loads beside the config file",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", "[361]\r\nDLL=CorvFact.dll\r\n"}},
+     {"handles", "2"}, HandlesOk(2) + "done\n", ""},
+    {"the DLL value is trimmed of spaces and tabs",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", "[361]\nDLL=\" \tCorvFact.dll \t\"\n"}},
+     {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    {"an absolute DLL is used unchanged and nothing else is read",
+     {{"TestFact", "root/elsewhere", "CorvFact"}, {"TestFactNull", "prog", "CorvFact"},
+      {"TestFactNull", "prog/bin", "CorvFact"}},
+     {{"prog/Corvio.ini",
+       "[361]\nDLL={root}\\elsewhere\\CorvFact.dll\nNotUseDefaultDllPath=1\n[DefaultValue]\nDllPath=bin\n"}},
+     {"handles", "2"}, HandlesOk(2) + "done\n", ""},
+    {"a relative DLL with a folder is below the config directory",
+     {{"TestFact", "prog/sub", "CorvFact"}, {"TestFactNull", "prog", "CorvFact"}},
+     {{"prog/Corvio.ini", "[361]\nDLL=sub\\CorvFact.dll\n"}}, {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    {"an absolute DllPath gives that folder",
+     {{"TestFact", "root/libs", "CorvFact"}, {"TestFactNull", "prog", "CorvFact"},
+      {"TestFactNull", "prog/bin", "CorvFact"}},
+     {{"prog/Corvio.ini", "[361]\nDLL=CorvFact.dll\n[DefaultValue]\nDllPath={root}\\libs\n"}},
+     {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    {"a relative redirection ends the chain",
+     {{"TestFact", "prog/conf", "CorvFact"}, {"TestFactNull", "prog", "CorvFact"},
+      {"TestFactNull", "root/third", "CorvFact"}},
+     {{"prog/Corvio.ini", "[Redirect]\nPath=conf\\next.ini\n[361]\nDLL=CorvFact.dll\n"},
+      {"prog/conf/next.ini", "[Redirect]\nPath={root}\\third\\third.ini\n[361]\nDLL=CorvFact.dll\n"},
+      {"root/third/third.ini", kIni361}},
+     {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    {"absolute redirections are followed to the end of the chain",
+     {{"TestFactNull", "prog", "CorvFact"}, {"TestFactNull", "root/a", "CorvFact"},
+      {"TestFact", "root/b", "CorvFact"}},
+     {{"prog/Corvio.ini", "[Redirect]\nPath={root}\\a\\A.ini\n[361]\nDLL=CorvFact.dll\n"},
+      {"root/a/A.ini", "[Redirect]\nPath={root}\\b\\B.ini\n[361]\nDLL=CorvFact.dll\n"},
+      {"root/b/B.ini", kIni361}},
+     {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    {"a redirection of blanks only is no redirection",
+     {{"TestFact", "prog", "CorvFact"}},
+     {{"prog/Corvio.ini", "[Redirect]\nPath=\" \t  \"\n[361]\nDLL=CorvFact.dll\n"}},
+     {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    // Corvio.ini, then A and B in turn: after 16 redirections the chain stands at B.
+    {"a redirection cycle stops at the last file reached and says so",
+     {{"TestFactNull", "prog", "CorvFact"}, {"TestFactNull", "root/a", "CorvFact"},
+      {"TestFact", "root/b", "CorvFact"}},
+     {{"prog/Corvio.ini", "[Redirect]\nPath={root}\\a\\A.ini\n"},
+      {"root/a/A.ini", "[Redirect]\nPath={root}\\b\\B.ini\n[361]\nDLL=CorvFact.dll\n"},
+      {"root/b/B.ini", "[Redirect]\nPath={root}\\a\\A.ini\n[361]\nDLL=CorvFact.dll\n"}},
+     {"handles", "1"}, HandlesOk(1) + "done\n",
+     "[Corvio_Error] Redirect chain longer than 16 files, using {root}\\b\\B.ini\n"},
+    {"a backslash before later slashes decides the directory part",
+     {{"TestFact", "root", "CorvFact"}, {"TestFactNull", "root/alt/deeper", "CorvFact"},
+      {"TestFactNull", "prog", "CorvFact"}},
+     {{"prog/Corvio.ini", "[Redirect]\nPath={root}\\alt/deeper/A.ini\n"},
+      {"root/alt/deeper/A.ini", kIni361}},
+     {"handles", "1"}, HandlesOk(1) + "done\n", ""},
+    {"a library already loaded as CorvFact needs no config",
+     {{"TestFact", "root/pre", "CorvFact"}, {"TestFactNull", "root/decoy", "CorvFact"}},
+     {{"prog/Corvio.ini", "[361]\nDLL={root}\\decoy\\CorvFact.dll\n"}},
+     {"preload", "{root}\\pre\\CorvFact.dll", "handles", "2"}, "preload ok\n" + HandlesOk(2) + "done\n", ""},
+    {"a library of another name is loaded again by each handle",
+     {{"TestFact", "prog", "TestFact"}}, {{"prog/Corvio.ini", "[361]\nDLL=TestFact.dll\n"}},
+     {"handles", "3"}, HandlesOk(3) + "done\n", ""},
+    {"a library without CreateComponent reports twice per handle",
+     {{"TestFactNoEntry", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}},
+     {"handles", "2"}, HandlesNull(2) + "done\n", Repeat(kNoEntry + kFactoryFail, 2)},
+    {"CreateComponent returning null reports the id",
+     {{"TestFactNull", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}},
+     {"handles", "2"}, HandlesNull(2) + "done\n", Repeat(kReturnedNull + kFactoryFail, 2)},
+    {"destroyed handles release their components with zero",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}},
+     {"release-check"}, "before_release live=2\nafter_release live=1 release_arg=0\ndone\n", ""},
+    {"create by id with a null out loads and reports nothing",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}},
+     {"byid-null"}, "byid-null result=0 loaded=0\ndone\n", ""},
+    {"create by id zero reports and still creates",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}}, {"byid", "0"},
+     "byid result=1 out=set\nkind=0 init_calls=1 init_arg=0 config=(null) live=1 "
+     "factories=1 create_args=361,0 factory_lifecycle=0\ndone\n",
+     kIdZero},
+    {"create by id zero without a library reports both",
+     {}, {}, {"byid", "0"}, "byid result=0 out=untouched\ndone\n", kIdZero + kLoadFail},
+    {"create by id passes the config path and hands over the component",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}}, {"byid-config", "140", "settings.cfg"},
+     "byid result=1 out=set\nkind=140 init_calls=1 init_arg=0 config=settings.cfg live=1 "
+     "factories=1 create_args=361,0 factory_lifecycle=0\ndone\n",
+     ""},
+    {"create by id of a refused kind leaves out untouched, unreported",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", kIni361}}, {"byid", "9999"},
+     "byid result=0 out=untouched\ndone\n", ""},
+    {"create by id without a library reports the load failure",
+     {}, {}, {"byid", "140"}, "byid result=0 out=untouched\ndone\n", kLoadFail},
+    {"a library missing where the config points reports the load failure",
+     {{"TestFact", "prog", "CorvFact"}}, {{"prog/Corvio.ini", "[361]\nDLL=missing\\CorvFact.dll\n"}},
+     {"handles", "1", "byid", "140"}, HandlesNull(1) + "byid result=0 out=untouched\ndone\n",
+     kLoadFail + kLoadFail},
+};
+
+std::string ExpandRoot(std::string text, const std::string& root) {
+  const std::string mark = "{root}";
+  for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + root.size())) {
+    text.replace(at, mark.size(), root);
+  }
+  return text;
 }
 
-TEST_F(LoaderProgram, bare_dll_name_loads_beside_the_config_file) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\r\nDLL=CorvFact.dll\r\n");
-  const RunResult r = Run({"handles", "2"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, HandlesOk(2) + "done\n");
-  EXPECT_EQ(r.err, "");
+fs::path PlaceIn(const Sandbox& box, const std::string& place) {
+  const size_t slash = place.find('/');
+  const std::string head = place.substr(0, slash);
+  const fs::path base = head == "root" ? box.root() : box.prog();
+  return slash == std::string::npos ? base : base / HostForm(place.substr(slash + 1));
 }
 
-TEST_F(LoaderProgram, dll_value_is_trimmed_of_spaces_and_tabs) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=\" \tCorvFact.dll \t\"\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, absolute_dll_is_used_unchanged_and_nothing_else_is_read) {
-  PutFactory(root() / "elsewhere");
-  PutDecoy(prog());
-  PutDecoy(prog() / "bin");
-  WriteTextFile(prog() / "Corvio.ini",
-                "[361]\nDLL=" + Win(root() / "elsewhere" / "CorvFact.dll") +
-                    "\nNotUseDefaultDllPath=1\n[DefaultValue]\nDllPath=bin\n");
-  const RunResult r = Run({"handles", "2"});
-  EXPECT_EQ(r.out, HandlesOk(2) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, relative_dll_with_a_folder_is_below_the_config_directory) {
-  PutFactory(prog() / "sub");
-  PutDecoy(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=sub\\CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
+// Each case in a program directory of its own: what the driver printed and reported.
+TEST(LoaderRuns, the_driver_creates_and_reports_as_each_row_says) {
+  int row = 0;
+  for (const LoaderCase& c : kLoaderCases) {
+    Sandbox box;
+    std::string why;
+    ASSERT_TRUE(box.Prepare(&why)) << "row " << row << ": " << why;
+    const std::string root = box.Win(box.root());
+    for (const Library& library : c.libraries) {
+      ASSERT_TRUE(box.PutLibrary(library.variant, PlaceIn(box, library.place), library.baseName))
+          << "row " << row;
+    }
+    for (const File& file : c.files) WriteTextFile(PlaceIn(box, file.place), ExpandRoot(file.text, root));
+    std::vector<std::string> arguments;
+    for (const std::string& argument : c.arguments) arguments.push_back(ExpandRoot(argument, root));
+    const RunResult r = box.Run(arguments);
+    EXPECT_EQ(r.status, 0) << "row " << row << " (" << c.what << ")";
+    EXPECT_EQ(r.out, c.out) << "row " << row << " (" << c.what << ")";
+    EXPECT_EQ(r.err, ExpandRoot(c.err, root)) << "row " << row << " (" << c.what << ")";
+    ++row;
+  }
 }
 
 TEST_F(LoaderProgram, dll_path_and_not_use_default_dll_path_choose_the_folder) {
@@ -214,178 +353,6 @@ TEST_F(LoaderProgram, dll_path_and_not_use_default_dll_path_choose_the_folder) {
     EXPECT_EQ(r.out, HandlesOk(1) + "done\n") << "row " << i;
     EXPECT_EQ(r.err, "") << "row " << i;
   }
-}
-
-TEST_F(LoaderProgram, absolute_dll_path_gives_that_folder) {
-  PutFactory(root() / "libs");
-  PutDecoy(prog());
-  PutDecoy(prog() / "bin");
-  WriteTextFile(prog() / "Corvio.ini",
-                "[361]\nDLL=CorvFact.dll\n[DefaultValue]\nDllPath=" + Win(root() / "libs") + "\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, relative_redirection_ends_the_chain) {
-  PutFactory(prog() / "conf");
-  PutDecoy(prog());
-  PutDecoy(root() / "third");
-  WriteTextFile(prog() / "Corvio.ini", "[Redirect]\nPath=conf\\next.ini\n[361]\nDLL=CorvFact.dll\n");
-  WriteTextFile(prog() / "conf" / "next.ini",
-                "[Redirect]\nPath=" + Win(root() / "third" / "third.ini") +
-                    "\n[361]\nDLL=CorvFact.dll\n");
-  WriteTextFile(root() / "third" / "third.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, absolute_redirections_are_followed_to_the_end_of_the_chain) {
-  PutDecoy(prog());
-  PutDecoy(root() / "a");
-  PutFactory(root() / "b");
-  WriteTextFile(prog() / "Corvio.ini",
-                "[Redirect]\nPath=" + Win(root() / "a" / "A.ini") + "\n[361]\nDLL=CorvFact.dll\n");
-  WriteTextFile(root() / "a" / "A.ini",
-                "[Redirect]\nPath=" + Win(root() / "b" / "B.ini") + "\n[361]\nDLL=CorvFact.dll\n");
-  WriteTextFile(root() / "b" / "B.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, redirection_of_blanks_only_is_no_redirection) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[Redirect]\nPath=\" \t  \"\n[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, redirection_cycle_stops_at_the_last_file_reached_and_says_so) {
-  PutDecoy(prog());
-  PutDecoy(root() / "a");
-  PutFactory(root() / "b");
-  const std::string a = Win(root() / "a" / "A.ini");
-  const std::string b = Win(root() / "b" / "B.ini");
-  WriteTextFile(prog() / "Corvio.ini", "[Redirect]\nPath=" + a + "\n");
-  WriteTextFile(root() / "a" / "A.ini", "[Redirect]\nPath=" + b + "\n[361]\nDLL=CorvFact.dll\n");
-  WriteTextFile(root() / "b" / "B.ini", "[Redirect]\nPath=" + a + "\n[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  // Corvio.ini, then A and B in turn: after 16 redirections the chain stands at B.
-  EXPECT_EQ(r.err, "[Corvio_Error] Redirect chain longer than 16 files, using " + b + "\n");
-}
-
-TEST_F(LoaderProgram, backslash_before_later_slashes_decides_the_directory_part) {
-  PutFactory(root());
-  PutDecoy(root() / "alt" / "deeper");
-  PutDecoy(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[Redirect]\nPath=" + Win(root()) + "\\alt/deeper/A.ini\n");
-  WriteTextFile(root() / "alt" / "deeper" / "A.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1"});
-  EXPECT_EQ(r.out, HandlesOk(1) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, library_already_loaded_as_corvfact_needs_no_config) {
-  PutFactory(root() / "pre");
-  PutDecoy(root() / "decoy");
-  WriteTextFile(prog() / "Corvio.ini",
-                "[361]\nDLL=" + Win(root() / "decoy" / "CorvFact.dll") + "\n");
-  const RunResult r = Run({"preload", Win(root() / "pre" / "CorvFact.dll"), "handles", "2"});
-  EXPECT_EQ(r.out, "preload ok\n" + HandlesOk(2) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, library_of_another_name_is_loaded_again_by_each_handle) {
-  PutLibrary("TestFact", prog(), "TestFact");
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=TestFact.dll\n");
-  const RunResult r = Run({"handles", "3"});
-  EXPECT_EQ(r.out, HandlesOk(3) + "done\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, library_without_create_component_reports_twice_per_handle) {
-  PutLibrary("TestFactNoEntry", prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "2"});
-  EXPECT_EQ(r.out, HandlesNull(2) + "done\n");
-  EXPECT_EQ(r.err, Repeat(kNoEntry + kFactoryFail, 2));
-}
-
-TEST_F(LoaderProgram, create_component_returning_null_reports_the_id) {
-  PutDecoy(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"handles", "2"});
-  EXPECT_EQ(r.out, HandlesNull(2) + "done\n");
-  EXPECT_EQ(r.err, Repeat(kReturnedNull + kFactoryFail, 2));
-}
-
-TEST_F(LoaderProgram, destroyed_handles_release_their_components_with_zero) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"release-check"});
-  EXPECT_EQ(r.out, "before_release live=2\nafter_release live=1 release_arg=0\ndone\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, create_by_id_with_null_out_loads_and_reports_nothing) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"byid-null"});
-  EXPECT_EQ(r.out, "byid-null result=0 loaded=0\ndone\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, create_by_id_zero_reports_and_still_creates) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"byid", "0"});
-  EXPECT_EQ(r.out,
-            "byid result=1 out=set\nkind=0 init_calls=1 init_arg=0 config=(null) live=1 "
-            "factories=1 create_args=361,0 factory_lifecycle=0\ndone\n");
-  EXPECT_EQ(r.err, kIdZero);
-}
-
-TEST_F(LoaderProgram, create_by_id_zero_without_library_reports_both) {
-  const RunResult r = Run({"byid", "0"});
-  EXPECT_EQ(r.out, "byid result=0 out=untouched\ndone\n");
-  EXPECT_EQ(r.err, kIdZero + kLoadFail);
-}
-
-TEST_F(LoaderProgram, create_by_id_passes_the_config_path_and_hands_over_the_component) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"byid-config", "140", "settings.cfg"});
-  EXPECT_EQ(r.out,
-            "byid result=1 out=set\nkind=140 init_calls=1 init_arg=0 config=settings.cfg live=1 "
-            "factories=1 create_args=361,0 factory_lifecycle=0\ndone\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, create_by_id_of_a_refused_kind_leaves_out_untouched_unreported) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=CorvFact.dll\n");
-  const RunResult r = Run({"byid", "9999"});
-  EXPECT_EQ(r.out, "byid result=0 out=untouched\ndone\n");
-  EXPECT_EQ(r.err, "");
-}
-
-TEST_F(LoaderProgram, create_by_id_without_library_reports_load_failure) {
-  const RunResult r = Run({"byid", "140"});
-  EXPECT_EQ(r.out, "byid result=0 out=untouched\ndone\n");
-  EXPECT_EQ(r.err, kLoadFail);
-}
-
-TEST_F(LoaderProgram, library_missing_where_config_points_reports_load_failure) {
-  PutFactory(prog());
-  WriteTextFile(prog() / "Corvio.ini", "[361]\nDLL=missing\\CorvFact.dll\n");
-  const RunResult r = Run({"handles", "1", "byid", "140"});
-  EXPECT_EQ(r.out, HandlesNull(1) + "byid result=0 out=untouched\ndone\n");
-  EXPECT_EQ(r.err, kLoadFail + kLoadFail);
 }
 
 // What the launcher tells the player when it gets no factory: the failure, the Corvio.ini

@@ -14,10 +14,7 @@ foreach(test guard activation)
   zent_add_test(NAME corvio_${test}_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${test}_test.cpp
     LIBS ${guard_test_libs} LABELS integration)
   add_dependencies(corvio_${test}_test corvio_guard_helper)
-  if(WIN32)
-    # The programs run from tests-bin; the framework library is in the program directory.
-    set_property(TEST corvio_${test}_test APPEND PROPERTY ENVIRONMENT "WINEPATH=${ZENT_DIST_DIR}")
-  else()
+  if(NOT WIN32)
     target_compile_definitions(corvio_${test}_test PRIVATE
       GUARD_HELPER="$<TARGET_FILE:corvio_guard_helper>")
   endif()

@@ -27,23 +27,3 @@ zent_add_test(NAME corvio_skin_drawing_test
 add_executable(corvio_skin_show ${CMAKE_CURRENT_SOURCE_DIR}/skin_show.cpp)
 target_link_libraries(corvio_skin_show PRIVATE ${corvio_skin_libs})
 set_target_properties(corvio_skin_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})
-
-# The programs live outside the program directory whose library they load.
-if(WIN32)
-  # Windows looks for a DLL beside the program first: a copy of the framework goes there.
-  if(NOT TARGET zent_test_corvfact_dll)
-    add_custom_command(OUTPUT ${ZENT_TEST_BIN_DIR}/CorvFact.dll
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:CorvFact> ${ZENT_TEST_BIN_DIR}/CorvFact.dll
-      DEPENDS CorvFact VERBATIM)
-    add_custom_target(zent_test_corvfact_dll DEPENDS ${ZENT_TEST_BIN_DIR}/CorvFact.dll)
-  endif()
-  foreach(t ${corvio_skin_tests})
-    add_dependencies(corvio_skin_${t}_test zent_test_corvfact_dll)
-  endforeach()
-  add_dependencies(corvio_skin_show zent_test_corvfact_dll)
-else()
-  foreach(t ${corvio_skin_tests})
-    set_target_properties(corvio_skin_${t}_test PROPERTIES INSTALL_RPATH "${ZENT_DIST_DIR}")
-  endforeach()
-  set_target_properties(corvio_skin_show PROPERTIES INSTALL_RPATH "${ZENT_DIST_DIR}")
-endif()

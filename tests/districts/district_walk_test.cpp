@@ -139,7 +139,7 @@ bool AllZero(const void* p, size_t n) {
   return true;
 }
 
-TEST(WalkDistrictList, SortsDistrictsIntoTheirGroupsInListOrder) {
+TEST(WalkDistrictList, sorts_districts_into_their_groups_in_list_order) {
   Walk w;
   w.Run({District("d1", "2"), District("d2", "2"), District("d3", "2"), District("w1", "3"),
          District("w2", "3"), District("d4", "2")});
@@ -157,7 +157,7 @@ TEST(WalkDistrictList, SortsDistrictsIntoTheirGroupsInListOrder) {
   }
 }
 
-TEST(WalkDistrictList, KeepsTwentyOfTypeThreeAndDoesNotReadTheUrlOfTheTwentyFirst) {
+TEST(WalkDistrictList, keeps_twenty_of_type_three_and_does_not_read_the_url_of_the_twenty_first) {
   std::vector<Node> list;
   for (int i = 1; i <= 21; ++i) list.push_back(District("w" + std::to_string(i), "3"));
   Walk w;
@@ -170,7 +170,7 @@ TEST(WalkDistrictList, KeepsTwentyOfTypeThreeAndDoesNotReadTheUrlOfTheTwentyFirs
   EXPECT_STREQ(w.table->wtGroup[20].name, "w20");
 }
 
-TEST(WalkDistrictList, KeepsTheFirstTwentyOfTwentyFiveOfTypeTwo) {
+TEST(WalkDistrictList, keeps_the_first_twenty_of_twenty_five_of_type_two) {
   std::vector<Node> list;
   for (int i = 1; i <= 25; ++i) list.push_back(District("d" + std::to_string(i), "2"));
   Walk w;
@@ -181,7 +181,7 @@ TEST(WalkDistrictList, KeepsTheFirstTwentyOfTwentyFiveOfTypeTwo) {
   }
 }
 
-TEST(WalkDistrictList, FindsChildrenInAnyOrder) {
+TEST(WalkDistrictList, finds_children_in_any_order) {
   Walk w;
   w.Run({El("D", {El("url", "http://u.invalid/"), El("pinpip", "127.0.0.1"), El("oper_status", "1"),
                   El("mart_type", "4"), El("type", "3"), El("version", "2.1"), El("name", "n")})});
@@ -198,7 +198,7 @@ TEST(WalkDistrictList, FindsChildrenInAnyOrder) {
 
 // The game launcher gets "url cmdline" and splits it by the Windows rules: an address with
 // a blank, a quote or a control character would hand it arguments of the list's choosing.
-TEST(WalkDistrictList, SkipsADistrictWhoseUrlWouldSplitIntoMoreArguments) {
+TEST(WalkDistrictList, skips_a_district_whose_url_would_split_into_more_arguments) {
   struct Row {
     const char* url;
     bool usable;
@@ -240,20 +240,20 @@ TEST(WalkDistrictList, SkipsADistrictWhoseUrlWouldSplitIntoMoreArguments) {
   }
 }
 
-TEST(WalkDistrictList, UsesTheFirstOfTwoVersionChildren) {
+TEST(WalkDistrictList, uses_the_first_of_two_version_children) {
   Walk w;
   w.Run({El("D", {El("name", "n"), El("version", "first"), El("version", "second")})});
   EXPECT_STREQ(w.table->dxGroup[1].version, "first");
 }
 
-TEST(WalkDistrictList, SkipsADistrictWithoutNameAndReadsTheNext) {
+TEST(WalkDistrictList, skips_a_district_without_name_and_reads_the_next) {
   Walk w;
   w.Run({El("D", {El("type", "2"), El("url", "http://x.invalid/")}), District("after", "2")});
   EXPECT_EQ(w.result.dxCount, 1);
   EXPECT_STREQ(w.table->dxGroup[1].name, "after");
 }
 
-TEST(WalkDistrictList, ConvertsTypeTextAsAtoiDoes) {
+TEST(WalkDistrictList, converts_type_text_as_atoi_does) {
   struct Row {
     const char* type;
     int dx, wt;
@@ -269,14 +269,14 @@ TEST(WalkDistrictList, ConvertsTypeTextAsAtoiDoes) {
   }
 }
 
-TEST(WalkDistrictList, ADistrictWithoutTypeIsTypeTwo) {
+TEST(WalkDistrictList, a_district_without_type_is_type_two) {
   Walk w;
   w.Run({El("D", {El("name", "n")})});
   ASSERT_EQ(w.result.dxCount, 1);
   EXPECT_EQ(w.table->dxGroup[1].type, 2);
 }
 
-TEST(WalkDistrictList, FillsDefaultsForMissingFields) {
+TEST(WalkDistrictList, fills_defaults_for_missing_fields) {
   Walk w;
   w.Run({El("D", {El("name", "n")})});
   const DistrictInfo& r = w.table->dxGroup[1];
@@ -288,7 +288,7 @@ TEST(WalkDistrictList, FillsDefaultsForMissingFields) {
   EXPECT_EQ(r.oper_status, 0);
 }
 
-TEST(WalkDistrictList, CutsFieldsToTheirBuffersAndZeroFillsEveryField) {
+TEST(WalkDistrictList, cuts_fields_to_their_buffers_and_zero_fills_every_field) {
   const std::string longText(300, 'x');
   Walk w;
   memset(w.table.get(), 0xAB, sizeof(DistrictTable));
@@ -313,7 +313,7 @@ TEST(WalkDistrictList, CutsFieldsToTheirBuffersAndZeroFillsEveryField) {
   EXPECT_TRUE(AllZero(s.pinpip, sizeof s.pinpip));
 }
 
-TEST(WalkDistrictList, LeavesSlotZeroAndTheLatencyAlone) {
+TEST(WalkDistrictList, leaves_slot_zero_and_the_latency_alone) {
   Walk w;
   w.table->dxGroup[1].latency = 1234;
   w.Run({District("a", "2"), District("b", "3")});
@@ -323,7 +323,7 @@ TEST(WalkDistrictList, LeavesSlotZeroAndTheLatencyAlone) {
   EXPECT_EQ(w.table->dxGroup[1].latency, 1234);
 }
 
-TEST(WalkDistrictList, ASecondShorterWalkLeavesOlderRecordsAboveTheCount) {
+TEST(WalkDistrictList, a_second_shorter_walk_leaves_older_records_above_the_count) {
   Walk w;
   w.Run({District("w1", "3"), District("w2", "3"), District("w3", "3"), District("w4", "3"),
          District("w5", "3")});
@@ -336,14 +336,14 @@ TEST(WalkDistrictList, ASecondShorterWalkLeavesOlderRecordsAboveTheCount) {
   EXPECT_STREQ(w.table->wtGroup[5].name, "w5");
 }
 
-TEST(WalkDistrictList, SkipsOtherChildrenOfTheList) {
+TEST(WalkDistrictList, skips_other_children_of_the_list) {
   Walk w;
   w.Run({El("Note", "x"), District("a", "2"), El("X", {El("name", "no")}), District("b", "2")});
   EXPECT_EQ(w.result.dxCount, 2);
   EXPECT_STREQ(w.table->dxGroup[2].name, "b");
 }
 
-TEST(WalkDistrictList, ADocumentWithoutDistrictStoresNothing) {
+TEST(WalkDistrictList, a_document_without_district_stores_nothing) {
   RecordingSink sink;
   std::unique_ptr<DistrictTable> table(new DistrictTable());
   FakeReader reader({El("Other", {District("a", "2")})});
@@ -355,13 +355,13 @@ TEST(WalkDistrictList, ADocumentWithoutDistrictStoresNothing) {
   EXPECT_EQ(WalkDistrictList(empty, *table, sink, true).dxCount, 0);
 }
 
-TEST(WalkDistrictList, ReportsNoProblemsUnlessChecking) {
+TEST(WalkDistrictList, reports_no_problems_unless_checking) {
   Walk w;
   w.Run({El("D", {El("type", "2")}), District("a", "7"), El("D", {El("name", std::string(60, 'n'))})});
   EXPECT_TRUE(w.sink.problems.empty());
 }
 
-TEST(WalkDistrictList, CheckingReportsEveryProblemWithItsElementNumber) {
+TEST(WalkDistrictList, checking_reports_every_problem_with_its_element_number) {
   std::vector<Node> list;
   list.push_back(El("D", {El("type", "2")}));                               // 1: no name
   list.push_back(District("a", "7"));                                      // 2: type
@@ -390,7 +390,7 @@ TEST(WalkDistrictList, CheckingReportsEveryProblemWithItsElementNumber) {
   EXPECT_EQ(w.result.wtCount, 1);
 }
 
-TEST(WalkDistrictList, CheckingStoresTheSameRecords) {
+TEST(WalkDistrictList, checking_stores_the_same_records) {
   std::vector<Node> list = {District("a", "2"), El("D", {El("name", std::string(60, 'n'))}),
                             District("b", "3")};
   Walk plain, checked;

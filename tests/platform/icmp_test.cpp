@@ -21,11 +21,16 @@ constexpr DWORD kReplySize = sizeof(ICMP_ECHO_REPLY) + kPayload + 8;
 
 IPAddr Address(const char* text) { return inet_addr(text); }
 
+// Bytes behind the reply buffer the call was given; any change there is a write past its size.
+constexpr size_t kGuard = 16;
+constexpr unsigned char kSentinel = 0xCD;
+
 struct Echo {
   DWORD replies = 0;
   DWORD error = 0;
   ICMP_ECHO_REPLY record{};
   std::vector<unsigned char> buffer;
+  bool guardIntact = false;
 };
 
 Echo SendEcho(const char* target, DWORD replySize = kReplySize, DWORD timeout = 1000) {
@@ -37,12 +42,17 @@ Echo SendEcho(const char* target, DWORD replySize = kReplySize, DWORD timeout = 
   }
   unsigned char request[kPayload];
   memset(request, 0xAA, sizeof request);
-  echo.buffer.assign(replySize + 16, 0);
+  echo.buffer.assign(replySize + kGuard, kSentinel);
   SetLastError(0);
   echo.replies = IcmpSendEcho(icmp, Address(target), request, kPayload, nullptr,
                               echo.buffer.data(), replySize, timeout);
   echo.error = GetLastError();
-  memcpy(&echo.record, echo.buffer.data(), sizeof echo.record);
+  echo.guardIntact = true;
+  for (size_t i = replySize; i < echo.buffer.size(); ++i) {
+    echo.guardIntact = echo.guardIntact && echo.buffer[i] == kSentinel;
+  }
+  // A buffer smaller than the record holds no record to read.
+  if (replySize >= sizeof echo.record) memcpy(&echo.record, echo.buffer.data(), sizeof echo.record);
   IcmpCloseHandle(icmp);
   return echo;
 }
@@ -104,6 +114,7 @@ TEST(IcmpEcho, reply_buffer_must_hold_the_record_and_the_data) {
   for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
     Echo echo = SendEcho("127.0.0.1", rows[row].size);
     EXPECT_EQ(echo.replies, rows[row].replies) << "row " << row;
+    EXPECT_TRUE(echo.guardIntact) << "row " << row << ": written past the reply buffer";
     if (rows[row].replies == 0) {
       EXPECT_EQ(echo.error, IP_BUF_TOO_SMALL) << "row " << row;
     }

@@ -9,8 +9,16 @@
 #include <string>
 
 #ifndef _WIN32
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <vector>
 #endif
 
 #include "platform/win32.h"
@@ -455,6 +463,103 @@ TEST_F(PlatformProfile, write_keeps_file_mode_and_leaves_no_temporary_file) {
     ++entries;
   }
   EXPECT_EQ(entries, 1);
+}
+
+// The folder's entries other than "t.ini".
+std::vector<std::string> OtherEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "t.ini") names.push_back(name);
+  }
+  return names;
+}
+
+// A process that has ended and been reaped: its pid names no process.
+pid_t EndedProcessId() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  return child;
+}
+
+// A start killed in the middle of a write (here by the file size limit) leaves its
+// temporary behind, named after it; the next write of the file takes it away.
+TEST_F(PlatformProfile, temporary_of_a_killed_write_is_named_after_its_process_and_removed_later) {
+  dir_.Write("t.ini", "[s]\r\nk=1\r\n");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0) << "fork: " << strerror(errno);
+  if (child == 0) {
+    const rlimit noCore = {0, 0};
+    const rlimit small = {16, 16};
+    setrlimit(RLIMIT_CORE, &noCore);
+    setrlimit(RLIMIT_FSIZE, &small);
+    signal(SIGXFSZ, SIG_DFL);
+    WritePrivateProfileStringA("s", "k", std::string(1000, 'v').c_str(), kFile);
+    _exit(3);  // not killed: the test below says so
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "status " << status;
+  const std::vector<std::string> left = OtherEntries(dir_.path());
+  ASSERT_EQ(left.size(), 1u);
+  const std::string prefix = ".t.ini." + std::to_string(child) + ".";
+  EXPECT_EQ(left[0].compare(0, prefix.size(), prefix), 0) << left[0];
+  EXPECT_EQ(left[0].size(), prefix.size() + 6) << left[0];
+  EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\nk=1\r\n");
+
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "2", kFile));
+  EXPECT_TRUE(OtherEntries(dir_.path()).empty());
+  EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\nk=2\r\n");
+}
+
+// Which entries beside the file a write takes for left behind: its own temporaries whose
+// process is gone, and unowned ones (no pid in the name) older than an hour.
+TEST_F(PlatformProfile, write_removes_only_stale_temporaries_of_its_file) {
+  const std::string dead = std::to_string(EndedProcessId());
+  ASSERT_TRUE(kill(std::stoi(dead), 0) != 0 && errno == ESRCH) << "pid " << dead << " still in use";
+  const std::string live = std::to_string(getppid());  // alive while this test runs
+  const std::string self = std::to_string(getpid());
+  const struct {
+    std::string name;
+    int ageSeconds;
+    bool folder;  // a folder of that name rather than a file
+    bool removed;
+  } rows[] = {
+      {".t.ini." + dead + ".a1B2c3", 0, false, true},
+      {".t.ini." + live + ".d4E5f6", 7200, false, false},
+      {".t.ini." + self + ".g7H8i9", 7200, false, false},
+      {".t.ini.j0K1l2", 7200, false, true},  // unowned, two hours old
+      {".t.ini.m3N4o5", 600, false, false},  // unowned, ten minutes old
+      {".t.ini." + dead + ".p6Q7", 0, false, false},  // not six characters after the pid
+      {".t.ini." + dead + ".r8S9t0.x", 0, false, false},
+      {".t.ini.0.u1V2w3", 7200, false, false},  // pid 0 names no process
+      {".t.ini.-" + dead + ".x4Y5z6", 0, false, false},
+      {".t.ini." + dead + ".Folder", 0, true, false},
+      {".T.INI." + dead + ".a1B2c3", 0, false, false},  // another file's: the disk tells case apart
+      {".u.ini." + dead + ".a1B2c3", 0, false, false},
+      {"t.ini." + dead + ".a1B2c3", 0, false, false},
+  };
+  dir_.Write("t.ini", "[s]\r\nk=1\r\n");
+  const timespec now = {time(nullptr), 0};
+  for (const auto& row : rows) {
+    const std::string path = dir_.path() + "/" + row.name;
+    if (row.folder) {
+      ASSERT_EQ(mkdir(path.c_str(), 0700), 0) << row.name;
+    } else {
+      dir_.Write(row.name, "x");
+    }
+    const timespec stamps[2] = {now, {now.tv_sec - row.ageSeconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), stamps, 0), 0) << row.name;
+  }
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "2", kFile));
+  EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\nk=2\r\n");
+  int row = 0;
+  for (const auto& r : rows) {
+    EXPECT_EQ(dir_.Exists(r.name), !r.removed) << "row " << row << ": " << r.name;
+    ++row;
+  }
 }
 
 TEST_F(PlatformProfile, read_only_file_is_not_replaced) {

@@ -316,7 +316,7 @@ TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndExitsOne) {
 
 // The tool reads with the launcher's parser, so what the launcher reads whole the check
 // reads whole: unknown entities and a bare '&' stay as written, text before the top-level
-// element is skipped.
+// element is skipped, a numeric reference names a GBK character.
 TEST_F(DistrictListTool, CheckReadsLenientListsAsTheLauncherDoes) {
   const struct {
     const char* xml;
@@ -326,6 +326,7 @@ TEST_F(DistrictListTool, CheckReadsLenientListsAsTheLauncherDoes) {
       {"<District><D><name>a&nbsp;b</name></D></District>", "a&nbsp;b"},
       {"text before it<District><D><name>t</name></D></District>", "t"},
       {"<District><D><name>A & B</name></D></District>", "A & B"},
+      {"<District><D><name>&#x4e2d;</name></D></District>", "\xd6\xd0"},  // GBK, not UTF-8
   };
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
     WriteFile(Path("list.xml"), rows[i].xml);

@@ -64,7 +64,7 @@ int RunCheck(const std::vector<std::string>& args) {
   }
   ListReader list = NewListReader();
   corvio::XmlReaderImpl& reader = *list;
-  if (!reader.SetDocument(xml.c_str())) {
+  if (!ParseListAsLauncher(reader, xml)) {
     const corvio::XmlParseProblem fault = reader.LastProblem();
     printf("problem: line %d: malformed XML: %s; the launcher sees an empty list\n", fault.line,
            fault.reason);

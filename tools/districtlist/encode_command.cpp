@@ -41,7 +41,7 @@ int RunEncode(const std::vector<std::string>& args) {
     return ExitProblem;
   }
   ListReader reader = NewListReader();
-  if (!reader->SetDocument(xml.c_str())) {
+  if (!ParseListAsLauncher(*reader, xml)) {
     const corvio::XmlParseProblem fault = reader->LastProblem();
     ReportError(options.input + ":" + std::to_string(fault.line) + ": malformed XML: " +
                 fault.reason);
