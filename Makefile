@@ -31,10 +31,11 @@ test-linux: build
 
 # The end-to-end tests of the Windows program are driven by the Linux build's test
 # program, so both are built. Wine's server is started inside the namespace (sockets are
-# made there) and sets up its prefix once, before the first test.
+# made there) on the one virtual display of the run, and sets up its prefix once, before
+# the first test.
 test-windows: build build-mingw
 	$(WINE_ENV) wineserver -k 2>/dev/null || true
-	$(WINE_ENV) scripts/in-private-net sh -c 'wineboot -i >/dev/null 2>&1; ctest --preset mingw -j $(JOBS); status=$$?; wineserver -k; exit $$status'
+	$(WINE_ENV) scripts/in-private-net scripts/with-display sh -c 'wineboot -i >/dev/null 2>&1; ctest --preset mingw -j $(JOBS); status=$$?; wineserver -k; exit $$status'
 
 test: test-linux test-windows
 

@@ -110,5 +110,10 @@ std::string SkinMissingText(const char* skinFile, const char* directory) {
 }
 
 void ShowStartFailure(const std::string& text) {
+  // A quit already queued would end the box's own loop before the player read it: it is
+  // taken out for the box and put back after.
+  MSG quit;
+  const bool quitting = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
   MessageBoxA(nullptr, text.c_str(), kMsgCaption, MB_OK | MB_ICONERROR);
+  if (quitting) PostQuitMessage(static_cast<int>(quit.wParam));
 }

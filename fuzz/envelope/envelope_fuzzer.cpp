@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::array<unsigned char, 16> key = DistrictListKey();
   if (input.ConsumeBool()) {
     const std::vector<uint8_t> own = input.ConsumeBytes<uint8_t>(16);
-    memcpy(key.data(), own.data(), own.size());
+    if (!own.empty()) memcpy(key.data(), own.data(), own.size());
   }
   const int capacity = input.ConsumeIntegralInRange<int>(0, 16384);
   const std::string cipher = input.ConsumeRandomLengthString(16384);

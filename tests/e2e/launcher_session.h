@@ -13,6 +13,7 @@ struct LauncherTarget {
   std::string dist;      // the program directory as built
   std::string standins;  // where the recording stand-ins were built
   std::string program, library, tool;  // file names in the program directory
+  std::string boxCloser;  // Windows: reads and closes system message boxes (box_closer.cpp)
   static const LauncherTarget& Current();
   // An absolute path as the program must be given it (Windows form under Wine).
   std::string PathForProgram(const std::string& path) const;
@@ -28,7 +29,7 @@ struct DumpedControl {
 
 struct RunResult {
   int exitCode = -1;  // -1: killed at the time limit
-  std::string errors;
+  std::string errors;  // standard error, then each system message box as "caption: text"
 };
 
 class LauncherSession {
@@ -70,6 +71,7 @@ class LauncherSession {
   std::string prog_;
   std::string runtime_;
   int runs_ = 0;
+  std::map<int, int> closers_;  // program pid -> its message box closer's pid (Wine)
 };
 
 // UTF-8 text as GBK bytes, and back.
