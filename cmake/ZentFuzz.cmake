@@ -30,8 +30,9 @@ endif()
 # zent_add_fuzzer(NAME n SOURCES s... [LIBS l...] [OPTIONS libFuzzer options...])
 # The folder n/ beside the calling CMakeLists.txt holds the seed corpus (n/corpus) and, if
 # there is one, a dictionary (n/n.dict). Makes the program fuzz-bin/n_fuzzer, the script
-# fuzz-bin/n.run [--fresh] SECONDS (the seeds, then new inputs for SECONDS, new inputs kept
-# in fuzz-work/n) and the test fuzz_n with the label "fuzz" (seeds plus 10 s, from scratch).
+# fuzz-bin/n.run [--fresh] SECONDS [libFuzzer option...] (the seeds, then new inputs for
+# SECONDS, new inputs kept in fuzz-work/n unless --fresh) and the test fuzz_n with the
+# label "fuzz" (seeds plus 10 s, from scratch).
 function(zent_add_fuzzer)
   cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS;OPTIONS" ${ARGN})
   set(target ${F_NAME}_fuzzer)
@@ -58,8 +59,17 @@ function(zent_add_fuzzer)
   endif()
   string(REPLACE ";" " " options "${options}")
   set(script ${ZENT_FUZZ_BIN_DIR}/${F_NAME}.run)
+  set(usage "usage: ${F_NAME}.run [--fresh] SECONDS [libFuzzer option...]")
   file(GENERATE OUTPUT ${script}
-    CONTENT "#!/bin/sh\n# ${F_NAME}: [--fresh] SECONDS (made by cmake/ZentFuzz.cmake)\nexec ${CMAKE_CURRENT_SOURCE_DIR}/run-fuzzer \"$@\" $<TARGET_FILE:${target}> ${seeds} ${ZENT_FUZZ_WORK_DIR}/${F_NAME} ${options}\n"
+    CONTENT "#!/bin/sh
+# Runs the fuzz target ${F_NAME} (made by cmake/ZentFuzz.cmake). ${usage}
+fresh=
+if [ \"$1\" = --fresh ]; then fresh=--fresh; shift; fi
+if [ $# -lt 1 ]; then echo \"${usage}\" >&2; exit 2; fi
+seconds=$1
+shift
+exec ${CMAKE_CURRENT_SOURCE_DIR}/run-fuzzer $fresh \"$seconds\" $<TARGET_FILE:${target}> ${seeds} ${ZENT_FUZZ_WORK_DIR}/${F_NAME} ${options} \"$@\"
+"
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                      WORLD_READ WORLD_EXECUTE)
   # Seeds plus 10 s of new inputs; the time limit leaves room for a slow machine, and

@@ -56,6 +56,10 @@ def profiles():
     write("profile", "utf16_mark", profile_seed(b"Public", b"name", b"\xd0\xc2", b"", utf16, 7, 1))
     write("profile", "no_file", profile_seed(b"Public", b"IsKeepLoginUrl", b"1", b"default", b"", 1, 5,
                                              exists=False))
+    # A section name ending in a lone GBK lead byte: its header "[b\xc3]" does not read back
+    # as one, and the key lands in section "a".
+    write("profile", "regression_section_ends_in_lead_byte",
+          profile_seed(b"b\xc3", b"y", b"2", b"", b"[a]\r\nx=1\r\n", 10, 0))
 
 
 def envelope_seed(cipher, capacity, payload, own_key=None, header=0xA8, salt=0x1234):
@@ -111,6 +115,11 @@ def skins():
            b"align=\"sideways\"/></Dialog></Skin>")
     write("skin", "bad_value", bad + b"\x00" + png(1, 1, [b"\x00\x00\x00\x00"]))
     write("skin", "broken_image", box + b"\x00" + png(2, 2, [b"\xff" * 8] * 2)[:40])
+    # An image one pixel wider than any skin may use, declared by a header with almost no
+    # pixels behind it: refused before decoding.
+    tall = (b'<Skin><Dialog name="D" size="10,10"><Image name="I" pos="0,0,4,4" image="i.tga"/>'
+            b'</Dialog></Skin>')
+    write("skin", "regression_image_too_wide", tall + b"\x00" + tga(4097, 1, b"")[:18] + b"\x01\x02\x03\x04")
 
 
 if __name__ == "__main__":

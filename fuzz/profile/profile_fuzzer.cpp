@@ -215,11 +215,11 @@ std::string MarkOf(const std::string& bytes) {
 void CheckWrite(const std::string& file, bool exists, const std::string& section,
                 const std::string& key, const std::string& value) {
   const auto before = exists ? Snapshot(file) : decltype(Snapshot(file))();
-  const BOOL written = WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                                  TheProfile().windowsPath.c_str());
+  const BOOL done = WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                               TheProfile().windowsPath.c_str());
   const std::string after = ReadFileBytes(TheProfile().hostPath);
   const std::string what = "writing [" + Shown(section) + "] " + Shown(key) + "=" + Shown(value);
-  FUZZ_CHECK(written, what + " into a writable file fails");
+  FUZZ_CHECK(done, what + " into a writable file fails");
   const std::string s = AsWritten(section);
   const std::string k = AsWritten(key);
   const std::string line = value.substr(0, value.find_first_of("\r\n"));  // stored untrimmed
@@ -233,16 +233,27 @@ void CheckWrite(const std::string& file, bool exists, const std::string& section
   const bool unicode = !MarkOf(file).empty();
   const std::string listedSection = unicode ? PlatformUtf8ToAnsiText(PlatformAnsiToUtf8Text(s)) : s;
   const std::string listedKey = unicode ? PlatformUtf8ToAnsiText(PlatformAnsiToUtf8Text(k)) : k;
+  // The pair the write may change: the key as its line will be read, up to any '='.
+  const std::string parsedKey = AsWritten(listedKey.substr(0, listedKey.find('=')));
+  auto written = [&](const std::string& es, const std::string& ek) {
+    return SameName(es, listedSection) && SameName(ek, parsedKey);
+  };
   // "[x]=1" is read back as a section header, on Windows too: the keys after it move to
   // section "x", so this write may hide them.
   if (k.empty() || k[0] != '[') {
     for (const auto& entry : before) {
       const std::string& es = entry.first.first;
       const std::string& ek = entry.first.second;
-      if (SameName(es, listedSection) && SameName(ek, listedKey)) continue;
+      if (written(es, ek)) continue;
       const std::string now = Read(es.c_str(), ek.c_str(), kMissing, FullSize(after) * 2, "a value");
       FUZZ_CHECK(now == entry.second, what + " changes [" + Shown(es) + "] " + Shown(ek) + " from " +
                                           Shown(entry.second) + " to " + Shown(now));
+    }
+    for (const auto& entry : Snapshot(after)) {
+      const std::string& es = entry.first.first;
+      const std::string& ek = entry.first.second;
+      FUZZ_CHECK(written(es, ek) || before.count(entry.first) != 0,
+                 what + " adds [" + Shown(es) + "] " + Shown(ek) + "=" + Shown(entry.second));
     }
   }
   // The value written reads back, where names and value are plain text and the key

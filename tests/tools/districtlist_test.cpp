@@ -285,7 +285,9 @@ TEST_F(DistrictListTool, CheckListsEveryStoredDistrictWithEveryField) {
   EXPECT_NE(r.out.find("0 problems"), std::string::npos) << r.out;
 }
 
-TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndExitsOne) {
+// Encode refuses what check calls a problem, in check's words, unless forced; a list that
+// does not parse is never sealed.
+TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndEncodeRefusesIt) {
   std::string many = "<District>";
   for (int i = 0; i < 21; ++i) many += "<D><name>d</name></D>";
   many += "</District>";
@@ -311,6 +313,15 @@ TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndExitsOne) {
     Result r = Run("check list.xml");
     EXPECT_EQ(r.code, 1) << "row " << i << ": " << r.out;
     EXPECT_NE(r.out.find(rows[i].phrase), std::string::npos) << "row " << i << ": " << r.out;
+    Result refused = Run("encode list.xml -o out.htm");
+    EXPECT_EQ(refused.code, 1) << "row " << i << ": " << refused.err;
+    EXPECT_FALSE(fs::exists(Path("out.htm"))) << "row " << i;
+    const bool parses = r.out.find("malformed XML") == std::string::npos &&
+                        r.out.find("zero byte") == std::string::npos;
+    if (!parses) continue;
+    EXPECT_NE(refused.err.find(rows[i].phrase), std::string::npos) << "row " << i << ": " << refused.err;
+    EXPECT_EQ(Run("encode --force list.xml -o out.htm").code, 0) << "row " << i;
+    fs::remove(Path("out.htm"));
   }
 }
 

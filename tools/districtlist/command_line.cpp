@@ -8,7 +8,7 @@ void ReportError(const std::string& message) {
 }
 
 bool ParseCommandOptions(const char* command, const std::vector<std::string>& args,
-                         bool allowOutput, bool allowUpper, CommandOptions* options) {
+                         bool allowOutput, bool encodeOptions, CommandOptions* options) {
   bool haveInput = false;
   bool haveOutput = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -26,8 +26,10 @@ bool ParseCommandOptions(const char* command, const std::vector<std::string>& ar
         options->output = args[++i];
         haveOutput = true;
       }
-    } else if (allowUpper && arg == "--upper") {
+    } else if (encodeOptions && arg == "--upper") {
       options->upper = true;
+    } else if (encodeOptions && arg == "--force") {
+      options->force = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       fault = "unknown option '" + arg + "'";
     } else if (haveInput) {

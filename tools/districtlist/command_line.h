@@ -13,13 +13,14 @@ struct CommandOptions {
   std::string input;
   std::string output = "-";
   bool upper = false;
+  bool force = false;  // encode: seal a list that check finds problems in
   bool help = false;
 };
 
-// Reads one input, -o FILE (when allowOutput) and --upper (when allowUpper). On a fault
+// Reads one input, -o FILE (when allowOutput), --upper and --force (when encodeOptions). On a fault
 // prints one message and a hint to standard error and returns false.
 bool ParseCommandOptions(const char* command, const std::vector<std::string>& args,
-                         bool allowOutput, bool allowUpper, CommandOptions* options);
+                         bool allowOutput, bool encodeOptions, CommandOptions* options);
 
 // One line on standard error, prefixed with the program's name.
 void ReportError(const std::string& message);

@@ -12,13 +12,15 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: districtlist encode LIST.xml [-o FILE] [--upper]\n"
+    "Usage: districtlist encode LIST.xml [-o FILE] [--upper] [--force]\n"
     "Encrypts an XML district list into the one-line hexadecimal list file that the\n"
     "launcher downloads. Every run draws fresh random header bits, padding and salt.\n"
     "  -o FILE   write to FILE instead of standard output ('-' is standard output)\n"
     "  --upper   write uppercase hexadecimal digits (default lowercase)\n"
+    "  --force   encode even a list that 'districtlist check' finds problems in\n"
     "LIST.xml '-' reads standard input. The list must be well-formed XML without zero\n"
-    "bytes and small enough for the launcher to read (at most 10222 bytes).\n";
+    "bytes and small enough for the launcher to read (at most 10222 bytes). A list that\n"
+    "'districtlist check' reports problems in is refused, with check's words (exit 1).\n";
 
 }  // namespace
 
@@ -45,6 +47,16 @@ int RunEncode(const std::vector<std::string>& args) {
     const corvio::XmlParseProblem fault = reader->LastProblem();
     ReportError(options.input + ":" + std::to_string(fault.line) + ": malformed XML: " +
                 fault.reason);
+    return ExitProblem;
+  }
+  // What check calls a problem is refused here too: an operator must not publish a list
+  // whose districts the launcher would drop.
+  const DistrictListReport report = CheckDistrictList(*reader, nullptr);
+  if (!report.problems.empty() && !options.force) {
+    for (const std::string& problem : report.problems) fprintf(stderr, "problem: %s\n", problem.c_str());
+    ReportError(options.input + ": " + std::to_string(report.problems.size()) +
+                (report.problems.size() == 1 ? " problem" : " problems") +
+                " (see 'districtlist check'); not encoded (--force encodes it all the same)");
     return ExitProblem;
   }
   if (xml.size() > MaxPayloadBytes) {
