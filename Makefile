@@ -3,7 +3,7 @@
 JOBS ?= 2
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/mingw/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-.PHONY: all test demo deps build build-mingw dist-windows test-linux test-windows clean
+.PHONY: all test demo demo-windows deps build build-mingw dist-windows test-linux test-windows clean
 
 all: build
 
@@ -41,6 +41,10 @@ test: test-linux test-windows
 
 demo: build
 	scripts/demo
+
+# The Windows build under Wine on the same demo list (the Linux build encodes the list).
+demo-windows: build build-mingw
+	scripts/demo --windows
 
 clean:
 	rm -rf build
