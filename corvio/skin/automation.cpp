@@ -9,8 +9,10 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <vector>
 
+#include "corvio/report.h"
 #include "corvio/skin/backend.h"
 #include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/image_io.h"
@@ -58,9 +60,9 @@ int64_t SteadyMicros() {
       .count();
 }
 
-[[noreturn]] void Fail(int line, const std::string& reason) {
-  fprintf(stderr, "automation: line %d: %s\n", line, reason.c_str());
-  fflush(stderr);
+// A failure at the very end of the program, when no message loop is left to stop.
+[[noreturn]] void FailAtExit(int line, const std::string& reason) {
+  Report("automation:", "line " + std::to_string(line) + ": " + reason);
   _exit(3);
 }
 
@@ -69,13 +71,28 @@ int64_t SteadyMicros() {
 struct CheckedScript : Script {
   ~CheckedScript() {
     if (active && next < commands.size())
-      Fail(commands[next].first, "the program ended before this command was done");
+      FailAtExit(commands[next].first, "the program ended before this command was done");
   }
 };
 
 Script& TheScript() {
   static CheckedScript script;
   return script;
+}
+
+// What one step of a command came to.
+enum class Outcome { kDone, kWaiting, kFailed };
+
+// While the loop runs a failure stops the script and quits with code 3, so the program
+// ends through its own teardown (its threads joined) like any other quit.
+Outcome Fail(int line, const std::string& reason) {
+  Report("automation:", "line " + std::to_string(line) + ": " + reason);
+  Script& s = TheScript();
+  s.active = false;
+  s.waiting = false;
+  s.wakeOnPresent = false;
+  PostQuitMessage(3);
+  return Outcome::kFailed;
 }
 
 struct Found {
@@ -99,9 +116,9 @@ bool Shown(const Found& f) { return f.node && f.dialog->WindowShown() && Control
 
 std::string ImageText(const StateImage& image) { return image.ref.text; }
 
-void Dump(int line, const std::string& file) {
+Outcome Dump(int line, const std::string& file) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) Fail(line, "cannot write \"" + file + "\"");
+  if (!out) return Fail(line, "cannot write \"" + file + "\"");
   for (SkinDialogImpl* d : SkinDialogImpl::LiveDialogs()) {
     for (Node* n : d->Tree().byId) {
       bool shown = d->WindowShown() && ControlTree::Shown(n);
@@ -115,137 +132,179 @@ void Dump(int line, const std::string& file) {
           << "\tpressed=" << ImageText(n->images[kPressedImage]) << "\n";
     }
   }
-  if (!out.flush()) Fail(line, "cannot write \"" + file + "\"");
+  if (!out.flush()) return Fail(line, "cannot write \"" + file + "\"");
+  return Outcome::kDone;
 }
 
-// Runs the current command; false while a wait goes on.
-bool RunCommand(int line, const std::string& text) {
-  std::istringstream in(text);
-  std::string verb, arg;
-  in >> verb;
-  if (verb == "wait-visible") {
-    std::string ms;
-    in >> arg >> ms;
-    if (arg.empty()) Fail(line, "wait-visible needs a control");
-    Script& s = TheScript();
-    DWORD now = GetTickCount();
-    if (!s.waiting) {
-      int limit = kDefaultWaitMs;
-      if (!ms.empty() && (limit = atoi(ms.c_str())) <= 0) Fail(line, "bad time \"" + ms + "\"");
-      s.deadline = now + static_cast<DWORD>(limit);
-      s.waiting = true;
-    }
-    if (Shown(Lookup(arg))) {
-      s.waiting = false;
-      s.wakeOnPresent = false;
-      return true;
-    }
-    if (static_cast<int32_t>(now - s.deadline) >= 0)
-      Fail(line, "\"" + arg + "\" did not become visible in time");
-    // A control becomes shown through a change that is drawn: looking again right after
-    // each present sees it at once, the timer covers the rest.
-    s.wakeOnPresent = true;
-    s.presentsAtCheck = Presents().count;
-    s.nextCheck = now + kRecheckMs;
-    return false;
+// One command being run: its line and the words after the verb.
+struct Command {
+  int line;
+  std::istringstream& in;
+};
+
+Outcome WaitVisible(Command c) {
+  std::string arg, ms;
+  c.in >> arg >> ms;
+  if (arg.empty()) return Fail(c.line, "wait-visible needs a control");
+  Script& s = TheScript();
+  DWORD now = GetTickCount();
+  if (!s.waiting) {
+    int limit = kDefaultWaitMs;
+    if (!ms.empty() && (limit = atoi(ms.c_str())) <= 0) return Fail(c.line, "bad time \"" + ms + "\"");
+    s.deadline = now + static_cast<DWORD>(limit);
+    s.waiting = true;
   }
-  if (verb == "sleep") {
-    std::string ms;
-    in >> ms;
-    Script& s = TheScript();
-    DWORD now = GetTickCount();
-    if (!s.waiting) {
-      const int limit = ms.size() <= 9 ? atoi(ms.c_str()) : -1;
-      if (ms.empty() || limit < 0 || ms.find_first_not_of("0123456789") != std::string::npos)
-        Fail(line, "bad time \"" + ms + "\"");
-      s.deadline = now + static_cast<DWORD>(limit);
-      s.waiting = true;
-    }
-    if (static_cast<int32_t>(now - s.deadline) >= 0) {
-      s.waiting = false;
-      return true;
-    }
+  if (Shown(Lookup(arg))) {
+    s.waiting = false;
     s.wakeOnPresent = false;
-    s.nextCheck = s.deadline;
-    return false;
+    return Outcome::kDone;
   }
-  if (verb == "stamp") {
-    in >> arg;
-    if (arg.empty()) Fail(line, "stamp needs a file");
-    const PresentLog& p = Presents();
-    if (p.count == 0) Fail(line, "no window has been drawn yet");
-    // Written whole under another name first: a reader polling for the file never sees
-    // half of it.
-    const std::string partial = arg + ".partial";
-    {
-      std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-      out << "first_present_us=" << p.firstUs << "\nlast_present_us=" << p.lastUs
-          << "\npresents=" << p.count << "\nnow_us=" << SteadyMicros() << "\n";
-      if (!out.flush()) Fail(line, "cannot write \"" + arg + "\"");
-    }
-    // Windows' rename does not replace a file: an old stamp goes first.
-    remove(arg.c_str());
-    if (rename(partial.c_str(), arg.c_str()) != 0) {
-      unlink(partial.c_str());
-      Fail(line, "cannot write \"" + arg + "\"");
-    }
-    return true;
+  if (static_cast<int32_t>(now - s.deadline) >= 0)
+    return Fail(c.line, "\"" + arg + "\" did not become visible in time");
+  // A control becomes shown through a change that is drawn: looking again right after
+  // each present sees it at once, the timer covers the rest.
+  s.wakeOnPresent = true;
+  s.presentsAtCheck = Presents().count;
+  s.nextCheck = now + kRecheckMs;
+  return Outcome::kWaiting;
+}
+
+Outcome Sleep(Command c) {
+  std::string ms;
+  c.in >> ms;
+  Script& s = TheScript();
+  DWORD now = GetTickCount();
+  if (!s.waiting) {
+    const int limit = ms.size() <= 9 ? atoi(ms.c_str()) : -1;
+    if (ms.empty() || limit < 0 || ms.find_first_not_of("0123456789") != std::string::npos)
+      return Fail(c.line, "bad time \"" + ms + "\"");
+    s.deadline = now + static_cast<DWORD>(limit);
+    s.waiting = true;
   }
-  if (verb == "click" || verb == "type") {
-    in >> arg;
+  if (static_cast<int32_t>(now - s.deadline) >= 0) {
+    s.waiting = false;
+    return Outcome::kDone;
+  }
+  s.wakeOnPresent = false;
+  s.nextCheck = s.deadline;
+  return Outcome::kWaiting;
+}
+
+Outcome Stamp(Command c) {
+  std::string arg;
+  c.in >> arg;
+  if (arg.empty()) return Fail(c.line, "stamp needs a file");
+  const PresentLog& p = Presents();
+  if (p.count == 0) return Fail(c.line, "no window has been drawn yet");
+  // Written whole under another name first: a reader polling for the file never sees
+  // half of it.
+  const std::string partial = arg + ".partial";
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out << "first_present_us=" << p.firstUs << "\nlast_present_us=" << p.lastUs
+        << "\npresents=" << p.count << "\nnow_us=" << SteadyMicros() << "\n";
+    if (!out.flush()) return Fail(c.line, "cannot write \"" + arg + "\"");
+  }
+  // Windows' rename does not replace a file: an old stamp goes first.
+  remove(arg.c_str());
+  if (rename(partial.c_str(), arg.c_str()) != 0) {
+    unlink(partial.c_str());
+    return Fail(c.line, "cannot write \"" + arg + "\"");
+  }
+  return Outcome::kDone;
+}
+
+// The control a click or a typing goes to: shown and taking input, or null after a failure.
+Found InputTarget(int line, const std::string& arg) {
+  Found f = Lookup(arg);
+  if (!f.node) return Fail(line, "no control \"" + arg + "\""), Found{};
+  if (!Shown(f)) return Fail(line, "\"" + arg + "\" is not shown"), Found{};
+  if (!f.dialog->AcceptsInput()) return Fail(line, "\"" + arg + "\" is behind a modal box"), Found{};
+  return f;
+}
+
+Outcome Click(Command c) {
+  std::string arg;
+  c.in >> arg;
+  Found f = InputTarget(c.line, arg);
+  if (!f.node) return Outcome::kFailed;
+  int cx = f.node->abs.x + f.node->abs.w / 2, cy = f.node->abs.y + f.node->abs.h / 2;
+  f.dialog->OnMouseMove(cx, cy);
+  f.dialog->OnMouseDown(cx, cy);
+  f.dialog->OnMouseUp(cx, cy);
+  return Outcome::kDone;
+}
+
+Outcome Type(Command c) {
+  std::string arg;
+  c.in >> arg;
+  Found f = InputTarget(c.line, arg);
+  if (!f.node) return Outcome::kFailed;
+  if (f.node->kind != Kind::Edit) return Fail(c.line, "\"" + arg + "\" is not an edit box");
+  std::string rest;
+  std::getline(c.in, rest);
+  if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+  f.dialog->FocusNode(f.node);
+  for (uint32_t cp : DecodeUtf8(rest)) {
+    std::string one;
+    AppendUtf8(cp, &one);
+    f.dialog->OnTextInput(one.c_str());
+  }
+  return Outcome::kDone;
+}
+
+Outcome Close(Command c) {
+  std::string arg;
+  c.in >> arg;
+  SkinDialogImpl* d = nullptr;
+  if (!arg.empty()) {
     Found f = Lookup(arg);
-    if (!f.node) Fail(line, "no control \"" + arg + "\"");
-    if (!Shown(f)) Fail(line, "\"" + arg + "\" is not shown");
-    if (!f.dialog->AcceptsInput()) Fail(line, "\"" + arg + "\" is behind a modal box");
-    int cx = f.node->abs.x + f.node->abs.w / 2, cy = f.node->abs.y + f.node->abs.h / 2;
-    if (verb == "click") {
-      f.dialog->OnMouseMove(cx, cy);
-      f.dialog->OnMouseDown(cx, cy);
-      f.dialog->OnMouseUp(cx, cy);
-      return true;
-    }
-    if (f.node->kind != Kind::Edit) Fail(line, "\"" + arg + "\" is not an edit box");
-    std::string rest;
-    std::getline(in, rest);
-    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
-    f.dialog->FocusNode(f.node);
-    for (uint32_t cp : DecodeUtf8(rest)) {
-      std::string one;
-      AppendUtf8(cp, &one);
-      f.dialog->OnTextInput(one.c_str());
-    }
-    return true;
+    if (!f.node) return Fail(c.line, "no control \"" + arg + "\"");
+    d = f.dialog;
+  } else {
+    d = SkinDialogImpl::TopDialog();
   }
-  if (verb == "close") {
-    in >> arg;
-    SkinDialogImpl* d = nullptr;
-    if (!arg.empty()) {
-      Found f = Lookup(arg);
-      if (!f.node) Fail(line, "no control \"" + arg + "\"");
-      d = f.dialog;
-    } else {
-      d = SkinDialogImpl::TopDialog();
-    }
-    if (!d || !d->WindowShown()) Fail(line, "no open window to close");
-    d->OnCloseRequest();
-    return true;
-  }
-  if (verb == "dump") {
-    in >> arg;
-    if (arg.empty()) Fail(line, "dump needs a file");
-    Dump(line, arg);
-    return true;
-  }
-  if (verb == "screenshot") {
-    in >> arg;
-    if (arg.empty()) Fail(line, "screenshot needs a file");
-    SkinDialogImpl* d = SkinDialogImpl::TopDialog();
-    if (!d || !d->WindowShown()) Fail(line, "no open window to take a picture of");
-    std::string error;
-    if (!WritePng(arg, d->RenderAll(), &error)) Fail(line, error);
-    return true;
-  }
-  Fail(line, "unknown command \"" + verb + "\"");
+  if (!d || !d->WindowShown()) return Fail(c.line, "no open window to close");
+  d->OnCloseRequest();
+  return Outcome::kDone;
+}
+
+Outcome DumpVerb(Command c) {
+  std::string arg;
+  c.in >> arg;
+  if (arg.empty()) return Fail(c.line, "dump needs a file");
+  return Dump(c.line, arg);
+}
+
+Outcome Screenshot(Command c) {
+  std::string arg;
+  c.in >> arg;
+  if (arg.empty()) return Fail(c.line, "screenshot needs a file");
+  SkinDialogImpl* d = SkinDialogImpl::TopDialog();
+  if (!d || !d->WindowShown()) return Fail(c.line, "no open window to take a picture of");
+  std::string error;
+  if (!WritePng(arg, d->RenderAll(), &error)) return Fail(c.line, error);
+  return Outcome::kDone;
+}
+
+struct Verb {
+  const char* name;
+  Outcome (*run)(Command);
+};
+
+const Verb kVerbs[] = {
+    {"wait-visible", WaitVisible}, {"sleep", Sleep}, {"stamp", Stamp},       {"click", Click},
+    {"type", Type},                {"close", Close}, {"dump", DumpVerb}, {"screenshot", Screenshot},
+};
+
+// Runs (one step of) the current command.
+Outcome RunCommand(int line, const std::string& text) {
+  std::istringstream in(text);
+  std::string verb;
+  in >> verb;
+  for (const Verb& v : kVerbs)
+    if (verb == v.name) return v.run(Command{line, in});
+  return Fail(line, "unknown command \"" + verb + "\"");
 }
 
 void Step() {
@@ -257,7 +316,7 @@ void Step() {
     return;
   }
   const auto& cmd = s.commands[s.next];
-  if (RunCommand(cmd.first, cmd.second)) ++s.next;
+  if (RunCommand(cmd.first, cmd.second) != Outcome::kWaiting) ++s.next;
   if (s.next >= s.commands.size()) s.active = false;
   // What the step changed is drawn, and the core asked again for the next step: a
   // backend without a hook in the wait (win32) comes round only when asked.
@@ -266,11 +325,7 @@ void Step() {
 
 LRESULT CALLBACK AutomationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kMsgAutomation) return DefWindowProcA(window, message, wParam, lParam);
-  try {
-    Step();
-  } catch (...) {
-    Fail(0, "internal failure");
-  }
+  if (!Guarded([] { return Step(), true; }, false)) Fail(0, "internal failure");
   return 0;
 }
 
@@ -296,7 +351,10 @@ void LoadScript(const std::string& file) {
   Script& s = TheScript();
   s.envChecked = true;
   std::ifstream in(file, std::ios::binary);
-  if (!in) Fail(0, "cannot read the script \"" + file + "\"");
+  if (!in) {
+    Fail(0, "cannot read the script \"" + file + "\"");
+    return;
+  }
   s.commands.clear();
   std::string line;
   int number = 0;

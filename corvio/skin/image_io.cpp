@@ -61,6 +61,14 @@ bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, 
     *error = "image file \"" + path + "\" is not a readable PNG or TGA (" + (why ? why : "too large") + ")";
     return false;
   }
+  // A damaged or hostile header may declare any size: it is refused before a decoder
+  // allocates or loops for it.
+  if (*width > kMaxImageSide || *height > kMaxImageSide) {
+    *error = "image file \"" + path + "\" declares " + std::to_string(*width) + "x" +
+             std::to_string(*height) + " pixels, more than " + std::to_string(kMaxImageSide) + "x" +
+             std::to_string(kMaxImageSide);
+    return false;
+  }
   return true;
 }
 

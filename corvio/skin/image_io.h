@@ -1,6 +1,8 @@
 // Image files: decoding PNG and TGA, writing PNG screenshots.
 #pragma once
 
+#include <stddef.h>
+
 #include <string>
 #include <vector>
 
@@ -9,10 +11,15 @@
 namespace corvio {
 namespace skin {
 
+// The largest image a skin may hold (its own largest is 900x560), and the pixels of all
+// its images together (RGBA bytes once decoded).
+constexpr int kMaxImageSide = 4096;
+constexpr size_t kMaxSkinPixelBytes = size_t{64} << 20;
+
 // False with a reason (file missing, not a PNG or TGA, damaged) in *error.
 bool LoadImageFile(const std::string& path, Image* out, std::string* error);
 // The two halves of LoadImageFile: the file's bytes and its size from the header (fast),
-// then the pixels (the slow part, which may run on another thread).
+// refused when it declares more than kMaxImageSide either way; then the pixels (the slow part, which may run on another thread).
 bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, int* width, int* height,
                      std::string* error);
 bool DecodeImage(const std::string& path, const std::vector<unsigned char>& data, Image* out,

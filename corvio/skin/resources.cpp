@@ -4,13 +4,13 @@
 
 #include <ctype.h>
 #include <dirent.h>
-#include <stdio.h>
 #include <strings.h>
 #include <sys/stat.h>
 
 #include <future>
 #include <vector>
 
+#include "corvio/report.h"
 #include "corvio/skin/image_io.h"
 
 namespace corvio {
@@ -79,6 +79,12 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
   std::string path = ResolveSkinFile(folder_, name);
   std::vector<unsigned char> data;
   if (!ReadImageHeader(path, &data, &image->width, &image->height, error)) return nullptr;
+  const size_t bytes = static_cast<size_t>(image->width) * static_cast<size_t>(image->height) * 4;
+  if (bytes > kMaxSkinPixelBytes - pixelBytes_) {
+    *error = "image file \"" + path + "\" would take the skin's images past " +
+             std::to_string(kMaxSkinPixelBytes >> 20) + " MiB of pixels";
+    return nullptr;
+  }
   bool aside = false;
   if (data.size() >= kDecodeAsideBytes) {
     // A background takes milliseconds to decode: that goes on beside the rest of the
@@ -94,7 +100,7 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
                           if (DecodeImage(path, *shared, &decoded, &failure))
                             target->rgba = std::move(decoded.rgba);
                           else
-                            fprintf(stderr, "%s\n", failure.c_str());
+                            Report("", failure);
                         }).share();
       aside = true;
     } catch (...) {
@@ -103,6 +109,7 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
   }
   if (!aside && !DecodeImage(path, data, image.get(), error)) return nullptr;
   images_[name] = image;
+  pixelBytes_ += bytes;
   return image;
 }
 

@@ -1,6 +1,8 @@
 // Images and fonts of one skin, found relative to the skin's folder and decoded once.
 #pragma once
 
+#include <stddef.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +38,7 @@ class Resources {
  private:
   std::string folder_;
   std::map<std::string, std::shared_ptr<Image>> images_;
+  size_t pixelBytes_ = 0;  // of the images above, against kMaxSkinPixelBytes
   std::map<std::string, FontChoice> fontChoices_;
   std::map<std::string, std::shared_ptr<Font>> fonts_;
 };

@@ -44,25 +44,132 @@ bool Fail(Context* ctx, int line, const std::string& reason) {
   return false;
 }
 
-const std::set<std::string>& AttributesOf(Kind kind) {
-  static const std::set<std::string> common = {"name", "pos", "visible"};
-  static const std::set<std::string> byKind[7] = {
-      {"size", "title", "bkcolor", "bkimage", "caption", "defaultbutton", "cancelbutton", "font",
-       "borderless"},
-      {"bkcolor", "bkimage"},
-      {"text", "font", "textcolor", "hovertextcolor", "normalimage", "hoverimage", "pressedimage",
-       "align"},
-      {"text", "font", "textcolor", "bkcolor", "bkimage", "align", "valign", "wordwrap"},
-      {"text", "font", "textcolor", "bkcolor", "bordercolor", "maxlength", "readonly"},
-      {"image"},
-      {"url", "font", "textcolor", "bkcolor"},
-  };
-  (void)common;
-  return byKind[static_cast<int>(kind)];
+// Kinds as bits, for the table below.
+constexpr unsigned Bit(Kind k) { return 1u << static_cast<int>(k); }
+constexpr unsigned kDialog = Bit(Kind::Dialog), kContainer = Bit(Kind::Container),
+                   kButton = Bit(Kind::Button), kStatic = Bit(Kind::Static), kEdit = Bit(Kind::Edit),
+                   kImage = Bit(Kind::Image), kBrowser = Bit(Kind::Browser);
+constexpr unsigned kAllKinds = kDialog | kContainer | kButton | kStatic | kEdit | kImage | kBrowser;
+
+bool SetBool(const std::string& v, bool* out) { return ParseBool(v, out); }
+bool SetColor(const std::string& v, Color* out) { return ParseColor(v, out); }
+bool SetImage(const std::string& v, StateImage* out) {
+  ImageRef ref;
+  if (!ParseImageRef(v, &ref)) return false;
+  out->ref = ref;
+  out->pixels.reset();
+  return true;
+}
+
+// The skin's whole vocabulary: each attribute, the kinds that take it, what a bad value is
+// called in the reason, and how it is applied. Dialog-only attributes get a null dialog
+// only from a caller outside the loader, and then change nothing.
+struct Attribute {
+  const char* name;
+  unsigned kinds;
+  const char* what;
+  bool (*apply)(Node* n, DialogInfo* d, const std::string& v);
+};
+
+const Attribute kAttributes[] = {
+    {"name", kAllKinds, "name",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       if (v.empty() || v.find('\\') != std::string::npos) return false;
+       n->name = Utf8ToGbk(v);
+       return true;
+     }},
+    {"pos", kAllKinds, "rectangle",
+     [](Node* n, DialogInfo* d, const std::string& v) {
+       Rect r;
+       if (!ParseRect(v, &r)) return false;
+       (d ? d->pos : n->pos) = r;
+       (d ? d->posGiven : n->posGiven) = true;
+       return true;
+     }},
+    {"visible", kAllKinds, "boolean",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetBool(v, &n->visible); }},
+    {"size", kDialog, "size",
+     [](Node*, DialogInfo* d, const std::string& v) { return d && ParseSize(v, &d->width, &d->height); }},
+    {"title", kDialog, "title",
+     [](Node*, DialogInfo* d, const std::string& v) { return !d || (d->title = Utf8ToGbk(v), true); }},
+    {"caption", kDialog, "rectangle",
+     [](Node*, DialogInfo* d, const std::string& v) { return d && ParseRect(v, &d->caption); }},
+    {"defaultbutton", kDialog, "name",
+     [](Node*, DialogInfo* d, const std::string& v) { return !d || (d->defaultButton = Utf8ToGbk(v), true); }},
+    {"cancelbutton", kDialog, "name",
+     [](Node*, DialogInfo* d, const std::string& v) { return !d || (d->cancelButton = Utf8ToGbk(v), true); }},
+    {"borderless", kDialog, "boolean",
+     [](Node*, DialogInfo* d, const std::string& v) {
+       bool b;
+       if (!ParseBool(v, &b)) return false;
+       if (d) d->borderless = b;
+       return true;
+     }},
+    {"text", kButton | kStatic | kEdit, "text",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       n->text = Utf8ToGbk(v);
+       if (n->text.size() > 1023) n->text.resize(1023);
+       return true;
+     }},
+    {"font", kDialog | kButton | kStatic | kEdit | kBrowser, "font",
+     [](Node* n, DialogInfo*, const std::string& v) { return n->fontName = v, true; }},
+    {"textcolor", kButton | kStatic | kEdit | kBrowser, "colour",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetColor(v, &n->textColor); }},
+    {"hovertextcolor", kButton, "colour",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetColor(v, &n->hoverTextColor); }},
+    {"bkcolor", kDialog | kContainer | kStatic | kEdit | kBrowser, "colour",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetColor(v, &n->bkColor); }},
+    {"bordercolor", kEdit, "colour",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetColor(v, &n->borderColor); }},
+    {"bkimage", kDialog | kContainer | kStatic, "image value",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kNormalImage]); }},
+    {"normalimage", kButton, "image value",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kNormalImage]); }},
+    {"hoverimage", kButton, "image value",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kHoverImage]); }},
+    {"pressedimage", kButton, "image value",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kPressedImage]); }},
+    {"image", kImage, "image value",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kNormalImage]); }},
+    {"align", kButton | kStatic, "alignment",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       if (v == "left") n->align = HAlign::Left;
+       else if (v == "center") n->align = HAlign::Center;
+       else if (v == "right") n->align = HAlign::Right;
+       else return false;
+       return true;
+     }},
+    {"valign", kStatic, "alignment",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       if (v == "top") n->valign = VAlign::Top;
+       else if (v == "center") n->valign = VAlign::Center;
+       else if (v == "bottom") n->valign = VAlign::Bottom;
+       else return false;
+       return true;
+     }},
+    {"wordwrap", kStatic, "boolean",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetBool(v, &n->wordwrap); }},
+    {"maxlength", kEdit, "length",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       int len;
+       if (!ParseInt(v, &len) || len < 0 || len > 1023) return false;
+       n->maxLength = len;
+       return true;
+     }},
+    {"readonly", kEdit, "boolean",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetBool(v, &n->readonly); }},
+    {"url", kBrowser, "url", [](Node* n, DialogInfo*, const std::string& v) { return n->url = v, true; }},
+};
+
+const Attribute* FindAttribute(const std::string& name) {
+  for (const Attribute& a : kAttributes)
+    if (name == a.name) return &a;
+  return nullptr;
 }
 
 bool Accepts(Kind kind, const std::string& attr) {
-  return attr == "name" || attr == "pos" || attr == "visible" || AttributesOf(kind).count(attr);
+  const Attribute* a = FindAttribute(attr);
+  return a && (a->kinds & Bit(kind));
 }
 
 void KindDefaults(Node* node) {
@@ -230,82 +337,21 @@ std::string FolderOf(const std::string& path) {
 
 bool ApplyAttribute(Node* node, DialogInfo* dialog, const std::string& attr,
                     const std::string& value, std::string* reason) {
-  auto bad = [&](const char* what) {
-    *reason = std::string("bad ") + what + " \"" + value + "\" for " + attr;
-    return false;
-  };
-  if (attr == "name") {
-    if (value.empty() || value.find('\\') != std::string::npos) return bad("name");
-    node->name = Utf8ToGbk(value);
-  } else if (attr == "pos") {
-    Rect r;
-    if (!ParseRect(value, &r)) return bad("rectangle");
-    if (dialog) {
-      dialog->pos = r;
-      dialog->posGiven = true;
-    } else {
-      node->pos = r;
-      node->posGiven = true;
-    }
-  } else if (attr == "visible" || attr == "wordwrap" || attr == "readonly" || attr == "borderless") {
-    bool b;
-    if (!ParseBool(value, &b)) return bad("boolean");
-    if (attr == "visible") node->visible = b;
-    if (attr == "wordwrap") node->wordwrap = b;
-    if (attr == "readonly") node->readonly = b;
-    if (attr == "borderless" && dialog) dialog->borderless = b;
-  } else if (attr == "size") {
-    if (!dialog || !ParseSize(value, &dialog->width, &dialog->height)) return bad("size");
-  } else if (attr == "title") {
-    if (dialog) dialog->title = Utf8ToGbk(value);
-  } else if (attr == "caption") {
-    if (!dialog || !ParseRect(value, &dialog->caption)) return bad("rectangle");
-  } else if (attr == "defaultbutton") {
-    if (dialog) dialog->defaultButton = Utf8ToGbk(value);
-  } else if (attr == "cancelbutton") {
-    if (dialog) dialog->cancelButton = Utf8ToGbk(value);
-  } else if (attr == "text") {
-    node->text = Utf8ToGbk(value);
-    if (node->text.size() > 1023) node->text.resize(1023);
-  } else if (attr == "font") {
-    node->fontName = value;
-  } else if (attr == "textcolor" || attr == "hovertextcolor" || attr == "bkcolor" ||
-             attr == "bordercolor") {
-    Color c;
-    if (!ParseColor(value, &c)) return bad("colour");
-    if (attr == "textcolor") node->textColor = c;
-    if (attr == "hovertextcolor") node->hoverTextColor = c;
-    if (attr == "bkcolor") node->bkColor = c;
-    if (attr == "bordercolor") node->borderColor = c;
-  } else if (attr == "bkimage" || attr == "normalimage" || attr == "image" ||
-             attr == "hoverimage" || attr == "pressedimage") {
-    ImageRef ref;
-    if (!ParseImageRef(value, &ref)) return bad("image value");
-    int slot = attr == "hoverimage" ? kHoverImage : attr == "pressedimage" ? kPressedImage
-                                                                          : kNormalImage;
-    node->images[slot].ref = ref;
-    node->images[slot].pixels.reset();
-  } else if (attr == "align") {
-    if (value == "left") node->align = HAlign::Left;
-    else if (value == "center") node->align = HAlign::Center;
-    else if (value == "right") node->align = HAlign::Right;
-    else return bad("alignment");
-  } else if (attr == "valign") {
-    if (value == "top") node->valign = VAlign::Top;
-    else if (value == "center") node->valign = VAlign::Center;
-    else if (value == "bottom") node->valign = VAlign::Bottom;
-    else return bad("alignment");
-  } else if (attr == "maxlength") {
-    int n;
-    if (!ParseInt(value, &n) || n < 0 || n > 1023) return bad("length");
-    node->maxLength = n;
-  } else if (attr == "url") {
-    node->url = value;
-  } else {
+  const Attribute* a = FindAttribute(attr);
+  if (!a) {
     *reason = "unknown attribute \"" + attr + "\"";
     return false;
   }
-  return true;
+  if (a->apply(node, dialog, value)) return true;
+  *reason = std::string("bad ") + a->what + " \"" + value + "\" for " + attr;
+  return false;
+}
+
+std::vector<std::string> AttributesOf(Kind kind) {
+  std::vector<std::string> names;
+  for (const Attribute& a : kAttributes)
+    if (a.kinds & Bit(kind)) names.push_back(a.name);
+  return names;
 }
 
 bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) {

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "corvio/skin/control_tree.h"
 #include "corvio/skin/resources.h"
@@ -22,6 +23,9 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error);
 // setter's common ground); false with a reason.
 bool ApplyAttribute(Node* node, DialogInfo* dialog, const std::string& attr,
                     const std::string& value, std::string* reason);
+
+// The attributes a control kind takes, in the order of the loader's table.
+std::vector<std::string> AttributesOf(Kind kind);
 
 }  // namespace skin
 }  // namespace corvio

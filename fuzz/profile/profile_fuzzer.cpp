@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -219,6 +220,12 @@ void CheckWrite(const std::string& file, bool exists, const std::string& section
                                                TheProfile().windowsPath.c_str());
   const std::string after = ReadFileBytes(TheProfile().hostPath);
   const std::string what = "writing [" + Shown(section) + "] " + Shown(key) + "=" + Shown(value);
+  // When an input is replayed, the file before and after the write.
+  static const bool verbose = getenv("ZENT_FUZZ_VERBOSE") != nullptr;
+  if (verbose) {
+    fprintf(stderr, "profile fuzzer: %s\n  before: %s\n  after:  %s\n", what.c_str(),
+            Shown(file, 4096).c_str(), Shown(after, 4096).c_str());
+  }
   FUZZ_CHECK(done, what + " into a writable file fails");
   const std::string s = AsWritten(section);
   const std::string k = AsWritten(key);
@@ -233,10 +240,11 @@ void CheckWrite(const std::string& file, bool exists, const std::string& section
   const bool unicode = !MarkOf(file).empty();
   const std::string listedSection = unicode ? PlatformUtf8ToAnsiText(PlatformAnsiToUtf8Text(s)) : s;
   const std::string listedKey = unicode ? PlatformUtf8ToAnsiText(PlatformAnsiToUtf8Text(k)) : k;
-  // The pair the write may change: the key as its line will be read, up to any '='.
+  // The pair the write may change: the key as its line will be read, up to any '='. A
+  // listed name is looked up without its blanks (a name with a NUL lists as pieces).
   const std::string parsedKey = AsWritten(listedKey.substr(0, listedKey.find('=')));
   auto written = [&](const std::string& es, const std::string& ek) {
-    return SameName(es, listedSection) && SameName(ek, parsedKey);
+    return SameName(AsWritten(es), listedSection) && SameName(AsWritten(ek), parsedKey);
   };
   // "[x]=1" is read back as a section header, on Windows too: the keys after it move to
   // section "x", so this write may hide them.

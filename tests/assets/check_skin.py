@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks the default skin: its descriptions name only images the generator draws, at the sizes of their controls."""
 
-# Usage: check_skin.py GENERATOR SKIN_DIR [--preview DIR]
+# Usage: check_skin.py GENERATOR SKIN_DIR --attributes TOOL [--preview DIR]
 # Runs the generator twice into fresh folders (the output must be byte-identical), then
 # checks both skin descriptions against the images and against the controls the launcher
 # looks up. With --preview it also composes how the two windows look, for a human eye.
@@ -16,18 +16,19 @@ import xml.etree.ElementTree as ET
 
 from PIL import Image, ImageDraw, ImageFont
 
-COMMON = {"name", "pos", "visible"}
-KINDS = {
-    "Dialog": {"size", "title", "bkcolor", "bkimage", "caption", "defaultbutton",
-               "cancelbutton", "font", "borderless"},
-    "Container": {"bkcolor", "bkimage"},
-    "Button": {"text", "font", "textcolor", "hovertextcolor", "normalimage", "hoverimage",
-               "pressedimage", "align"},
-    "Static": {"text", "font", "textcolor", "bkcolor", "bkimage", "align", "valign", "wordwrap"},
-    "Edit": {"text", "font", "textcolor", "bkcolor", "bordercolor", "maxlength", "readonly"},
-    "Image": {"image"},
-    "Browser": {"url", "font", "textcolor", "bkcolor"},
-}
+# The attributes each control kind takes, as the loader's own table lists them.
+KINDS = {}
+
+
+def read_attributes(tool):
+    out = subprocess.run([tool, "--list-attributes"], stdout=subprocess.PIPE, check=True,
+                         universal_newlines=True).stdout
+    for line in out.splitlines():
+        words = line.split()
+        if words:
+            KINDS[words[0]] = set(words[1:])
+
+
 IMAGE_ATTRS = ("bkimage", "normalimage", "hoverimage", "pressedimage", "image")
 SPEED_ICONS = ["fuwuqi_%s%02d.tga" % (b, s) for b in ("fast", "normal", "slow") for s in range(3)]
 SPEED_ICONS.append("fuwuqi_down.tga")
@@ -88,7 +89,7 @@ class Skin:
             self.fail("unknown control kind %s (%s)" % (elem.tag, path))
         else:
             for a in elem.attrib:
-                if a not in COMMON and a not in KINDS[elem.tag]:
+                if a not in KINDS[elem.tag]:
                     self.fail("attribute %s not taken by %s %s" % (a, elem.tag, path))
         if parent is not None:
             if "pos" in elem.attrib:
@@ -365,8 +366,11 @@ def main(argv):
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("generator")
     ap.add_argument("skindir")
+    ap.add_argument("--attributes", metavar="TOOL", required=True,
+                    help="corvio_skin_attributes, which prints the loader's attribute table")
     ap.add_argument("--preview", metavar="DIR")
     args = ap.parse_args(argv)
+    read_attributes(args.attributes)
 
     with tempfile.TemporaryDirectory() as tmp:
         first, second = os.path.join(tmp, "a"), os.path.join(tmp, "b")

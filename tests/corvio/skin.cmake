@@ -14,6 +14,9 @@ else()
   # Its Linux half pushes input into SDL's own queue.
   zent_add_test(NAME corvio_skin_events_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_events_test.cpp LIBS ${corvio_skin_libs} SDL2 LABELS e2e)
+  # Starts an Xvfb of its own for the display-loss case; pushes input into SDL's queue.
+  zent_add_test(NAME corvio_skin_sdl_backend_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sdl_backend_test.cpp LIBS ${corvio_skin_libs} SDL2 LABELS e2e)
   # The browser pane's test serves pages with Linux sockets.
   zent_add_test(NAME corvio_skin_browser_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_browser_test.cpp LIBS ${corvio_skin_libs} LABELS e2e)
@@ -32,3 +35,7 @@ zent_add_test(NAME corvio_skin_drawing_test
 add_executable(corvio_skin_show ${CMAKE_CURRENT_SOURCE_DIR}/skin_show.cpp)
 target_link_libraries(corvio_skin_show PRIVATE ${corvio_skin_libs})
 set_target_properties(corvio_skin_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})
+# Not a test: the loader's attribute table for tests/assets/check_skin.py.
+add_executable(corvio_skin_attributes ${CMAKE_CURRENT_SOURCE_DIR}/skin_attributes.cpp)
+target_link_libraries(corvio_skin_attributes PRIVATE ${corvio_skin_libs})
+set_target_properties(corvio_skin_attributes PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})

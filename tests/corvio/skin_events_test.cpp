@@ -457,9 +457,11 @@ TEST_F(SkinEventsTest, ScriptFailuresEndTheProgramWithAClearLine) {
     std::string script = rows[i].script;
     EXPECT_EXIT(
         {
+          // As the program's own loop: the quit's code is the exit code.
+          int code = 0;
           RunScript(script);
-          RunLoopUntil([] { return false; }, 3000);
-          _exit(0);
+          RunLoopUntil([] { return false; }, 3000, &code);
+          _exit(code);
         },
         ::testing::ExitedWithCode(3), rows[i].message)
         << "row " << i;

@@ -209,3 +209,58 @@ TEST(SkinFormat, ValueParsersAcceptOnlyTheirForms) {
   EXPECT_TRUE(ParseSize("800,600", &w, &h));
   EXPECT_EQ(h, 600);
 }
+
+namespace {
+
+// A TGA header declaring width x height, 24-bit; rle makes its pixels one grey run after
+// another, so that a large image stays a small file.
+std::string Tga(int width, int height, bool rle) {
+  std::string t(18, '\0');
+  t[2] = rle ? 10 : 2;
+  t[12] = static_cast<char>(width & 0xFF);
+  t[13] = static_cast<char>(width >> 8);
+  t[14] = static_cast<char>(height & 0xFF);
+  t[15] = static_cast<char>(height >> 8);
+  t[16] = 24;
+  const long long pixels = static_cast<long long>(width) * height;
+  if (!rle) return t + std::string(40, '\x7F');  // far too short for what it declares
+  for (long long left = pixels; left > 0; left -= 128) {
+    const int run = left < 128 ? static_cast<int>(left) : 128;
+    t += static_cast<char>(0x80 | (run - 1));
+    t += std::string(3, '\x7F');
+  }
+  return t;
+}
+
+}  // namespace
+
+TEST(SkinFormat, ImagesDeclaringHugeSizesAreRefusedBeforeDecoding) {
+  const struct {
+    int width, height;
+  } rows[] = {{6000, 6000}, {28415, 2622}, {4097, 1}, {1, 4097}};
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
+    TempSkin skin(Wrap("<Image name=\"I\" image=\"huge.tga\"/>"));
+    const std::string folder = skin.Path().substr(0, skin.Path().rfind('/'));
+    const std::string image = Tga(rows[i].width, rows[i].height, false);
+    ASSERT_LT(image.size(), 100u) << "row " << i;
+    std::ofstream(folder + "/huge.tga", std::ios::binary) << image;
+    LoadedSkin loaded;
+    std::string error;
+    EXPECT_FALSE(LoadSkinFile(skin.Path(), &loaded, &error)) << "row " << i;
+    const std::string where = skin.Path() + ":3: image file \"" + folder + "/huge.tga\" declares ";
+    EXPECT_EQ(error.compare(0, where.size(), where), 0) << "row " << i << ": " << error;
+    EXPECT_NE(error.find("more than 4096x4096"), std::string::npos) << "row " << i << ": " << error;
+  }
+
+  // 4096x2048 is 32 MiB of pixels: two fill the skin's 64 MiB, a third image is refused.
+  skintest::TempDir dir;
+  std::ofstream(dir.File("wide.tga"), std::ios::binary) << Tga(4096, 2048, true);
+  std::ofstream(dir.File("dot.tga"), std::ios::binary) << Tga(1, 1, true);
+  Resources resources(dir.Path());
+  std::string error;
+  ASSERT_TRUE(resources.ImageFor("wide.tga", &error)) << error;
+  ASSERT_TRUE(resources.ImageFor("WIDE.TGA", &error)) << error;
+  EXPECT_FALSE(resources.ImageFor("dot.tga", &error));
+  EXPECT_NE(error.find("dot.tga\" would take the skin's images past 64 MiB of pixels"), std::string::npos)
+      << error;
+}

@@ -1,10 +1,11 @@
 // The SDL2 window backend: real windows, input, presenting the canvas, and the join with
 // the platform message loop (the loop blocks in poll() on SDL's display connection and a
-// wake-up descriptor, so an idle window costs no CPU).
+// wake-up descriptor, so an idle window costs no CPU; a lost display ends the program).
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <dlfcn.h>
 #include <poll.h>
+#include <stdio.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -12,6 +13,10 @@
 
 #include "corvio/skin/backend.h"
 #include "platform/linux/message_hook.h"
+
+// The platform's own, declared here: its header cannot share a unit with Xlib's names,
+// which SDL_syswm.h brings in.
+extern "C" void PostQuitMessage(int exitCode);
 
 namespace corvio {
 namespace skin {
@@ -28,18 +33,23 @@ struct SdlState {
   ~SdlState() {
     if (!ready) return;
     // The hook stays: the platform's queue may already be gone at this point.
+    // On a lost display SDL's clean-up would wait for answers that never come.
+    const bool gone = lost || xLost;
     for (auto& entry : windows) {
-      SDL_DestroyWindow(entry.second->window);
+      if (!gone) SDL_DestroyWindow(entry.second->window);
       delete entry.second;
     }
     windows.clear();
-    SDL_Quit();
+    if (!gone) SDL_Quit();
     if (wakeFd >= 0) close(wakeFd);
     wakeFd = -1;
   }
   bool ready = false;
   int wakeFd = -1;
-  int displayFd = -1;  // the X11 connection, when there is one
+  int displayFd = -1;     // the X11 or Wayland connection, when the driver has one
+  bool wayland = false;   // key repeat is made by SDL's pump, not by the compositor
+  bool xLost = false;     // set by Xlib when it finds the connection broken
+  bool lost = false;      // the display is gone: SDL is left alone from then on
   bool drawPending = false;
   std::map<Uint32, BackendWindow*> windows;
   PlatformMessageHook hook{};
@@ -49,6 +59,10 @@ SdlState& State() {
   static SdlState state;
   return state;
 }
+
+// From the loss on, no SDL window call is made: on a dead X connection some of them
+// (hiding, destroying) wait for the server's answer for ever.
+bool DisplayGone() { return State().lost || State().xLost; }
 
 BackendWindow* WindowFor(Uint32 id) {
   auto it = State().windows.find(id);
@@ -131,10 +145,34 @@ void HandleEvent(const SDL_Event& e) {
   }
 }
 
+// Without a descriptor to wait on, the loop comes round this often while a window is
+// shown, so input the driver queues is still served.
+constexpr int kUnwatchedPollMs = 10;
+
+// Once, on the user-interface thread: the program ends through its own loop and teardown.
+void DisplayLost() {
+  SdlState& s = State();
+  if (s.lost) return;
+  s.lost = true;
+  fputs("display connection lost\n", stderr);
+  PostQuitMessage(1);
+}
+
 void Pump(void*) {
   SdlState& s = State();
+  if (!s.lost && s.xLost) DisplayLost();
+  if (s.lost) {
+    // Pumping would talk to the dead connection again; what is queued is dropped.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    s.drawPending = false;
+    return;
+  }
   SDL_Event e;
   while (SDL_PollEvent(&e)) HandleEvent(e);
+  if (s.xLost) {
+    DisplayLost();
+    return;
+  }
   s.drawPending = false;
   CoreDrawPending();
 }
@@ -144,21 +182,50 @@ void Drain(int fd) {
   if (fd >= 0) (void)!read(fd, &count, sizeof count);
 }
 
+bool AnyWindowShown() {
+  for (const auto& entry : State().windows)
+    if (SDL_GetWindowFlags(entry.second->window) & SDL_WINDOW_SHOWN) return true;
+  return false;
+}
+
+bool AnyKeyHeld() {
+  int count = 0;
+  const Uint8* keys = SDL_GetKeyboardState(&count);
+  for (int i = 0; keys && i < count; ++i)
+    if (keys[i]) return true;
+  return false;
+}
+
 void Wait(void*, int timeoutMs) {
   SdlState& s = State();
-  SDL_PumpEvents();
-  if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) return;
+  if (!s.lost) {
+    SDL_PumpEvents();
+    // Xlib noticed the loss inside the pump; the next pump says so and posts the quit.
+    if (s.xLost) return;
+    if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) return;
+    // A driver that is not running any more (its windows and events are gone with it).
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || !SDL_GetCurrentVideoDriver()) {
+      DisplayLost();
+      return;
+    }
+  }
   if (s.drawPending) return;
   int idle = CoreIdle();
   if (idle == 0) return;
   int timeout = timeoutMs;
   if (idle > 0 && (timeout < 0 || idle < timeout)) timeout = idle;
+  const bool watchDisplay = !s.lost && s.displayFd >= 0;
+  // A hidden, idle program still waits without limit.
+  const bool bounded = !s.lost && ((!watchDisplay && AnyWindowShown()) || (s.wayland && AnyKeyHeld()));
+  if (bounded && (timeout < 0 || timeout > kUnwatchedPollMs)) timeout = kUnwatchedPollMs;
   pollfd fds[2];
   int n = 0;
   fds[n++] = pollfd{s.wakeFd, POLLIN, 0};
-  if (s.displayFd >= 0) fds[n++] = pollfd{s.displayFd, POLLIN, 0};
+  if (watchDisplay) fds[n++] = pollfd{s.displayFd, POLLIN, 0};
   poll(fds, n, timeout);
   if (fds[0].revents & POLLIN) Drain(s.wakeFd);
+  // A hang-up stays readable forever: waiting on it again would spin.
+  if (watchDisplay && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) DisplayLost();
 }
 
 void Wake(void*) {
@@ -167,14 +234,60 @@ void Wake(void*) {
   if (fd >= 0) (void)!write(fd, &one, sizeof one);
 }
 
-// The X11 connection's descriptor, found without linking Xlib (SDL loads it itself).
+// A function of a library SDL has loaded, without linking it here: SDL may have opened it
+// privately, so the library itself is asked when the global scope does not have it.
+void* LoadedSymbol(const char* library, const char* name) {
+  if (void* fn = dlsym(RTLD_DEFAULT, name)) return fn;
+  void* handle = dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+  if (!handle) return nullptr;
+  void* fn = dlsym(handle, name);
+  dlclose(handle);  // SDL still holds it
+  return fn;
+}
+
+// Called by Xlib instead of exiting when the connection breaks; returning leaves the
+// display dead, and Xlib calls on it return at once.
+void XConnectionBroken(void*, void*) { State().xLost = true; }
+
+// Xlib's own handler prints a report of its own before the exit handler runs: quiet, since
+// the loss is reported once, as this program words it.
+int XQuietIoError(void*) { return 0; }
+
+void WatchX11(void* display) {
+  using ExitHandlerFn = void (*)(void*, void*);
+  using SetExitHandlerFn = void (*)(void*, ExitHandlerFn, void*);
+  using IoHandlerFn = int (*)(void*);
+  using SetIoHandlerFn = IoHandlerFn (*)(IoHandlerFn);
+  auto setExit = reinterpret_cast<SetExitHandlerFn>(LoadedSymbol("libX11.so.6", "XSetIOErrorExitHandler"));
+  auto setIo = reinterpret_cast<SetIoHandlerFn>(LoadedSymbol("libX11.so.6", "XSetIOErrorHandler"));
+  // Without the exit handler (libX11 before 1.7) Xlib exits on the loss whatever happens:
+  // its own report then stays.
+  if (!setExit) return;
+  setExit(display, XConnectionBroken, nullptr);
+  if (setIo) setIo(XQuietIoError);
+}
+
+// The display connection's descriptor (X11 or Wayland), or -1 for drivers without one.
 int DisplayFdOf(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return -1;
-  using ConnectionNumberFn = int (*)(void*);
-  auto fn = reinterpret_cast<ConnectionNumberFn>(dlsym(RTLD_DEFAULT, "XConnectionNumber"));
-  return fn ? fn(info.info.x11.display) : -1;
+  if (!SDL_GetWindowWMInfo(window, &info)) return -1;
+  using DescriptorFn = int (*)(void*);
+  if (info.subsystem == SDL_SYSWM_X11) {
+    auto fn = reinterpret_cast<DescriptorFn>(LoadedSymbol("libX11.so.6", "XConnectionNumber"));
+    if (!fn || !info.info.x11.display) return -1;
+    WatchX11(info.info.x11.display);
+    return fn(info.info.x11.display);
+  }
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+  if (info.subsystem == SDL_SYSWM_WAYLAND) {
+    State().wayland = true;
+    auto fn = reinterpret_cast<DescriptorFn>(LoadedSymbol("libwayland-client.so.0", "wl_display_get_fd"));
+    if (!fn || !info.info.wl.display) return -1;
+    return fn(info.info.wl.display);
+  }
+#endif
+  return -1;
 }
 
 bool Init(std::string* error) {
@@ -211,6 +324,10 @@ SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* point, void* data) {
 }
 
 BackendWindow* CreateWindow(WindowHost* host, const WindowParams& params, std::string* error) {
+  if (DisplayGone()) {
+    *error = "display connection lost";
+    return nullptr;
+  }
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
   int x = params.centered ? SDL_WINDOWPOS_CENTERED : params.x;
@@ -230,16 +347,18 @@ BackendWindow* CreateWindow(WindowHost* host, const WindowParams& params, std::s
 void DestroyWindow(BackendWindow* w) {
   if (!w) return;
   State().windows.erase(SDL_GetWindowID(w->window));
-  SDL_DestroyWindow(w->window);
+  if (!DisplayGone()) SDL_DestroyWindow(w->window);
   delete w;
 }
 
 void ShowWindow(BackendWindow* w, bool show) {
+  if (DisplayGone()) return;
   if (show) SDL_ShowWindow(w->window);
   else SDL_HideWindow(w->window);
 }
 
 void Present(BackendWindow* w, const Canvas& canvas, const Rect& dirty) {
+  if (DisplayGone()) return;
   SDL_Surface* target = SDL_GetWindowSurface(w->window);
   if (!target) return;
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
@@ -259,7 +378,9 @@ void RequestAttention() {
   Wake(nullptr);
 }
 
-void SetTitle(BackendWindow* w, const char* title) { SDL_SetWindowTitle(w->window, title); }
+void SetTitle(BackendWindow* w, const char* title) {
+  if (!DisplayGone()) SDL_SetWindowTitle(w->window, title);
+}
 
 bool GetPosition(BackendWindow* w, int* x, int* y) {
   SDL_GetWindowPosition(w->window, x, y);
@@ -267,6 +388,7 @@ bool GetPosition(BackendWindow* w, int* x, int* y) {
 }
 
 void Raise(BackendWindow* w) {
+  if (DisplayGone()) return;
   // Raising alone leaves a minimised window an icon.
   if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(w->window);
   SDL_RaiseWindow(w->window);
