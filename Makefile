@@ -1,9 +1,10 @@
 # The two commands of the README: `make test` (the whole suite, Linux and Windows under
 # Wine) and `make demo` (the launcher on the built-in demo list and server).
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/mingw/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-.PHONY: all test demo demo-windows deps build build-mingw dist-windows test-linux test-windows clean
+.PHONY: all test demo demo-windows deps build build-mingw build-fuzz dist-windows test-linux test-windows test-fuzz fuzz clean
 
 all: build
 
@@ -37,7 +38,19 @@ test-windows: build build-mingw
 	$(WINE_ENV) wineserver -k 2>/dev/null || true
 	$(WINE_ENV) scripts/in-private-net scripts/with-display sh -c 'wineboot -i >/dev/null 2>&1; ctest --preset mingw -j $(JOBS); status=$$?; wineserver -k; exit $$status'
 
-test: test-linux test-windows
+# The fuzz targets (clang, sanitizers): `make fuzz` runs each for FUZZ_SECONDS; the suite
+# runs each over its corpus plus 10 s of new inputs.
+build-fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	@status=0; for run in build/fuzz/fuzz-bin/*.run; do $$run $(FUZZ_SECONDS) || status=1; done; exit $$status
+
+test-fuzz: build-fuzz
+	ctest --preset fuzz -j $(JOBS)
+
+test: test-linux test-windows test-fuzz
 
 demo: build
 	scripts/demo

@@ -84,8 +84,12 @@ std::string HtmlToText(const std::string& page) {
       continue;
     }
     if (c == '&') {
-      size_t semi = html.find(';', i);
-      if (semi != std::string::npos && semi - i <= 10) {
+      // An entity is at most ten characters: look no further, or a page of '&' takes
+      // quadratic time.
+      size_t semi = std::string::npos;
+      for (size_t k = i + 1; k < html.size() && k - i <= 10 && semi == std::string::npos; ++k)
+        if (html[k] == ';') semi = k;
+      if (semi != std::string::npos) {
         if (pendingSpace && !out.empty() && out.back() != '\n') out += ' ';
         pendingSpace = false;
         AppendEntity(html.substr(i + 1, semi - i - 1), &out);

@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <limits.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -21,6 +22,7 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace corvio {
@@ -45,6 +47,36 @@ void AppendToVector(void* context, void* data, int size) {
   out->insert(out->end(), bytes, bytes + size);
 }
 
+// stb's reason for a failed decode, as one printable line: it may be missing (a silent
+// failure, or a thread that never failed before), and one of its texts carries the
+// file's raw chunk name.
+std::string FailureReason() {
+  const char* why = stbi_failure_reason();
+  if (!why || !*why) return "damaged image data";
+  std::string text = why;
+  if (text.find("PNG chunk not known") != std::string::npos) return "unknown PNG chunk";
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+  return text;
+}
+
+// A PNG whose chunk declares more bytes than the file holds: the decoder would reserve the
+// declared length (up to 2 GiB) before finding out.
+bool PngChunksFit(const std::vector<unsigned char>& data) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (data.size() < 8 || !std::equal(kSignature, kSignature + 8, data.begin())) return true;  // not PNG
+  size_t at = 8;
+  while (at + 8 <= data.size()) {
+    const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
+                            (uint32_t{data[at + 2]} << 8) | uint32_t{data[at + 3]};
+    const size_t left = data.size() - at - 8;  // after the length and the type
+    if (length > left) return false;
+    if (data[at + 4] == 'I' && data[at + 5] == 'E' && data[at + 6] == 'N' && data[at + 7] == 'D') return true;
+    at += 8 + size_t{length} + 4;  // the chunk, then its CRC
+  }
+  return true;  // a cut file: the decoder says what is missing
+}
+
 }  // namespace
 
 bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, int* width, int* height,
@@ -57,8 +89,12 @@ bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, 
   if (data->size() > static_cast<size_t>(INT_MAX) ||
       !stbi_info_from_memory(data->data(), static_cast<int>(data->size()), width, height, &channels) ||
       *width <= 0 || *height <= 0) {
-    const char* why = stbi_failure_reason();
-    *error = "image file \"" + path + "\" is not a readable PNG or TGA (" + (why ? why : "too large") + ")";
+    *error = "image file \"" + path + "\" is not a readable PNG or TGA (" +
+             (data->size() > static_cast<size_t>(INT_MAX) ? std::string("too large") : FailureReason()) + ")";
+    return false;
+  }
+  if (!PngChunksFit(*data)) {
+    *error = "image file \"" + path + "\" is a damaged PNG (a chunk runs past the end of the file)";
     return false;
   }
   // A damaged or hostile header may declare any size: it is refused before a decoder
@@ -78,8 +114,7 @@ bool DecodeImage(const std::string& path, const std::vector<unsigned char>& data
   unsigned char* pixels = stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w,
                                                 &h, &channels, 4);
   if (!pixels) {
-    *error = "image file \"" + path + "\" is not a readable PNG or TGA (" +
-             stbi_failure_reason() + ")";
+    *error = "image file \"" + path + "\" is not a readable PNG or TGA (" + FailureReason() + ")";
     return false;
   }
   out->width = w;

@@ -88,7 +88,9 @@ std::vector<uint32_t> DecodeUtf8(const std::string& s) {
       if ((t & 0xC0) != 0x80) ok = false;
       cp = (cp << 6) | (t & 0x3F);
     }
-    if (!ok) {
+    // Overlong forms, surrogates and values past U+10FFFF are not characters either.
+    static const uint32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!ok || cp < kSmallest[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
       out.push_back(0xFFFD);
       ++i;
       continue;
@@ -99,10 +101,15 @@ std::vector<uint32_t> DecodeUtf8(const std::string& s) {
   return out;
 }
 
+// Valid when decoding replaced nothing: a U+FFFD written in the text itself is a character.
 bool IsValidUtf8(const std::string& text) {
+  size_t written = 0;
+  for (size_t i = 0; i + 2 < text.size(); ++i)
+    if (text.compare(i, 3, "\xEF\xBF\xBD") == 0) ++written;
+  size_t decoded = 0;
   for (uint32_t cp : DecodeUtf8(text))
-    if (cp == 0xFFFD) return false;
-  return true;
+    if (cp == 0xFFFD) ++decoded;
+  return decoded == written;
 }
 
 void AppendUtf8(uint32_t cp, std::string* out) {

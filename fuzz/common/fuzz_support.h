@@ -44,7 +44,8 @@ inline std::string Shown(const std::string& bytes, size_t limit = 200) {
   return out;
 }
 
-// The folder removed again at exit. On a crash it stays, holding the files of the input.
+// A folder of this process, removed again at exit. On a crash it stays, holding the files
+// of the input, until run-fuzzer removes the run's whole scratch folder.
 class ScratchFolder {
  public:
   // In memory when the system offers it: targets that write files write one per input.
@@ -55,7 +56,8 @@ class ScratchFolder {
 
  private:
   explicit ScratchFolder(const char* purpose) {
-    const char* bases[] = {"/dev/shm", getenv("TMPDIR"), "/tmp"};
+    // run-fuzzer hands every run one folder and removes it afterwards, crashes included.
+    const char* bases[] = {getenv("ZENT_FUZZ_SCRATCH"), "/dev/shm", getenv("TMPDIR"), "/tmp"};
     for (const char* base : bases) {
       if (!base || !*base || access(base, W_OK) != 0) continue;
       std::string pattern = std::string(base) + "/zent-fuzz-" + purpose + "-XXXXXX";

@@ -20,6 +20,7 @@
 
 #include "common/fuzz_support.h"
 #include "platform/linux/codepage.h"
+#include "platform/linux/gbk_chars.h"
 #include "platform/win32.h"
 
 namespace {
@@ -227,7 +228,13 @@ void CheckWrite(const std::string& file, bool exists, const std::string& section
             Shown(file, 4096).c_str(), Shown(after, 4096).c_str());
   }
   FUZZ_CHECK(done, what + " into a writable file fails");
-  const std::string s = AsWritten(section);
+  // A lone lead byte at the end of a section name is dropped: it would swallow the ']'.
+  std::string s = AsWritten(section);
+  if (!s.empty() && GbkIsLead(static_cast<unsigned char>(s.back()))) {
+    size_t i = 0, last = 0;
+    while (i < s.size()) i += GbkCharLength(s.data(), s.size(), last = i);
+    if (last == s.size() - 1) s = AsWritten(s.substr(0, last));
+  }
   const std::string k = AsWritten(key);
   const std::string line = value.substr(0, value.find_first_of("\r\n"));  // stored untrimmed
   const std::string v = AsWritten(value);

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "platform/linux/codepage.h"
+#include "platform/linux/gbk_chars.h"
 #include "platform/linux/path.h"
 #include "platform/linux/profile_text.h"
 
@@ -109,6 +110,23 @@ ProfileText::Encoding TextEncoding(const ProfileFile& file) {
 }
 
 // A caller's GBK text in the encoding of the file's text, and back.
+// A section name as it can stand between brackets: a lone lead byte at its end would take
+// the closing ']' as its trail byte when the file is read, and the keys would land in the
+// section before. It is dropped, on writing and on reading alike.
+std::string SectionName(std::string ansi) {
+  auto blank = [](char c) { return (c >= 0x09 && c <= 0x0D) || c == ' ' || c == 0x1A; };
+  while (!ansi.empty() && blank(ansi.back())) ansi.pop_back();  // trimmed as the file stores it
+  size_t i = 0, last = 0;
+  while (i < ansi.size()) {
+    last = i;
+    i += GbkCharLength(ansi.data(), ansi.size(), i);
+  }
+  const bool loneLead = !ansi.empty() && last == ansi.size() - 1 && GbkIsLead(static_cast<unsigned char>(ansi.back()));
+  if (loneLead) ansi.pop_back();
+  while (!ansi.empty() && blank(ansi.back())) ansi.pop_back();
+  return ansi;
+}
+
 std::string InFile(const ProfileFile& file, const std::string& ansi) {
   return file.encoding == FileEncoding::Ansi ? ansi : PlatformAnsiToUtf8Text(ansi);
 }
@@ -391,12 +409,12 @@ extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def
   if (!section || !key) {
     std::vector<std::string> names;
     if (!section) names = text.SectionNames();
-    else text.KeyNames(InFile(file, section), &names);
+    else text.KeyNames(InFile(file, SectionName(section)), &names);
     for (std::string& name : names) name = FromFile(file, name);
     return CopyList(names, out, size);
   }
   std::string value;
-  if (!text.FindValue(InFile(file, section), InFile(file, key), &value)) {
+  if (!text.FindValue(InFile(file, SectionName(section)), InFile(file, key), &value)) {
     return CopyOut(fallback, out, size);
   }
   return CopyOut(FromFile(file, value), out, size);
@@ -421,7 +439,7 @@ extern "C" UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultVal
   }
   const ProfileFile file = Decode(bytes);
   std::string value;
-  if (!ProfileText(file.text, TextEncoding(file)).FindValue(InFile(file, section), InFile(file, key), &value) ||
+  if (!ProfileText(file.text, TextEncoding(file)).FindValue(InFile(file, SectionName(section)), InFile(file, key), &value) ||
       value.empty()) {
     return static_cast<UINT>(defaultValue);
   }
@@ -461,7 +479,7 @@ extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR va
   if (!exists && deleting) return TRUE;  // nothing to delete, and no file to create
   const ProfileFile file = Decode(bytes);
   ProfileText text(file.text, TextEncoding(file));
-  const std::string sectionName = InFile(file, BeforeLineBreak(section));
+  const std::string sectionName = InFile(file, SectionName(BeforeLineBreak(section)));
   if (!key) text.DeleteSection(sectionName);
   else if (!value) text.DeleteKey(sectionName, InFile(file, BeforeLineBreak(key)));
   else text.SetValue(sectionName, InFile(file, BeforeLineBreak(key)), InFile(file, BeforeLineBreak(value)));
