@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "components/interfaces.h"
+#include "tests/corvio/guard_factory.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,21 +26,6 @@
 
 namespace {
 
-#ifdef _WIN32
-// The framework's one export, looked up in CorvFact.dll as the launcher does; the library
-// is found beside the program or on the search path.
-ComponentFactory* Factory() {
-  static const CreateComponentFn create = [] {
-    HMODULE module = LoadLibraryA("CorvFact.dll");
-    FARPROC proc = module ? GetProcAddress(module, "CreateComponent") : nullptr;
-    return reinterpret_cast<CreateComponentFn>(reinterpret_cast<void*>(proc));
-  }();
-  return create ? create(ComponentFactory::kId, 0) : nullptr;
-}
-#else
-extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
-ComponentFactory* Factory() { return CreateComponent(ComponentFactory::kId, 0); }
-#endif
 
 // Mutex names are shared by every program of the session: each test program uses its own.
 std::string UniqueName(const std::string& base) {

@@ -1,0 +1,22 @@
+// The component factory for the guard's test programs: on Windows through the framework's
+// one export, looked up in CorvFact.dll as the launcher does (the library is found beside
+// the program or on the search path); on Linux the programs link the library.
+#pragma once
+
+#include "components/interfaces.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+inline ComponentFactory* Factory() {
+  static const CreateComponentFn create = [] {
+    HMODULE module = LoadLibraryA("CorvFact.dll");
+    FARPROC proc = module ? GetProcAddress(module, "CreateComponent") : nullptr;
+    return reinterpret_cast<CreateComponentFn>(reinterpret_cast<void*>(proc));
+  }();
+  return create ? create(ComponentFactory::kId, 0) : nullptr;
+}
+#else
+extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
+inline ComponentFactory* Factory() { return CreateComponent(ComponentFactory::kId, 0); }
+#endif
