@@ -4,7 +4,7 @@ JOBS ?= 2
 FUZZ_SECONDS ?= 60
 WINE_ENV := WINEPREFIX=$(CURDIR)/build/mingw/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-.PHONY: all test demo demo-windows deps build build-mingw build-fuzz dist-windows test-linux test-windows test-fuzz fuzz clean
+.PHONY: all test demo demo-windows deps build build-mingw build-fuzz dist-windows test-linux test-windows test-fuzz test-asan fuzz clean
 
 all: build
 
@@ -50,7 +50,14 @@ fuzz: build-fuzz
 test-fuzz: build-fuzz
 	ctest --preset fuzz -j $(JOBS)
 
-test: test-linux test-windows test-fuzz
+# The unit and integration labels again under the address and undefined behaviour
+# sanitizers.
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	scripts/in-private-net ctest --preset asan -j $(JOBS) -L 'unit|integration'
+
+test: test-linux test-windows test-fuzz test-asan
 
 demo: build
 	scripts/demo
