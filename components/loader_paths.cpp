@@ -20,23 +20,6 @@ bool HasNonBlank(const char* text) {
 
 }  // namespace
 
-// Stepping by the code page's own rule (CharNextA), so characters split exactly as the
-// system splits them and a trail byte is never looked at on its own.
-const char* FindFirstChar(const char* text, char c) {
-  for (const char* p = text; *p; p = CharNextA(p)) {
-    if (*p == c) return p;
-  }
-  return nullptr;
-}
-
-const char* FindLastChar(const char* text, char c) {
-  const char* found = nullptr;
-  for (const char* p = text; *p; p = CharNextA(p)) {
-    if (*p == c) found = p;
-  }
-  return found;
-}
-
 bool IsAbsolutePath(const char* path) {
   if (!path) return false;
   return path[0] == '\\' || FindFirstChar(path, ':') != nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "components/program_directory.h"
+#include "components/safe_string.h"  // FindFirstChar, FindLastChar
 #include "platform/win32.h"
 
 constexpr char kFactorySection[] = "361";  // the factory's ComponentId in decimal
@@ -12,10 +13,6 @@ typedef char LoaderPath[LauncherPathSize];
 // Absolute redirections followed from one Corvio.ini before the chain is cut off: a
 // file that redirects to itself, directly or through others, would loop for ever.
 constexpr int kMaxConfigRedirects = 16;
-
-// Multibyte-aware searches in the ANSI code page: a trail byte equal to c never matches.
-const char* FindFirstChar(const char* text, char c);
-const char* FindLastChar(const char* text, char c);
 
 // True if path contains ':' anywhere or starts with a backslash; "/x" is relative.
 bool IsAbsolutePath(const char* path);

@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "components/loader_paths.h"
+#include "components/safe_string.h"
 #include "platform/win32.h"
 
 const char* ProgramDirectory() {

@@ -13,6 +13,10 @@ int SafeAppend(char* dst, int size, const char* src);
 int SafeVFormat(char* buf, int size, int count, const char* format, va_list args);
 int SafeFormat(char* buf, int size, int count, const char* format, ...);
 
+// Multibyte-aware searches in the ANSI code page: a trail byte equal to c never matches.
+const char* FindFirstChar(const char* text, char c);
+const char* FindLastChar(const char* text, char c);
+
 // The process-wide table through which callers reach the first four routines.
 struct SafeStringTable {
   int (*VFormat)(char* buf, int size, int count, const char* format, va_list args);

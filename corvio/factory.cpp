@@ -4,6 +4,7 @@
 
 #include "components/component.h"
 #include "corvio/registry.h"
+#include "corvio/report.h"
 
 namespace {
 
@@ -14,11 +15,7 @@ class Factory final : public ComponentFactory {
   int Initialize(int) override { return 0; }
   Component* NewComponent(ComponentId id, const char*) override {
     if (id == ComponentFactory::kId) return nullptr;  // the factory is not a component kind
-    try {
-      return corvio::MakeRegisteredComponent(id);
-    } catch (...) {
-      return nullptr;
-    }
+    return corvio::Guarded([&] { return corvio::MakeRegisteredComponent(id); }, nullptr);
   }
 };
 
@@ -34,10 +31,8 @@ extern "C" CORVIO_EXPORT ComponentFactory* CreateComponent(
     uint32_t id, uint32_t reserved) {
   (void)reserved;
   if (id != ComponentFactory::kId) return nullptr;
-  try {
+  return corvio::Guarded([&] {
     static Factory factory;
     return &factory;
-  } catch (...) {
-    return nullptr;
-  }
+  }, nullptr);
 }

@@ -12,6 +12,13 @@ namespace corvio {
 // line as it is, for the skin's "file:line: reason" texts.
 void Report(const char* prefix, const std::string& line);
 
+// The same with a printf format, formatted into a bounded buffer (a longer line is cut), so
+// it also serves where allocating may be what failed.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void ReportF(const char* prefix, const char* format, ...);
+
 // Runs f at an interface boundary (an exported call, a window procedure, a thread's body,
 // a callback into the program): whatever f throws ends here, as onFailure.
 template <class F>

@@ -2,9 +2,10 @@
 #include "corvio/download/curl_api.h"
 
 #include <dlfcn.h>
-#include <stdio.h>
 
 #include <mutex>
+
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -16,7 +17,7 @@ template <typename Fn>
 bool Bind(void* library, const char* name, Fn* out) {
   *out = reinterpret_cast<Fn>(dlsym(library, name));
   if (*out) return true;
-  fprintf(stderr, "[Corvio_Download] %s has no %s\n", kLibrary, name);
+  ReportF("[Corvio_Download]", "%s has no %s", kLibrary, name);
   return false;
 }
 
@@ -24,7 +25,7 @@ const CurlApi* Load() {
   // Kept loaded until the process ends: transfers on other threads may still use it.
   void* library = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
   if (!library) {
-    fprintf(stderr, "[Corvio_Download] cannot load the network library: %s\n", dlerror());
+    ReportF("[Corvio_Download]", "cannot load the network library: %s", dlerror());
     return nullptr;
   }
   static CurlApi api;
@@ -46,7 +47,7 @@ const CurlApi* Load() {
             Bind(library, "curl_multi_cleanup", &api.multi_cleanup);
   if (!ok) return nullptr;
   if (globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-    fprintf(stderr, "[Corvio_Download] the network library failed to start\n");
+    ReportF("[Corvio_Download]", "the network library failed to start");
     return nullptr;
   }
   return &api;

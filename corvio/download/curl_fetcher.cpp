@@ -9,6 +9,7 @@
 
 #include "corvio/download/cancel_token.h"
 #include "corvio/download/curl_api.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -30,10 +31,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return 0;  // curl ends the transfer with a write error
   }
   context->received += bytes;
-  try {
-    if ((*context->body)(data, bytes)) return bytes;
-  } catch (...) {
-  }
+  if (Guarded([&] { return (*context->body)(data, bytes); }, false)) return bytes;
   context->refused = true;
   return 0;
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "corvio/registry.h"
-#include "platform/win32.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -15,19 +15,17 @@ int DownloadSettingsImpl::Release(int) {
 
 int DownloadSettingsImpl::ApplySettings(const DownloadSettingsRecord* record) {
   if (!record) return 0;
-  try {
+  return Guarded([&] {
     DownloadTarget target;
     std::string why;
     if (!ParseDownloadTarget(*record, &target, &why)) {
-      OutputDebugStringA(("[Corvio_Download] settings refused: " + why + "\n").c_str());
+      Report("[Corvio_Download]", "settings refused: " + why);
       return 0;
     }
     target_ = target;
     applied_ = true;
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  }, 0);
 }
 
 }  // namespace corvio

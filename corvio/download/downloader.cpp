@@ -2,16 +2,16 @@
 // the sink's thread through a UiDispatcher, so sinks never need a lock.
 #include "corvio/download/downloader.h"
 
-#include <string.h>
-
 #include <utility>
 
+#include "components/program_directory.h"
 #include "corvio/download/cancel_token.h"
 #include "corvio/download/download_job.h"
 #include "corvio/download/download_settings.h"
 #include "corvio/download/http_fetcher.h"
 #include "corvio/download/part_files.h"
 #include "corvio/registry.h"
+#include "corvio/report.h"
 #include "corvio/runtime/ui_dispatcher.h"
 #include "platform/win32.h"
 
@@ -22,9 +22,7 @@ namespace {
 // A real district list is a few kilobytes; anything near this is not one.
 constexpr size_t kMaxListBytes = 1024 * 1024;
 
-void Report(const std::string& text) {
-  OutputDebugStringA(("[Corvio_Download] " + text + "\n").c_str());
-}
+const char kPrefix[] = "[Corvio_Download]";
 
 }  // namespace
 
@@ -55,27 +53,22 @@ int DownloaderImpl::AddSettings(const char* settingsName, DownloadSettings* sett
     if (settings) settings->Release(0);  // owned now, and nowhere to keep it
     return 0;
   }
-  try {
+  const bool kept = Guarded([&] {
     DownloadSettings*& slot = settings_[settingsName];
     if (slot && slot != settings) slot->Release(0);
     slot = settings;
     if (!settings) settings_.erase(settingsName);
-  } catch (...) {
-    if (settings) settings->Release(0);
-    return 0;
-  }
-  return 1;
+  });
+  if (kept) return 1;
+  if (settings) settings->Release(0);
+  return 0;
 }
 
 int DownloaderImpl::SetDownloadSink(DownloadEventSink* sink, int) {
   sink_ = sink;
   std::lock_guard<std::mutex> lock(dispatcherMutex_);
   if (!dispatcher_) {
-    try {
-      dispatcher_.reset(new UiDispatcher());
-    } catch (...) {
-      return 0;
-    }
+    if (!Guarded([&] { dispatcher_.reset(new UiDispatcher()); })) return 0;
   }
   return 1;
 }
@@ -95,14 +88,8 @@ void DownloaderImpl::SetProgramDirectoryForTesting(const std::string& directory)
   }
 }
 
-std::string DownloaderImpl::ProgramDirectory() {
-  if (!programDirectory_.empty()) return programDirectory_;
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  char* slash = strrchr(path, '\\');
-  if (slash) *slash = '\0';
-  return path;
+std::string DownloaderImpl::ProgramFolder() {
+  return programDirectory_.empty() ? std::string(ProgramDirectory()) : programDirectory_;
 }
 
 int DownloaderImpl::DownloadsInFlight() {
@@ -124,26 +111,26 @@ void DownloaderImpl::JoinFinished() {
 
 int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName, int, int,
                                   int, int) {
-  try {
+  const int started = Guarded([&] {
     JoinFinished();
     auto found = settingsName ? settings_.find(settingsName) : settings_.end();
     if (found == settings_.end()) {
-      Report(std::string("no settings named \"") + (settingsName ? settingsName : "") + "\"");
+      Report(kPrefix, std::string("no settings named \"") + (settingsName ? settingsName : "") + "\"");
       return 0;
     }
     DownloadSettingsImpl* settings = AsSettingsImpl(found->second);
     const DownloadTarget* target = settings ? settings->Target() : nullptr;
     if (!target) {
-      Report(std::string("settings \"") + settingsName + "\" hold no accepted record");
+      Report(kPrefix, std::string("settings \"") + settingsName + "\" hold no accepted record");
       return 0;
     }
     if (!IsPlainFileName(fileName)) {
-      Report(std::string("not a plain file name: \"") + (fileName ? fileName : "") + "\"");
+      Report(kPrefix, std::string("not a plain file name: \"") + (fileName ? fileName : "") + "\"");
       return 0;
     }
-    const std::string base = ProgramDirectory();
+    const std::string base = ProgramFolder();
     if (base.empty()) {
-      Report("the program directory is unknown");
+      Report(kPrefix, "the program directory is unknown");
       return 0;
     }
     const int task = nextTask_++;
@@ -168,23 +155,20 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
     tasks_.reserve(tasks_.size() + 1);  // so the push below cannot fail after the start
     entry.thread = std::thread([this, task, job, fetcher, cancel, done] {
       DownloadOutcome outcome;
-      try {
-        outcome = RunDownloadJob(*fetcher, job, cancel.get());
-      } catch (...) {
+      if (!Guarded([&] { outcome = RunDownloadJob(*fetcher, job, cancel.get()); }))
         outcome.message = "unexpected failure";
-      }
       if (!outcome.stored && !cancel->Cancelled()) {
-        Report("download of " + job.request.url + " failed: " + outcome.message);
+        Guarded([&] { Report(kPrefix, "download of " + job.request.url + " failed: " + outcome.message); });
       }
       if (!cancel->Cancelled()) Notify(task, outcome.stored, outcome.httpStatus);
       done->store(true);
     });
     tasks_.push_back(std::move(entry));
     return task;
-  } catch (...) {
-    Report("cannot start a download");
-    return 0;
-  }
+  }, -1);
+  if (started >= 0) return started;
+  Report(kPrefix, "cannot start a download");
+  return 0;
 }
 
 void DownloaderImpl::Notify(int task, bool stored, long status) {
@@ -197,15 +181,14 @@ void DownloaderImpl::Deliver(int task, bool stored, long status) {
   DownloadEventSink* sink = sink_;
   if (!sink) return;
   // Nothing of this object is touched after the call: the sink may release it.
-  try {
+  Guarded([&] {
     if (!sink->IsSinkEnabled()) return;
     if (stored) {
       sink->OnDownloadFinished(task, 0);
     } else {
       sink->OnDownloadFailed(task, static_cast<int32_t>(status));
     }
-  } catch (...) {
-  }
+  });
 }
 
 }  // namespace corvio

@@ -51,7 +51,7 @@ class DownloaderImpl final : public Downloader, public DownloadNotifier {
   void Deliver(int task, bool stored, long status);  // on the sink's thread
   void Notify(int task, bool stored, long status);   // from a worker
   void JoinFinished();
-  std::string ProgramDirectory();
+  std::string ProgramFolder();  // the program folder, or the one a test set
 
   std::shared_ptr<HttpFetcher> fetcher_;
   std::map<std::string, DownloadSettings*> settings_;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "corvio/download/cancel_token.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -443,11 +444,7 @@ bool Transfer::ReadBody(const BodySink& body) {
                   "the answer is larger than " + std::to_string(request_.maxBodyBytes) + " bytes");
     }
     received_ += bytes;
-    bool taken = false;
-    try {
-      taken = body(exchange_->buffer, bytes);
-    } catch (...) {
-    }
+    const bool taken = Guarded([&] { return body(exchange_->buffer, bytes); }, false);
     if (!taken) return Fail(FetchFailure::kRefused, "the body could not be stored");
   }
   // WinHTTP ends a body cut short like a complete one.

@@ -2,10 +2,9 @@
 // and reaching the holder are the system's part (instance_hold.h).
 #include "corvio/guard/instance_guard.h"
 
-#include <stdio.h>
-
 #include "corvio/guard/instance_hold.h"
 #include "corvio/registry.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -18,13 +17,9 @@ int InstanceGuardImpl::Release(int) {
 
 int InstanceGuardImpl::SetName(const char* name) {
   Close();  // a new name is a new question; the old one is given up
-  try {
-    name_ = name ? name : "";
-  } catch (...) {
-    name_.clear();
-    return 0;
-  }
-  return 1;
+  if (Guarded([&] { name_ = name ? name : ""; })) return 1;
+  name_.clear();
+  return 0;
 }
 
 int InstanceGuardImpl::SetMainWindow(uint32_t window) {
@@ -36,12 +31,11 @@ int InstanceGuardImpl::SetMainWindow(uint32_t window) {
 int InstanceGuardImpl::IsFirstInstance() {
   if (held_) return 1;
   if (name_.empty()) return 1;  // an unnamed guard guards nothing, as an unnamed mutex
-  try {
-    return ClaimName(name_, window_, &held_) == Claim::kHeldElsewhere ? 0 : 1;
-  } catch (...) {
-    fprintf(stderr, "[Corvio_Guard] out of memory asking for \"%s\"; not guarded\n", name_.c_str());
-    return 1;
-  }
+  const int first =
+      Guarded([&] { return ClaimName(name_, window_, &held_) == Claim::kHeldElsewhere ? 0 : 1; }, -1);
+  if (first >= 0) return first;
+  ReportF("[Corvio_Guard]", "out of memory asking for \"%s\"; not guarded", name_.c_str());
+  return 1;
 }
 
 int InstanceGuardImpl::Close() {

@@ -3,6 +3,7 @@
 
 #include "corvio/props/property_bag_impl.h"
 #include "corvio/registry.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -25,12 +26,8 @@ int PropertyWriterImpl::EndValue() {
 int PropertyWriterImpl::SetProperty(const char* name, const char* value, PropertyBag* bag) {
   PropertyBagImpl* impl = AsBagImpl(bag);
   if (!impl || !name || !*name) return 0;
-  try {
-    impl->SetNamed(name, value ? value : "", image_);
-  } catch (...) {
-    return 0;  // out of memory: the bag keeps what it had
-  }
-  return 1;
+  // Out of memory: the bag keeps what it had.
+  return Guarded([&] { impl->SetNamed(name, value ? value : "", image_); }) ? 1 : 0;
 }
 
 }  // namespace corvio

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "corvio/report.h"
 #include "platform/win32.h"
 
 namespace corvio {
@@ -43,11 +44,8 @@ LRESULT CALLBACK DispatcherWindowProc(HWND window, UINT message, WPARAM wParam,
   if (!state) return 0;
   std::function<void()> work = state->TakeOne();
   if (!work) return 0;
-  try {
-    work();
-  } catch (...) {
-    // Work must not unwind through the message loop of the program that runs it.
-  }
+  // Work must not unwind through the message loop of the program that runs it.
+  Guarded([&] { work(); });
   return 0;
 }
 
@@ -99,11 +97,7 @@ bool UiDispatcher::Post(std::function<void()> work) {
   if (!work) return false;
   std::lock_guard<std::mutex> lock(state_->mutex);
   if (!state_->open) return false;
-  try {
-    state_->queue.push_back(std::move(work));
-  } catch (...) {
-    return false;
-  }
+  if (!Guarded([&] { state_->queue.push_back(std::move(work)); })) return false;
   // Posting under the lock keeps the queue and the messages in step with the destructor.
   if (!PostMessageA(state_->window, kRunWorkMessage, 0, 0)) {
     state_->queue.pop_back();

@@ -8,8 +8,8 @@
 
 #include "corvio/download/cancel_token.h"
 #include "corvio/download/http_fetcher.h"
+#include "corvio/report.h"
 #include "corvio/skin/html_text.h"
-#include "platform/win32.h"
 
 namespace corvio {
 namespace skin {
@@ -28,13 +28,14 @@ void BrowserFetch::Start(const std::shared_ptr<BrowserFetch>& fetch,
                          std::shared_ptr<HttpFetcher> fetcher, std::function<void()> notify) {
   // The worker holds its own share, so a dialog closed meanwhile frees nothing under it.
   std::shared_ptr<BrowserFetch> self = fetch;
-  try {
+  const bool started = Guarded([&] {
     std::thread([self, fetcher, notify] {
       self->Run(*fetcher);
       if (!self->cancel_->Cancelled()) notify();
     }).detach();
-  } catch (...) {
-    OutputDebugStringA("[Corvio_Skin] cannot start the browser pane's request\n");
+  });
+  if (!started) {
+    Report("[Corvio_Skin]", "cannot start the browser pane's request");
     std::lock_guard<std::mutex> lock(self->mutex_);
     self->done_ = true;
   }
@@ -43,7 +44,7 @@ void BrowserFetch::Start(const std::shared_ptr<BrowserFetch>& fetch,
 void BrowserFetch::Run(HttpFetcher& fetcher) {
   int status = 0;
   std::string text;
-  try {
+  const bool ran = Guarded([&] {
     FetchRequest request;
     request.url = url_;
     request.maxBodyBytes = kMaxPage;
@@ -57,7 +58,8 @@ void BrowserFetch::Run(HttpFetcher& fetcher) {
     const FetchResult result = fetcher.Fetch(request, body, cancel_.get());
     if (result.complete) status = static_cast<int>(result.httpStatus);
     if (status == 200) text = HtmlToText(page);
-  } catch (...) {
+  });
+  if (!ran) {
     status = 0;
     text.clear();
   }

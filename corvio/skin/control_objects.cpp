@@ -2,6 +2,8 @@
 // so that nothing unwinds into the program.
 #include "corvio/skin/control_objects.h"
 
+#include "corvio/report.h"
+
 namespace corvio {
 namespace skin {
 
@@ -13,18 +15,10 @@ class ControlObject : public Interface, public ControlHolder {
   ControlObject(SkinDialogImpl* dialog, int id) : dialog_(dialog), id_(id) {}
   Control* AsControl() override { return this; }
   int SetProperties(PropertyBag* bag) override {
-    try {
-      return dialog_->ApplyBag(id_, bag);
-    } catch (...) {
-      return 0;
-    }
+    return Guarded([&] { return dialog_->ApplyBag(id_, bag); }, 0);
   }
   int Show(int show) override {
-    try {
-      return dialog_->ShowControl(id_, show != 0);
-    } catch (...) {
-      return 0;
-    }
+    return Guarded([&] { return dialog_->ShowControl(id_, show != 0); }, 0);
   }
 
  protected:
@@ -41,11 +35,7 @@ class StaticObject final : public ControlObject<StaticControl> {
  public:
   using ControlObject::ControlObject;
   int SetText(const char* text) override {
-    try {
-      return dialog_->SetControlText(id_, text);
-    } catch (...) {
-      return 0;
-    }
+    return Guarded([&] { return dialog_->SetControlText(id_, text); }, 0);
   }
 };
 
@@ -53,11 +43,7 @@ class EditObject final : public ControlObject<EditControl> {
  public:
   using ControlObject::ControlObject;
   const char* GetText() override {
-    try {
-      return dialog_->ControlText(id_);
-    } catch (...) {
-      return "";
-    }
+    return Guarded([&] { return dialog_->ControlText(id_); }, "");
   }
 };
 
@@ -65,18 +51,10 @@ class WindowObjectImpl final : public ControlObject<WindowObject> {
  public:
   using ControlObject::ControlObject;
   int RunModal() override {
-    try {
-      return dialog_->RunModal();
-    } catch (...) {
-      return 0;
-    }
+    return Guarded([&] { return dialog_->RunModal(); }, 0);
   }
   int EndModal(int result) override {
-    try {
-      return dialog_->EndModal(result);
-    } catch (...) {
-      return 0;
-    }
+    return Guarded([&] { return dialog_->EndModal(result); }, 0);
   }
 };
 

@@ -143,8 +143,7 @@ void SkinDialogImpl::OnTextInput(const char* utf8) {
   // Whole characters only, within the box's limit.
   size_t i = 0;
   while (i < gbk.size()) {
-    unsigned char c = gbk[i];
-    size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) ? 2 : 1;
+    const size_t len = GbkCharLengthAt(gbk, i);
     if (focus->text.size() + len > static_cast<size_t>(focus->maxLength)) break;
     focus->text.append(gbk, i, len);
     i += len;

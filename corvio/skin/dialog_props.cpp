@@ -1,8 +1,7 @@
 // Property bags applied to controls: the named properties the program writes and the
 // numbered text key.
-#include <stdio.h>
-
 #include "corvio/props/property_bag_impl.h"
+#include "corvio/report.h"
 #include "corvio/skin/skin_dialog_impl.h"
 #include "corvio/skin/text_codec.h"
 
@@ -10,23 +9,18 @@ namespace corvio {
 namespace skin {
 
 int SkinDialogImpl::ApplyProperties(int controlId, PropertyBag* bag) {
-  try {
-    return ApplyBag(controlId, bag);
-  } catch (...) {
-    return 0;
-  }
+  return Guarded([&] { return ApplyBag(controlId, bag); }, 0);
 }
 
 bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::string& value) {
   const char* kind = KindName(node->kind);
   auto report = [&](const std::string& why) {
-    fprintf(stderr, "%s: %s \"%s\": %s\n", skinFile_.c_str(), kind, node->name.c_str(), why.c_str());
+    Report("", skinFile_ + ": " + kind + " \"" + node->name + "\": " + why);
     return false;
   };
   if (name == "Visible") {
     bool visible;
     if (!ParseBool(value, &visible)) return report("bad value \"" + value + "\" for Visible");
-    if (node->kind == Kind::Dialog) return ShowControl(node->id, visible) != 0;
     return ShowControl(node->id, visible) != 0;
   }
   if (name == "Caption") {
@@ -70,8 +64,7 @@ int SkinDialogImpl::ApplyBag(int controlId, PropertyBag* bag) {
     if (node->kind == Kind::Button || node->kind == Kind::Static || node->kind == Kind::Edit) {
       SetControlText(node->id, text->c_str());
     } else {
-      fprintf(stderr, "%s: %s \"%s\": takes no text\n", skinFile_.c_str(), KindName(node->kind),
-              node->name.c_str());
+      Report("", skinFile_ + ": " + KindName(node->kind) + " \"" + node->name + "\": takes no text");
       ok = false;
     }
   }

@@ -9,6 +9,7 @@
 
 #include "corvio/props/property_bag_impl.h"
 #include "corvio/registry.h"
+#include "corvio/report.h"
 #include "corvio/skin/browser_fetch.h"
 #include "corvio/skin/control_objects.h"
 #include "corvio/skin/dialog_messages.h"
@@ -34,11 +35,7 @@ const char kWindowClass[] = "CorvioSkinDialog";
 LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* dialog = reinterpret_cast<SkinDialogImpl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!dialog) return DefWindowProcA(window, message, wParam, lParam);
-  try {
-    return dialog->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    return 0;
-  }
+  return Guarded([&] { return dialog->HandleMessage(message, wParam, lParam); }, 0);
 }
 
 bool RegisterDialogClass() {
@@ -118,14 +115,13 @@ std::string SkinDialogImpl::Name() const {
 }
 
 int SkinDialogImpl::Release(int) {
-  try {
-    if (busy_ > 0) {
-      released_ = true;
-      return 0;
-    }
-    delete this;
-  } catch (...) {
+  // Released while one of its own calls runs (a handler closing the dialog): the last
+  // call out deletes it.
+  if (busy_ > 0) {
+    released_ = true;
+    return 0;
   }
+  Guarded([this] { delete this; });
   return 0;
 }
 
@@ -152,7 +148,7 @@ void SkinDialogImpl::Unload() {
 }
 
 int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
-  try {
+  const int loaded = Guarded([&] {
     BusyScope busy(this);
     Unload();
     std::string name = Text(skinFile);
@@ -162,17 +158,16 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     if (path.compare(0, 2, "./") == 0 && name.compare(0, 2, "./") != 0) path = path.substr(2);
     std::string error;
     if (name.empty()) {
-      fprintf(stderr, "(no file):0: no skin file name given\n");
+      Report("", "(no file):0: no skin file name given");
       return 0;
     }
     if (!LoadSkinFile(path, &skin_, &error)) {
-      fprintf(stderr, "%s\n", error.c_str());
+      Report("", error);
       return 0;
     }
     const BackendOps* ops = ActiveBackend();
     if (!ops || !ops->init(&error)) {
-      fprintf(stderr, "%s:0: cannot open windows: %s\n", path.c_str(),
-              ops ? error.c_str() : "no window backend");
+      Report("", path + ":0: cannot open windows: " + (ops ? error : "no window backend"));
       skin_ = LoadedSkin();
       return 0;
     }
@@ -180,7 +175,7 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
         !(hwnd_ = CreateWindowExA(0, kWindowClass, skin_.tree.root->name.c_str(), 0, 0, 0,
                                   skin_.tree.dialog.width, skin_.tree.dialog.height, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr))) {
-      fprintf(stderr, "%s:0: cannot create the dialog's window handle\n", path.c_str());
+      Report("", path + ":0: cannot create the dialog's window handle");
       skin_ = LoadedSkin();
       return 0;
     }
@@ -192,15 +187,14 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     loaded_ = true;
     StartBrowsers();
     return 1;
-  } catch (...) {
-    fprintf(stderr, "%s:0: the skin could not be loaded (out of memory)\n",
-            skinFile ? skinFile : "");
-    return 0;
-  }
+  }, -1);
+  if (loaded >= 0) return loaded;
+  Guarded([&] { Report("", Text(skinFile) + ":0: the skin could not be loaded (out of memory)"); });
+  return 0;
 }
 
 int SkinDialogImpl::GetControlPath(int controlId, char* buffer, int size) {
-  try {
+  return Guarded([&] {
     if (!buffer || size <= 0) return 0;
     buffer[0] = '\0';
     Node* node = skin_.tree.ById(controlId);
@@ -209,27 +203,21 @@ int SkinDialogImpl::GetControlPath(int controlId, char* buffer, int size) {
     if (path.size() + 1 > static_cast<size_t>(size)) return 0;  // a cut path would name another control
     memcpy(buffer, path.c_str(), path.size() + 1);
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  }, 0);
 }
 
 int SkinDialogImpl::FindControl(const char* name) {
-  try {
+  return Guarded([&] {
     Node* node = skin_.tree.ByName(Text(name));
     return node ? node->id : 0;
-  } catch (...) {
-    return 0;
-  }
+  }, 0);
 }
 
 int SkinDialogImpl::FindControlByPath(const char* path, int) {
-  try {
+  return Guarded([&] {
     Node* node = skin_.tree.ByPath(Text(path));
     return node ? node->id : 0;
-  } catch (...) {
-    return 0;
-  }
+  }, 0);
 }
 
 Control* SkinDialogImpl::GetControl(int controlId) {
@@ -248,14 +236,12 @@ int SkinDialogImpl::SetEventSink(int enable, UiEventSink* sink) {
 }
 
 int SkinDialogImpl::QueryProperties(PropertyBag* bag, int key) {
-  try {
+  return Guarded([&] {
     PropertyBagImpl* impl = AsBagImpl(bag);
     if (!impl || key != PropWindowHandle || !hwnd_) return 0;
     impl->SetNumber(PropWindowHandle, static_cast<int>(reinterpret_cast<intptr_t>(hwnd_)));
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  }, 0);
 }
 
 int SkinDialogImpl::SetOwnerDialog(SkinDialog* owner) {
@@ -328,7 +314,7 @@ bool SkinDialogImpl::OpenWindow() {
   std::string error;
   window_ = ops->create_window(this, params, &error);
   if (!window_) {
-    fprintf(stderr, "%s: cannot open the window: %s\n", skinFile_.c_str(), error.c_str());
+    Report("", skinFile_ + ": cannot open the window: " + error);
     return false;
   }
   dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
@@ -365,7 +351,7 @@ int SkinDialogImpl::RunModal() {
   BusyScope busy(this);
   if (!loaded_) return 0;
   if (std::find(ModalStack().begin(), ModalStack().end(), this) != ModalStack().end()) {
-    fprintf(stderr, "%s: RunModal while its modal loop already runs\n", skinFile_.c_str());
+    Report("", skinFile_ + ": RunModal while its modal loop already runs");
     return 0;
   }
   if (!OpenWindow()) return 0;
@@ -435,11 +421,10 @@ void SkinDialogImpl::PostNotify(int code, int message, int sender) {
 
 void SkinDialogImpl::Deliver(EventImpl* event) {
   if (!sink_) return;
-  try {
+  // The program's handler must not unwind through the message loop.
+  Guarded([&] {
     if (sink_->IsSinkEnabled()) sink_->OnUiEvent(event->sender, event);
-  } catch (...) {
-    // The program's handler must not unwind through the message loop.
-  }
+  });
 }
 
 LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "corvio/report.h"
 #include "corvio/skin/text_codec.h"
 
 namespace corvio {
@@ -218,6 +219,32 @@ bool BuildChildren(Context* ctx, const pugi::xml_node& element, Node* node) {
   return true;
 }
 
+// The skin's defaults for the node's kind first, then the element's own attributes.
+bool ApplyElementAttributes(Context* ctx, const pugi::xml_node& element, Node* node,
+                            DialogInfo* dialog, const std::string& tag) {
+  pugi::xml_attribute nameAttr = element.attribute("name");
+  std::string label = tag + (nameAttr ? " \"" + std::string(nameAttr.value()) + "\"" : "");
+  std::string reason;
+  for (const DefaultAttr& d : ctx->defaults[static_cast<int>(node->kind)]) {
+    if (!ApplyAttribute(node, dialog, d.name, d.value, &reason))
+      return Fail(ctx, d.line, reason + " (default for " + tag + ")");
+  }
+  for (pugi::xml_attribute attr : element.attributes()) {
+    std::string name = attr.name();
+    if (!Accepts(node->kind, name))
+      return Fail(ctx, node->line, "unknown attribute \"" + name + "\" on " + label);
+    if (!ApplyAttribute(node, dialog, name, attr.value(), &reason))
+      return Fail(ctx, node->line, reason + " on " + label);
+  }
+  if (node->name.empty()) return Fail(ctx, node->line, tag + " without a name");
+  if (dialog && dialog->width == 0)
+    return Fail(ctx, node->line, "Dialog \"" + node->name + "\" without a size");
+  if (!node->fontName.empty() && node->fontName != "default" &&
+      !ctx->out->resources->HasFont(node->fontName))
+    return Fail(ctx, node->line, "unknown font \"" + node->fontName + "\" on " + label);
+  return true;
+}
+
 bool BuildNode(Context* ctx, const pugi::xml_node& element, Node* parent,
                std::unique_ptr<Node>* out) {
   int line = LineAt(*ctx, element.offset_debug());
@@ -234,25 +261,7 @@ bool BuildNode(Context* ctx, const pugi::xml_node& element, Node* parent,
   node->parent = parent;
   KindDefaults(node.get());
   DialogInfo* dialog = kind == Kind::Dialog ? &ctx->out->tree.dialog : nullptr;
-  pugi::xml_attribute nameAttr = element.attribute("name");
-  std::string label = tag + (nameAttr ? " \"" + std::string(nameAttr.value()) + "\"" : "");
-  std::string reason;
-  for (const DefaultAttr& d : ctx->defaults[static_cast<int>(kind)]) {
-    if (!ApplyAttribute(node.get(), dialog, d.name, d.value, &reason))
-      return Fail(ctx, d.line, reason + " (default for " + tag + ")");
-  }
-  for (pugi::xml_attribute attr : element.attributes()) {
-    std::string name = attr.name();
-    if (!Accepts(kind, name))
-      return Fail(ctx, line, "unknown attribute \"" + name + "\" on " + label);
-    if (!ApplyAttribute(node.get(), dialog, name, attr.value(), &reason))
-      return Fail(ctx, line, reason + " on " + label);
-  }
-  if (node->name.empty()) return Fail(ctx, line, tag + " without a name");
-  if (dialog && dialog->width == 0) return Fail(ctx, line, "Dialog \"" + node->name + "\" without a size");
-  if (!node->fontName.empty() && node->fontName != "default" &&
-      !ctx->out->resources->HasFont(node->fontName))
-    return Fail(ctx, line, "unknown font \"" + node->fontName + "\" on " + label);
+  if (!ApplyElementAttributes(ctx, element, node.get(), dialog, tag)) return false;
   if (!BuildChildren(ctx, element, node.get())) return false;
   *out = std::move(node);
   return true;
@@ -273,7 +282,7 @@ bool LoadNodeResources(Context* ctx, Node* node) {
       return Fail(ctx, node->line, error);
     if (!node->font) {
       static bool warned = false;
-      if (!warned) fprintf(stderr, "%s: text is not drawn: %s\n", ctx->file.c_str(), error.c_str());
+      if (!warned) Report("", ctx->file + ": text is not drawn: " + error);
       warned = true;
     }
   }
@@ -354,10 +363,9 @@ std::vector<std::string> AttributesOf(Kind kind) {
   return names;
 }
 
-bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) {
-  Context ctx;
-  ctx.file = path;
-  ctx.out = out;
+namespace {
+
+bool ReadWholeFile(const std::string& path, std::vector<char>* text, std::string* error) {
   FILE* f = fopen(path.c_str(), "rb");
   if (!f) {
     *error = path + ":0: cannot open the skin file: " + strerror(errno);
@@ -365,71 +373,85 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) 
   }
   char buf[65536];
   size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) ctx.text.insert(ctx.text.end(), buf, buf + n);
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) text->insert(text->end(), buf, buf + n);
+  const bool failed = ferror(f) != 0;
   fclose(f);
+  if (failed) *error = path + ":0: cannot read the skin file";
+  return !failed;
+}
+
+// <Skin>: the Font elements, then the Defaults, then the one Dialog, in that order.
+bool ReadSkinElement(Context* ctx, const pugi::xml_node& root) {
+  if (!root || std::string(root.name()) != "Skin")
+    return Fail(ctx, LineAt(*ctx, root.offset_debug()), "the outermost element must be <Skin>");
+  if (root.first_attribute())
+    return Fail(ctx, LineAt(*ctx, root.offset_debug()),
+                std::string("unknown attribute \"") + root.first_attribute().name() + "\" on Skin");
+  enum { kFonts, kDefaults, kDialogRead } stage = kFonts;
+  for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+    int line = LineAt(*ctx, child.offset_debug());
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+      return Fail(ctx, line, "unexpected text inside Skin");
+    if (child.type() != pugi::node_element) continue;
+    std::string name = child.name();
+    bool ok;
+    if (stage == kDialogRead) {
+      ok = Fail(ctx, line, "nothing may follow the Dialog, found <" + name + ">");
+    } else if (name == "Font" && stage == kFonts) {
+      ok = ReadFont(ctx, child, line);
+    } else if (name == "Default") {
+      stage = kDefaults;
+      ok = ReadDefault(ctx, child, line);
+    } else if (name == "Font") {
+      ok = Fail(ctx, line, "Font elements must come before the Defaults");
+    } else {
+      ok = BuildNode(ctx, child, nullptr, &ctx->out->tree.root);
+      stage = kDialogRead;
+    }
+    if (!ok) return false;
+  }
+  if (!ctx->out->tree.root) return Fail(ctx, LineAt(*ctx, root.offset_debug()), "the skin has no Dialog");
+  return true;
+}
+
+// Indexes and lays out the tree; the dialog's default and cancel buttons must exist.
+bool FinishTree(Context* ctx) {
+  ControlTree& tree = ctx->out->tree;
+  tree.Index();
+  tree.Layout();
+  const std::string* names[2] = {&tree.dialog.defaultButton, &tree.dialog.cancelButton};
+  for (const std::string* name : names) {
+    if (name->empty()) continue;
+    Node* button = tree.ByName(*name);
+    if (!button || button->kind != Kind::Button)
+      return Fail(ctx, tree.root->line, "no Button \"" + *name + "\" for the default or cancel button");
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) {
+  Context ctx;
+  ctx.file = path;
+  ctx.out = out;
   out->tree = ControlTree();
+  out->resources.reset();
+  if (!ReadWholeFile(path, &ctx.text, error)) return false;
   out->tree.folder = FolderOf(path);
   out->resources = std::make_unique<Resources>(out->tree.folder);
 
   pugi::xml_document doc;
   pugi::xml_parse_result parsed = doc.load_buffer(ctx.text.data(), ctx.text.size(),
                                                   pugi::parse_default, pugi::encoding_utf8);
-  if (!parsed) {
-    Fail(&ctx, LineAt(ctx, parsed.offset), std::string("malformed XML: ") + parsed.description());
-    *error = ctx.error;
-    return false;
-  }
-  bool ok = true;
-  pugi::xml_node root = doc.document_element();
-  if (!root || std::string(root.name()) != "Skin") {
-    ok = Fail(&ctx, LineAt(ctx, root.offset_debug()), "the outermost element must be <Skin>");
-  } else if (root.first_attribute()) {
-    ok = Fail(&ctx, LineAt(ctx, root.offset_debug()),
-              std::string("unknown attribute \"") + root.first_attribute().name() + "\" on Skin");
-  }
-  int stage = 0;  // 0: fonts, 1: defaults, 2: the dialog was read
-  for (pugi::xml_node child = root.first_child(); ok && child; child = child.next_sibling()) {
-    int line = LineAt(ctx, child.offset_debug());
-    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-      ok = Fail(&ctx, line, "unexpected text inside Skin");
-      break;
-    }
-    if (child.type() != pugi::node_element) continue;
-    std::string name = child.name();
-    if (stage == 2) {
-      ok = Fail(&ctx, line, "nothing may follow the Dialog, found <" + name + ">");
-    } else if (name == "Font" && stage == 0) {
-      ok = ReadFont(&ctx, child, line);
-    } else if (name == "Default") {
-      stage = 1;
-      ok = ReadDefault(&ctx, child, line);
-    } else if (name == "Font") {
-      ok = Fail(&ctx, line, "Font elements must come before the Defaults");
-    } else {
-      ok = BuildNode(&ctx, child, nullptr, &out->tree.root);
-      stage = 2;
-    }
-  }
-  if (ok && !out->tree.root) ok = Fail(&ctx, LineAt(ctx, root.offset_debug()), "the skin has no Dialog");
-  if (ok) ok = LoadNodeResources(&ctx, out->tree.root.get());
-  if (ok) {
-    ControlTree& tree = out->tree;
-    tree.Index();
-    tree.Layout();
-    const std::string* names[2] = {&tree.dialog.defaultButton, &tree.dialog.cancelButton};
-    for (const std::string* name : names) {
-      if (name->empty()) continue;
-      Node* button = tree.ByName(*name);
-      if (!button || button->kind != Kind::Button) {
-        ok = Fail(&ctx, tree.root->line, "no Button \"" + *name + "\" for the default or cancel button");
-        break;
-      }
-    }
-  }
+  const bool ok =
+      parsed ? ReadSkinElement(&ctx, doc.document_element()) &&
+                   LoadNodeResources(&ctx, out->tree.root.get()) && FinishTree(&ctx)
+             : Fail(&ctx, LineAt(ctx, parsed.offset), std::string("malformed XML: ") + parsed.description());
   if (!ok) {
     *error = ctx.error;
     out->tree = ControlTree();
-    out->resources.reset();
+    out->resources.reset();  // a failed load leaves nothing half set up behind
   }
   return ok;
 }

@@ -3,6 +3,7 @@
 #include "corvio/skin/text_codec.h"
 
 #include "corvio/skin/text_codec_system.h"
+#include "platform/win32.h"
 
 namespace corvio {
 namespace skin {
@@ -41,7 +42,7 @@ std::string GbkToUtf8(const std::string& gbk) {
       ++i;
       continue;
     }
-    const size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) ? 2 : 1;
+    const size_t len = GbkCharLengthAt(gbk, i);
     if (SystemGbkToUtf8(gbk.data() + i, len, &out)) {
       i += len;
     } else {
@@ -130,15 +131,17 @@ void AppendUtf8(uint32_t cp, std::string* out) {
   }
 }
 
+size_t GbkCharLengthAt(const std::string& gbk, size_t i) {
+  if (i >= gbk.size()) return 0;
+  const char* p = gbk.c_str() + i;
+  const size_t len = static_cast<size_t>(CharNextA(p) - p);
+  return len == 0 ? 1 : len;  // an embedded zero byte is a character of its own
+}
+
 void PopLastGbkChar(std::string* gbk) {
-  // Walk from the start: a lead byte 0x81-0xFE takes the next byte with it.
-  size_t i = 0, last = 0;
-  while (i < gbk->size()) {
-    last = i;
-    unsigned char c = (*gbk)[i];
-    i += (c >= 0x81 && c <= 0xFE && i + 1 < gbk->size()) ? 2 : 1;
-  }
-  if (!gbk->empty()) gbk->resize(last);
+  if (gbk->empty()) return;
+  const char* start = gbk->c_str();
+  gbk->resize(static_cast<size_t>(CharPrevA(start, start + gbk->size()) - start));
 }
 
 }  // namespace skin

@@ -21,6 +21,8 @@ std::vector<uint32_t> DecodeUtf8(const std::string& utf8);
 void AppendUtf8(uint32_t codepoint, std::string* out);
 // Removes the last whole GBK character (one or two bytes).
 void PopLastGbkChar(std::string* gbk);
+// Bytes of the GBK character at gbk[i] (1 or 2), by the system's own CharNextA.
+size_t GbkCharLengthAt(const std::string& gbk, size_t i);
 
 }  // namespace skin
 }  // namespace corvio

@@ -7,6 +7,8 @@
 
 #include <pugixml.hpp>
 
+#include "corvio/report.h"
+
 namespace corvio {
 
 struct XmlReaderImpl::Doc {
@@ -35,24 +37,23 @@ int XmlReaderImpl::SetDocument(const char* text) {
     return 0;
   }
   const size_t length = strlen(text);
-  try {
+  const int loaded = Guarded([&] {
     // Declared UTF-8 so that pugixml copies every byte as it is and never converts; the
     // characters that matter to XML are ASCII, which no GBK trail byte can be.
     pugi::xml_parse_result result =
         d.document.load_buffer(text, length, pugi::parse_default, pugi::encoding_utf8);
-    if (!result) {
-      // The offset counts bytes of the text as given, since nothing was converted.
-      const size_t end = result.offset >= 0 && static_cast<size_t>(result.offset) < length
-                             ? static_cast<size_t>(result.offset)
-                             : length;
-      int line = 1;
-      for (size_t i = 0; i < end; ++i) line += text[i] == '\n';
-      problem_ = {line, result.description()};
-      d.document.reset();
-      return 0;
-    }
-  } catch (...) {
-    problem_ = {1, "out of memory"};
+    if (result) return 1;
+    // The offset counts bytes of the text as given, since nothing was converted.
+    const size_t end = result.offset >= 0 && static_cast<size_t>(result.offset) < length
+                           ? static_cast<size_t>(result.offset)
+                           : length;
+    int line = 1;
+    for (size_t i = 0; i < end; ++i) line += text[i] == '\n';
+    problem_ = {line, result.description()};
+    return 0;
+  }, -1);
+  if (loaded <= 0) {
+    if (loaded < 0) problem_ = {1, "out of memory"};
     d.document.reset();
     return 0;
   }

@@ -149,6 +149,9 @@ TEST(SkinDrawing, GbkAndUtf8ConvertBothWays) {
   EXPECT_EQ(s, "");
   PopLastGbkChar(&s);
   EXPECT_EQ(s, "");
+  s = "\xB4\x20";  // a lead byte before a byte no character ends with stands alone
+  PopLastGbkChar(&s);
+  EXPECT_EQ(s, "\xB4");
 }
 
 TEST(SkinDrawing, CentredTextInksAroundTheCentreAndWrapAddsLines) {

@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "corvio/guard/activation_message.h"
+#include "corvio/report.h"
 #include "platform/win32.h"
 
 namespace corvio {
@@ -122,17 +123,14 @@ bool ActivationListener::Start(const std::string& socketPath,
   }
   const int error = errno;
   Stop();  // no thread runs: this removes the file if we bound it and closes the rest
-  fprintf(stderr,
-          "[Corvio_Guard] cannot listen on %s (%s: %s); a second start will not bring this "
-          "window to the front\n",
+  ReportF("[Corvio_Guard]",
+          "cannot listen on %s (%s: %s); a second start will not bring this window to the front",
           socketPath.c_str(), failed, strerror(error));
   return false;
 }
 
 const char* ActivationListener::Open(const std::string& socketPath) {
-  try {
-    path_ = socketPath;
-  } catch (...) {
+  if (!Guarded([&] { path_ = socketPath; })) {
     errno = ENOMEM;
     return "path";
   }
@@ -214,7 +212,7 @@ void ActivationListener::Serve() {
     }
     if (poll(fds, n, static_cast<int>(timeout)) < 0) {
       if (errno == EINTR) continue;
-      fprintf(stderr, "[Corvio_Guard] the activation listener stops: poll: %s\n", strerror(errno));
+      ReportF("[Corvio_Guard]", "the activation listener stops: poll: %s", strerror(errno));
       break;
     }
     if (fds[0].revents) break;
@@ -261,7 +259,7 @@ bool AskToBringToFront(const std::string& socketPath, int timeoutMs) {
   struct stat st;
   if (lstat(socketPath.c_str(), &st) != 0) return false;
   if (!S_ISSOCK(st.st_mode) || st.st_uid != geteuid()) {
-    fprintf(stderr, "[Corvio_Guard] %s is not this user's socket (%s); not asked\n",
+    ReportF("[Corvio_Guard]", "%s is not this user's socket (%s); not asked",
             socketPath.c_str(), S_ISLNK(st.st_mode) ? "a symbolic link" : "another file");
     return false;
   }

@@ -17,6 +17,7 @@
 
 #include "corvio/guard/linux/activation_channel.h"
 #include "corvio/guard/linux/lock_dir.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -65,7 +66,7 @@ Claim ClaimName(const std::string& name, uint32_t window, HeldName** held) {
   LockDirectory dir;
   std::string why;
   if (!OpenLockDirectory(&dir, &why)) {
-    fprintf(stderr, "[Corvio_Guard] no private folder for the lock of \"%s\" (%s); not guarded\n",
+    ReportF("[Corvio_Guard]", "no private folder for the lock of \"%s\" (%s); not guarded",
             name.c_str(), why.c_str());
     return Claim::kUnguarded;
   }
@@ -74,7 +75,7 @@ Claim ClaimName(const std::string& name, uint32_t window, HeldName** held) {
   const std::string socketPath = path + kActivationSocketSuffix;
   hold->fd = OpenLockFile(dir, file, &why);
   if (hold->fd < 0) {
-    fprintf(stderr, "[Corvio_Guard] cannot open %s (%s); not guarded\n", path.c_str(), why.c_str());
+    ReportF("[Corvio_Guard]", "cannot open %s (%s); not guarded", path.c_str(), why.c_str());
     return Claim::kUnguarded;
   }
   int rc;
@@ -89,7 +90,7 @@ Claim ClaimName(const std::string& name, uint32_t window, HeldName** held) {
     return Claim::kTaken;
   }
   if (errno != EWOULDBLOCK) {
-    fprintf(stderr, "[Corvio_Guard] cannot lock %s (%s); not guarded\n", path.c_str(),
+    ReportF("[Corvio_Guard]", "cannot lock %s (%s); not guarded", path.c_str(),
             strerror(errno));
     return Claim::kUnguarded;
   }

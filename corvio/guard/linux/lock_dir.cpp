@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "corvio/guard/instance_name.h"
+#include "corvio/report.h"
 
 namespace corvio {
 
@@ -125,7 +126,7 @@ bool OpenLockDirectory(LockDirectory* dir, std::string* why) {
   if (dir->fd < 0) return false;
   dir->path = state + "/" + kOwnFolder;
   if (!refused.empty())
-    fprintf(stderr, "[Corvio_Guard] XDG_RUNTIME_DIR is not private (%s); locks go to %s\n",
+    ReportF("[Corvio_Guard]", "XDG_RUNTIME_DIR is not private (%s); locks go to %s",
             refused.c_str(), dir->path.c_str());
   return true;
 }

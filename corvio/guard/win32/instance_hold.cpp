@@ -3,13 +3,13 @@
 // Beside it, a small named shared memory tells a later start which window to bring up.
 #include "corvio/guard/instance_hold.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 
 #include <new>
 
 #include "corvio/guard/activation_message.h"
 #include "corvio/guard/instance_name.h"
+#include "corvio/report.h"
 #include "platform/win32.h"
 
 namespace corvio {
@@ -24,16 +24,6 @@ struct SharedWindow {
   volatile LONG process;  // the holder's process id
   volatile LONG window;   // its window as SetMainWindow gave it, 0 before there is one
 };
-
-void Report(const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  fputs(line, stderr);  // a test or a console sees it; a player's debugger below
-  OutputDebugStringA(line);
-}
 
 // The kernel object's name, or false when it would pass the system's limit.
 bool ObjectName(const std::string& escaped, const char* suffix, char (&out)[MAX_PATH]) {
@@ -68,7 +58,7 @@ void BringHolderToFront(const std::string& escaped) {
   // This start came from the player, so it may hand the foreground on to the holder.
   AllowSetForegroundWindow(owner);
   if (!PostMessageA(target, kMsgBringToFront, 0, 0))
-    Report("[Corvio_Guard] cannot ask the first instance for its window: error %lu\n",
+    ReportF("[Corvio_Guard]", "cannot ask the first instance for its window: error %lu",
            GetLastError());
 }
 
@@ -85,8 +75,8 @@ namespace {
 void Publish(HeldName* held, const std::string& escaped, uint32_t window) {
   char name[MAX_PATH];
   if (!ObjectName(escaped, kWindowSuffix, name)) {
-    Report("[Corvio_Guard] the name is too long for the window's shared memory; a second "
-           "start will not bring this window to the front\n");
+    ReportF("[Corvio_Guard]", "the name is too long for the window's shared memory; a second "
+           "start will not bring this window to the front");
     return;
   }
   // An existing one was opened by a second start of an earlier holder: ours now.
@@ -96,8 +86,8 @@ void Publish(HeldName* held, const std::string& escaped, uint32_t window) {
                    ? MapViewOfFile(held->mapping, FILE_MAP_WRITE, 0, 0, sizeof(SharedWindow))
                    : nullptr;
   if (!view) {
-    Report("[Corvio_Guard] cannot make %s (error %lu); a second start will not bring this "
-           "window to the front\n", name, GetLastError());
+    ReportF("[Corvio_Guard]", "cannot make %s (error %lu); a second start will not bring this "
+           "window to the front", name, GetLastError());
     if (held->mapping) CloseHandle(held->mapping);
     held->mapping = nullptr;
     return;
@@ -113,7 +103,7 @@ Claim ClaimName(const std::string& name, uint32_t window, HeldName** held) {
   const std::string escaped = EscapeInstanceName(name);
   char mutexName[MAX_PATH];
   if (!ObjectName(escaped, "", mutexName)) {
-    Report("[Corvio_Guard] the name \"%s\" is too long for a mutex; not guarded\n", name.c_str());
+    ReportF("[Corvio_Guard]", "the name \"%s\" is too long for a mutex; not guarded", name.c_str());
     return Claim::kUnguarded;
   }
   // Not owned: the object's existence is the guard, whichever thread made it.
@@ -122,7 +112,7 @@ Claim ClaimName(const std::string& name, uint32_t window, HeldName** held) {
   if (!mutex) {
     // Access denied: it exists, made by a process this user may not open (another user's,
     // or an elevated copy). A name nobody can open must not keep the player out.
-    Report("[Corvio_Guard] cannot create the mutex %s (error %lu); not guarded\n", mutexName,
+    ReportF("[Corvio_Guard]", "cannot create the mutex %s (error %lu); not guarded", mutexName,
            error);
     return Claim::kUnguarded;
   }
@@ -134,7 +124,7 @@ Claim ClaimName(const std::string& name, uint32_t window, HeldName** held) {
   HeldName* hold = new (std::nothrow) HeldName;
   if (!hold) {
     CloseHandle(mutex);
-    Report("[Corvio_Guard] out of memory holding \"%s\"; not guarded\n", name.c_str());
+    ReportF("[Corvio_Guard]", "out of memory holding \"%s\"; not guarded", name.c_str());
     return Claim::kUnguarded;
   }
   hold->mutex = mutex;

@@ -11,6 +11,7 @@
 
 #include <map>
 
+#include "corvio/report.h"
 #include "corvio/skin/backend.h"
 #include "platform/linux/message_hook.h"
 
@@ -167,14 +168,15 @@ void Pump(void*) {
     s.drawPending = false;
     return;
   }
+  // Called from the platform's message loop: nothing may unwind into it.
   SDL_Event e;
-  while (SDL_PollEvent(&e)) HandleEvent(e);
+  while (SDL_PollEvent(&e)) Guarded([&] { HandleEvent(e); });
   if (s.xLost) {
     DisplayLost();
     return;
   }
   s.drawPending = false;
-  CoreDrawPending();
+  Guarded([] { CoreDrawPending(); });
 }
 
 void Drain(int fd) {

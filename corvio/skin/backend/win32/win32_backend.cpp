@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "corvio/report.h"
 #include "corvio/skin/backend.h"
 #include "platform/win32.h"
 
@@ -75,11 +76,8 @@ void ComeRound(HWND window) {
 
 LRESULT CALLBACK AttentionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kMsgAttention || (message == WM_TIMER && wParam == kIdleTimer)) {
-    try {
-      ComeRound(window);
-    } catch (...) {
-      // Nothing may unwind through the system's dispatch.
-    }
+    // Nothing may unwind through the system's dispatch.
+    Guarded([window] { ComeRound(window); });
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -234,11 +232,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   }
   auto* w = reinterpret_cast<BackendWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!w) return DefWindowProcW(hwnd, message, wParam, lParam);
-  try {
-    return Handle(w, message, wParam, lParam);
-  } catch (...) {
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
+  LRESULT result = 0;
+  if (Guarded([&] { result = Handle(w, message, wParam, lParam); })) return result;
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 bool RegisterOnce(const wchar_t* name, WNDPROC proc, bool withCursor, std::string* error) {
