@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "platform/linux/gbk_chars.h"
+#include "platform/linux/report.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ iconv_t Descriptor(Direction d) {
     cd = iconv_open(kCharsets[d].to, kCharsets[d].from);
     if (cd == kNoDescriptor) {
       // Without the system's conversion modules no non-ASCII name can be used at all.
-      fprintf(stderr, "platform: iconv cannot convert %s to %s on this system\n", kCharsets[d].from,
+      PlatformReport("platform: iconv cannot convert %s to %s on this system", kCharsets[d].from,
               kCharsets[d].to);
     }
     return cd;
@@ -152,12 +153,11 @@ std::string PlatformUtf8ToUtf16(const std::string& utf8, bool bigEndian) {
 
 void PlatformFailUntranslatable(const char* function, const std::string& name, bool hostName) {
   if (hostName) {
-    fprintf(stderr, "%s: \"%s\" holds a character that the ANSI code page (GBK) cannot hold\n",
+    PlatformReport("%s: \"%s\" holds a character that the ANSI code page (GBK) cannot hold",
             function, name.c_str());
   } else {
-    fprintf(stderr, "%s: \"%s\" is not text of the ANSI code page (GBK)\n", function,
+    PlatformReport("%s: \"%s\" is not text of the ANSI code page (GBK)", function,
             PlatformAnsiToUtf8Text(name).c_str());
   }
-  fflush(stderr);
   SetLastError(ERROR_NO_UNICODE_TRANSLATION);
 }

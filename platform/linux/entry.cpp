@@ -6,6 +6,7 @@
 
 #include "platform/linux/codepage.h"
 #include "platform/linux/command_line.h"
+#include "platform/linux/report.h"
 #include "platform/win32.h"
 
 // Arguments arrive in UTF-8 and WinMain reads the ANSI code page (GBK), as ShellExecuteA
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string ansi;
     if (!PlatformUtf8ToAnsi(argv[i], &ansi)) {
-      fprintf(stderr, "%s: argument %d \"%s\" is not UTF-8 text that the ANSI code page (GBK) can hold\n",
+      PlatformReport("%s: argument %d \"%s\" is not UTF-8 text that the ANSI code page (GBK) can hold",
               argv[0], i, argv[i]);
       return 1;
     }

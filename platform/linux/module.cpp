@@ -27,6 +27,7 @@
 #include "platform/linux/codepage.h"
 #include "platform/linux/gbk_chars.h"
 #include "platform/linux/path.h"
+#include "platform/linux/report.h"
 
 namespace {
 
@@ -197,7 +198,7 @@ HMODULE OpenLibrary(const std::string& path) {
     // The loader's own reason (a missing dependency, a wrong format) helps whoever
     // has to repair the installation; Windows would only give the code.
     const char* why = dlerror();
-    fprintf(stderr, "LoadLibraryA: %s\n", why ? why : path.c_str());
+    PlatformReport("LoadLibraryA: %s", why ? why : path.c_str());
     SetLastError(ERROR_BAD_FORMAT);
     return nullptr;
   }

@@ -149,9 +149,15 @@ TEST(SkinDrawing, GbkAndUtf8ConvertBothWays) {
   EXPECT_EQ(s, "");
   PopLastGbkChar(&s);
   EXPECT_EQ(s, "");
-  s = "\xB4\x20";  // a lead byte before a byte no character ends with stands alone
+  // A lead byte before a byte that ends no character: the platform's rule has it stand
+  // alone; Windows' own CharPrevA takes any byte after a lead byte with it.
+  s = "\xB4\x20";
   PopLastGbkChar(&s);
+#ifdef _WIN32
+  EXPECT_EQ(s, "");
+#else
   EXPECT_EQ(s, "\xB4");
+#endif
 }
 
 TEST(SkinDrawing, CentredTextInksAroundTheCentreAndWrapAddsLines) {
