@@ -73,7 +73,7 @@ struct Child {
 
 // The offscreen driver has no descriptor, like KMSDRM and others: an event it queues while
 // the loop is idle must still arrive.
-TEST(SdlBackendWait, EventQueuedWithoutDescriptorIsServedWhileIdle) {
+TEST(SdlBackendWait, event_queued_without_descriptor_is_served_while_idle) {
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog, nullptr);
   ASSERT_NE(dialog->LoadSkin((Skins() + "/main.xml").c_str(), 0), 0);
@@ -115,7 +115,7 @@ TEST(SdlBackendWait, EventQueuedWithoutDescriptorIsServedWhileIdle) {
 
 // The X server goes away under a shown window: the program ends by itself, says why in one
 // line, and does not spin meanwhile.
-TEST(SdlBackendDisplayLoss, ProgramEndsWithOneLineWhenTheXServerGoes) {
+TEST(SdlBackendDisplayLoss, program_ends_with_one_line_when_the_x_server_goes) {
   if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "no Xvfb (package xvfb) on this machine";
   int displayPipe[2];
   ASSERT_EQ(pipe(displayPipe), 0);

@@ -92,7 +92,7 @@ std::string WriteBrowserSkin(const std::string& url) {
 
 }  // namespace
 
-TEST(SkinBrowser, PageWithStatus200NotifiesWithTheUrlAndShowsItsText) {
+TEST(SkinBrowser, page_with_status_200_notifies_with_the_url_and_shows_its_text) {
   LoopbackServer server;
   std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/news.html";
   std::string skin = WriteBrowserSkin(url);
@@ -110,7 +110,7 @@ TEST(SkinBrowser, PageWithStatus200NotifiesWithTheUrlAndShowsItsText) {
   dialog->Release(0);
 }
 
-TEST(SkinBrowser, PageWithStatus404IsSilent) {
+TEST(SkinBrowser, page_with_status_404_is_silent) {
   LoopbackServer server;
   std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(server.Port()) + "/gone.html");
   SkinDialog* dialog = Make<SkinDialog>();
@@ -125,7 +125,7 @@ TEST(SkinBrowser, PageWithStatus404IsSilent) {
   dialog->Release(0);
 }
 
-TEST(SkinBrowser, UnreachableServerIsSilentAndReleaseWhileFetchingIsSafe) {
+TEST(SkinBrowser, unreachable_server_is_silent_and_release_while_fetching_is_safe) {
   // A port nobody listens on: bind one, then close it.
   int s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
@@ -217,7 +217,7 @@ class FakeFetcher final : public corvio::HttpFetcher {
 
 using corvio::skin::BrowserFetch;
 
-TEST(BrowserFetch, PageUpToTheLimitIsShownAndOneByteMoreIsRefused) {
+TEST(BrowserFetch, page_up_to_the_limit_is_shown_and_one_byte_more_is_refused) {
   struct Row {
     size_t size;
     int status;
@@ -236,7 +236,7 @@ TEST(BrowserFetch, PageUpToTheLimitIsShownAndOneByteMoreIsRefused) {
   }
 }
 
-TEST(BrowserFetch, CancelWakesTheRequestAndNothingIsNotified) {
+TEST(BrowserFetch, cancel_wakes_the_request_and_nothing_is_notified) {
   auto fetcher = std::make_shared<FakeFetcher>(0, true);
   auto fetch = std::make_shared<BrowserFetch>(7, "http://127.0.0.1:9/page.html");
   std::atomic<int> notified{0};

@@ -47,7 +47,7 @@ std::string LoadErrorLine(SkinDialog* dialog, const std::string& path, int* resu
 
 }  // namespace
 
-TEST_F(SkinDialogTest, LoadedSkinGivesIdsPathsAndControlObjectsOfTheRightKind) {
+TEST_F(SkinDialogTest, loaded_skin_gives_ids_paths_and_control_objects_of_the_right_kind) {
   Load();
   int dlg = dialog->FindControl("Dialog_Test");
   EXPECT_EQ(dlg, 1);
@@ -69,7 +69,7 @@ TEST_F(SkinDialogTest, LoadedSkinGivesIdsPathsAndControlObjectsOfTheRightKind) {
   EXPECT_EQ(static_cast<Control*>(dialog->GetMainWindow()), dialog->GetControl(dlg));
 }
 
-TEST_F(SkinDialogTest, ControlPathNeedsRoomForTheWholePath) {
+TEST_F(SkinDialogTest, control_path_needs_room_for_the_whole_path) {
   Load();
   int slot = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server2\\Button", 0);
   const size_t len = strlen("Dialog_Test\\Container_dx\\server2\\Button");
@@ -83,7 +83,7 @@ TEST_F(SkinDialogTest, ControlPathNeedsRoomForTheWholePath) {
   EXPECT_EQ(dialog->GetControlPath(slot, nullptr, 10), 0);
 }
 
-TEST_F(SkinDialogTest, BeforeLoadingNothingIsFound) {
+TEST_F(SkinDialogTest, before_loading_nothing_is_found) {
   EXPECT_EQ(dialog->FindControl("Dialog_Test"), 0);
   EXPECT_EQ(dialog->GetMainWindow(), nullptr);
   EXPECT_EQ(dialog->GetControl(1), nullptr);
@@ -92,7 +92,7 @@ TEST_F(SkinDialogTest, BeforeLoadingNothingIsFound) {
   bag->Release(0);
 }
 
-TEST_F(SkinDialogTest, FailedLoadsWriteOneLineWithFileAndLine) {
+TEST_F(SkinDialogTest, failed_loads_write_one_line_with_file_and_line) {
   struct Row {
     std::string path;
     std::string expect;
@@ -110,7 +110,7 @@ TEST_F(SkinDialogTest, FailedLoadsWriteOneLineWithFileAndLine) {
   }
 }
 
-TEST_F(SkinDialogTest, AFailedLoadAfterAGoodOneLeavesNoStaleControls) {
+TEST_F(SkinDialogTest, a_failed_load_after_a_good_one_leaves_no_stale_controls) {
   Load();
   int result = -1;
   LoadErrorLine(dialog, Skins() + "/absent.xml", &result);
@@ -118,7 +118,7 @@ TEST_F(SkinDialogTest, AFailedLoadAfterAGoodOneLeavesNoStaleControls) {
   EXPECT_EQ(dialog->FindControl("Button_ok"), 0);
 }
 
-TEST_F(SkinDialogTest, NamedPropertiesApplyToTheControl) {
+TEST_F(SkinDialogTest, named_properties_apply_to_the_control) {
   Load();
   int id = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server1\\Button", 0);
   Node* button = NodeOf("Dialog_Test\\Container_dx\\server1\\Button");
@@ -139,7 +139,7 @@ TEST_F(SkinDialogTest, NamedPropertiesApplyToTheControl) {
   EXPECT_FALSE(button->visible);
 }
 
-TEST_F(SkinDialogTest, ButtonStatesShowTheirImagesAndNormalIsTheFallback) {
+TEST_F(SkinDialogTest, button_states_show_their_images_and_normal_is_the_fallback) {
   Load();
   int id = dialog->FindControlByPath("Dialog_Test\\Container_dx\\server2\\Button", 0);
   Node* b = NodeOf("Dialog_Test\\Container_dx\\server2\\Button");
@@ -163,7 +163,7 @@ TEST_F(SkinDialogTest, ButtonStatesShowTheirImagesAndNormalIsTheFallback) {
   EXPECT_EQ(Pixel(cx, cy), 0xFF0000FFu) << "normal";
 }
 
-TEST_F(SkinDialogTest, AMissingImageIsReportedAndTheEarlierImageStays) {
+TEST_F(SkinDialogTest, a_missing_image_is_reported_and_the_earlier_image_stays) {
   Load();
   int id = dialog->FindControl("Button_ok");
   PropertyWriter* writer = Make<PropertyWriter>();
@@ -180,7 +180,7 @@ TEST_F(SkinDialogTest, AMissingImageIsReportedAndTheEarlierImageStays) {
   writer->Release(0);
 }
 
-TEST_F(SkinDialogTest, UnknownPropertyIsReportedAndTheOthersStillApply) {
+TEST_F(SkinDialogTest, unknown_property_is_reported_and_the_others_still_apply) {
   Load();
   int id = dialog->FindControl("Button_ok");
   PropertyWriter* writer = Make<PropertyWriter>();
@@ -196,7 +196,7 @@ TEST_F(SkinDialogTest, UnknownPropertyIsReportedAndTheOthersStillApply) {
   writer->Release(0);
 }
 
-TEST_F(SkinDialogTest, TextKeySetsStaticAndEditTextsAndGetTextReadsThem) {
+TEST_F(SkinDialogTest, text_key_sets_static_and_edit_texts_and_get_text_reads_them) {
   Load();
   auto* edit = dynamic_cast<EditControl*>(dialog->GetControl(dialog->FindControl("Edit_select")));
   ASSERT_NE(edit, nullptr);
@@ -216,7 +216,7 @@ TEST_F(SkinDialogTest, TextKeySetsStaticAndEditTextsAndGetTextReadsThem) {
   bag->Release(0);
 }
 
-TEST_F(SkinDialogTest, WindowHandleIsReportedAsANumber) {
+TEST_F(SkinDialogTest, window_handle_is_reported_as_a_number) {
   Load();
   PropertyBag* bag = Make<PropertyBag>();
   EXPECT_NE(dialog->QueryProperties(bag, PropWindowHandle), 0);
@@ -226,7 +226,7 @@ TEST_F(SkinDialogTest, WindowHandleIsReportedAsANumber) {
   bag->Release(0);
 }
 
-TEST_F(SkinDialogTest, ShowOpensTheWindowAndTheDialogBackgroundCanChange) {
+TEST_F(SkinDialogTest, show_opens_the_window_and_the_dialog_background_can_change) {
   Load();
   WindowObject* window = dialog->GetMainWindow();
   ASSERT_NE(window, nullptr);
@@ -237,7 +237,7 @@ TEST_F(SkinDialogTest, ShowOpensTheWindowAndTheDialogBackgroundCanChange) {
   EXPECT_EQ(Pixel(398, 150), 0xFFFFFF00u);
 }
 
-TEST_F(SkinDialogTest, GbkCaptionIsDrawnInsideItsControl) {
+TEST_F(SkinDialogTest, gbk_caption_is_drawn_inside_its_control) {
   Load();
   Node* label = NodeOf("Static_text");
   const corvio::skin::Rect r = label->abs;
@@ -252,7 +252,7 @@ TEST_F(SkinDialogTest, GbkCaptionIsDrawnInsideItsControl) {
   EXPECT_EQ(Ink(0, r.y + r.h, 400, 5), 0);
 }
 
-TEST_F(SkinDialogTest, HalfTransparentImageIsBlendedOverTheBackground) {
+TEST_F(SkinDialogTest, half_transparent_image_is_blended_over_the_background) {
   Load();
   Node* logo = NodeOf("Image_logo");
   uint32_t p = Pixel(logo->abs.x + 3, logo->abs.y + 3);
@@ -261,13 +261,13 @@ TEST_F(SkinDialogTest, HalfTransparentImageIsBlendedOverTheBackground) {
   EXPECT_NEAR(static_cast<int>(p & 0xFF), 128, 2);
 }
 
-TEST_F(SkinDialogTest, OwnerCannotBeTheDialogItself) {
+TEST_F(SkinDialogTest, owner_cannot_be_the_dialog_itself) {
   Load();
   EXPECT_EQ(dialog->SetOwnerDialog(dialog), 0);
   EXPECT_NE(dialog->SetOwnerDialog(nullptr), 0);
 }
 
-TEST_F(SkinDialogTest, DragAreaIsTheCaptionOutsideItsButtons) {
+TEST_F(SkinDialogTest, drag_area_is_the_caption_outside_its_buttons) {
   Load();
   auto* host = Impl(dialog);
   struct Row {

@@ -52,7 +52,7 @@ std::shared_ptr<Font> DefaultFont(int size) {
 
 }  // namespace
 
-TEST(SkinDrawing, FillBlendsByAlphaAndStaysInsideTheClip) {
+TEST(SkinDrawing, fill_blends_by_alpha_and_stays_inside_the_clip) {
   Canvas c;
   c.Resize(10, 10);
   c.FillRect(Rect{0, 0, 10, 10}, Color{255, 255, 255, 255}, kAll);
@@ -64,7 +64,7 @@ TEST(SkinDrawing, FillBlendsByAlphaAndStaysInsideTheClip) {
   EXPECT_EQ(c.PixelAt(10, 10), 0u) << "outside the canvas reads nothing";
 }
 
-TEST(SkinDrawing, StretchScalesAndTileRepeatsAtNaturalSize) {
+TEST(SkinDrawing, stretch_scales_and_tile_repeats_at_natural_size) {
   Canvas c;
   c.Resize(4, 4);
   c.DrawImage(Quad(), Rect{0, 0, 4, 4}, ImageMode::Stretch, kAll);
@@ -79,7 +79,7 @@ TEST(SkinDrawing, StretchScalesAndTileRepeatsAtNaturalSize) {
   EXPECT_EQ(c.PixelAt(3, 3), 0xFFFFFFFFu);
 }
 
-TEST(SkinDrawing, PngAndTgaFilesDecodeAndBadFilesSayWhy) {
+TEST(SkinDrawing, png_and_tga_files_decode_and_bad_files_say_why) {
   Image png, tga;
   std::string error;
   ASSERT_TRUE(LoadImageFile(kSkins + "/red.png", &png, &error)) << error;
@@ -94,7 +94,7 @@ TEST(SkinDrawing, PngAndTgaFilesDecodeAndBadFilesSayWhy) {
   EXPECT_NE(error.find("not a readable PNG or TGA"), std::string::npos) << error;
 }
 
-TEST(SkinDrawing, ScreenshotPngReadsBackTheSamePixels) {
+TEST(SkinDrawing, screenshot_png_reads_back_the_same_pixels) {
   Canvas c;
   c.Resize(3, 2);
   c.FillRect(Rect{1, 0, 1, 2}, Color{10, 20, 30, 255}, kAll);
@@ -111,7 +111,7 @@ TEST(SkinDrawing, ScreenshotPngReadsBackTheSamePixels) {
   EXPECT_FALSE(WritePng("/nonexistent/dir/x.png", c, &error));
 }
 
-TEST(SkinDrawing, GbkAndUtf8ConvertBothWays) {
+TEST(SkinDrawing, gbk_and_utf8_convert_both_ways) {
   struct Row {
     std::string gbk, utf8;
   } rows[] = {
@@ -160,7 +160,7 @@ TEST(SkinDrawing, GbkAndUtf8ConvertBothWays) {
 #endif
 }
 
-TEST(SkinDrawing, CentredTextInksAroundTheCentreAndWrapAddsLines) {
+TEST(SkinDrawing, centred_text_inks_around_the_centre_and_wrap_adds_lines) {
   auto font = DefaultFont(16);
   ASSERT_TRUE(font);
   // The default face draws Chinese with its own glyphs, not with the missing-glyph box.
@@ -189,7 +189,7 @@ TEST(SkinDrawing, CentredTextInksAroundTheCentreAndWrapAddsLines) {
   EXPECT_LE(InkBox(wrapped).x + InkBox(wrapped).w, 60);
 }
 
-TEST(SkinDrawing, TextIsClippedToItsBox) {
+TEST(SkinDrawing, text_is_clipped_to_its_box) {
   auto font = DefaultFont(20);
   ASSERT_TRUE(font);
   Canvas c;
@@ -201,7 +201,7 @@ TEST(SkinDrawing, TextIsClippedToItsBox) {
   EXPECT_LE(ink.x + ink.w, 30);
 }
 
-TEST(SkinDrawing, HtmlPagesGiveTheirReadableText) {
+TEST(SkinDrawing, html_pages_give_their_readable_text) {
   struct Row {
     const char* html;
     const char* text;
@@ -222,7 +222,7 @@ TEST(SkinDrawing, HtmlPagesGiveTheirReadableText) {
     EXPECT_EQ(HtmlToText(rows[i].html), rows[i].text) << "row " << i;
 }
 
-TEST(SkinDrawing, SkinFileNamesResolveWithBackslashesAndAnyCase) {
+TEST(SkinDrawing, skin_file_names_resolve_with_backslashes_and_any_case) {
   skintest::TempDir dir;
   const std::string sub = dir.File("Images");
   std::filesystem::create_directory(sub);
@@ -244,7 +244,7 @@ TEST(SkinDrawing, SkinFileNamesResolveWithBackslashesAndAnyCase) {
   EXPECT_EQ(ResolveSkinFile("skins", "\\x\\a.png").substr(0, 1), "/");
 }
 
-TEST(SkinDrawing, LargeImagesDecodeAsideAndADamagedOneIsNotDrawn) {
+TEST(SkinDrawing, large_images_decode_aside_and_a_damaged_one_is_not_drawn) {
   skintest::TempDir dir;
   // Noise does not compress: the file is far above the size decoded on its own thread.
   Canvas source;
@@ -294,7 +294,7 @@ TEST(SkinDrawing, LargeImagesDecodeAsideAndADamagedOneIsNotDrawn) {
   EXPECT_EQ(untouched.PixelAt(3, 3), 0xFF000000u) << "nothing drawn from a failed image";
 }
 
-TEST(SkinDrawing, FontFilesTooShortOrNotFontsAreRefused) {
+TEST(SkinDrawing, font_files_too_short_or_not_fonts_are_refused) {
   skintest::TempDir dir;
   const std::string path = dir.File("font.ttf");
   for (const char* content : {"ttcf", "this is a text file, not a font at all"}) {

@@ -140,7 +140,7 @@ class SkinEventsTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SkinEventsTest, ScriptedClickGivesNotifyClickWithTheButtonsId) {
+TEST_F(SkinEventsTest, scripted_click_gives_notify_click_with_the_buttons_id) {
   RunScript("wait-visible Button_ok 2000\nclick Button_ok\n");
   ASSERT_TRUE(WaitEvents(1));
   EXPECT_EQ(sink.events[0].sender, Id("Button_ok"));
@@ -148,7 +148,7 @@ TEST_F(SkinEventsTest, ScriptedClickGivesNotifyClickWithTheButtonsId) {
   EXPECT_EQ(sink.events[0].message, 0);
 }
 
-TEST_F(SkinEventsTest, ScriptedClickByPathReachesTheNestedButton) {
+TEST_F(SkinEventsTest, scripted_click_by_path_reaches_the_nested_button) {
   RunScript("click Dialog_Test\\Container_dx\\server2\\Button\n");
   ASSERT_TRUE(WaitEvents(1));
   EXPECT_EQ(sink.events[0].sender,
@@ -158,7 +158,7 @@ TEST_F(SkinEventsTest, ScriptedClickByPathReachesTheNestedButton) {
   EXPECT_STREQ(path, "Dialog_Test\\Container_dx\\server2\\Button");
 }
 
-TEST_F(SkinEventsTest, PressOnOneButtonAndReleaseOnAnotherIsNoClick) {
+TEST_F(SkinEventsTest, press_on_one_button_and_release_on_another_is_no_click) {
   auto* host = Impl(dialog);
   Node* ok = host->NodeByName("Button_ok");
   Node* other = host->NodeByName("Button_other");
@@ -173,7 +173,7 @@ TEST_F(SkinEventsTest, PressOnOneButtonAndReleaseOnAnotherIsNoClick) {
   EXPECT_EQ(sink.events[0].sender, Id("Button_other"));
 }
 
-TEST_F(SkinEventsTest, HiddenButtonTakesNoClick) {
+TEST_F(SkinEventsTest, hidden_button_takes_no_click) {
   auto* host = Impl(dialog);
   Node* hidden = host->NodeByName("Dialog_Test\\Container_dx\\server1\\Button");
   ASSERT_FALSE(hidden->visible);
@@ -182,7 +182,7 @@ TEST_F(SkinEventsTest, HiddenButtonTakesNoClick) {
   EXPECT_FALSE(WaitEvents(1, 300));
 }
 
-TEST_F(SkinEventsTest, ScriptedCloseSendsWindowMessage16FromTheDialog) {
+TEST_F(SkinEventsTest, scripted_close_sends_window_message_16_from_the_dialog) {
   RunScript("close\n");
   ASSERT_TRUE(WaitEvents(1));
   EXPECT_EQ(sink.events[0].message, WindowMessageClose);
@@ -190,7 +190,7 @@ TEST_F(SkinEventsTest, ScriptedCloseSendsWindowMessage16FromTheDialog) {
   EXPECT_NE(sink.events[0].code, NotifyClick);
 }
 
-TEST_F(SkinEventsTest, WindowManagerCloseAndAltF4SendTheCloseMessage) {
+TEST_F(SkinEventsTest, window_manager_close_and_alt_f4_send_the_close_message) {
   TestWindow window = WindowOf("skin-test-main");
   ASSERT_TRUE(window);
   PushClose(window);
@@ -200,7 +200,7 @@ TEST_F(SkinEventsTest, WindowManagerCloseAndAltF4SendTheCloseMessage) {
   EXPECT_EQ(sink.events[1].message, WindowMessageClose);
 }
 
-TEST_F(SkinEventsTest, EnterClicksTheDefaultButtonAndEscapeTheCancelButton) {
+TEST_F(SkinEventsTest, enter_clicks_the_default_button_and_escape_the_cancel_button) {
   TestWindow window = WindowOf("skin-test-main");
   ASSERT_TRUE(window);
   PushKey(window, TestKey::Enter);
@@ -212,7 +212,7 @@ TEST_F(SkinEventsTest, EnterClicksTheDefaultButtonAndEscapeTheCancelButton) {
   EXPECT_EQ(sink.events[1].code, NotifyClick);
 }
 
-TEST_F(SkinEventsTest, TabMovesTheFocusAndEnterThenClicksTheFocusedButton) {
+TEST_F(SkinEventsTest, tab_moves_the_focus_and_enter_then_clicks_the_focused_button) {
   TestWindow window = WindowOf("skin-test-main");
   ASSERT_TRUE(window);
   PushKey(window, TestKey::Tab);  // Button_close
@@ -226,7 +226,7 @@ TEST_F(SkinEventsTest, TabMovesTheFocusAndEnterThenClicksTheFocusedButton) {
   EXPECT_EQ(sink.events[1].sender, Id("Button_close"));
 }
 
-TEST_F(SkinEventsTest, TypedTextLandsInTheEditBoxAsGbk) {
+TEST_F(SkinEventsTest, typed_text_lands_in_the_edit_box_as_gbk) {
   // 大区 typed as UTF-8 keystrokes, then a backspace removes one whole character.
   RunScript("type Edit_select a\xE5\xA4\xA7\xE5\x8C\xBA\n");
   auto* edit = dynamic_cast<EditControl*>(dialog->GetControl(Id("Edit_select")));
@@ -246,7 +246,7 @@ TEST_F(SkinEventsTest, TypedTextLandsInTheEditBoxAsGbk) {
   EXPECT_STREQ(edit->GetText(), "a\xB4\xF3z\xC7\xF8");
 }
 
-TEST_F(SkinEventsTest, ModalBoxInsideModalBoxEndsInnerFirstAndBlocksTheOthers) {
+TEST_F(SkinEventsTest, modal_box_inside_modal_box_ends_inner_first_and_blocks_the_others) {
   SkinDialog* box = Make<SkinDialog>();
   SkinDialog* inner = Make<SkinDialog>();
   ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
@@ -314,7 +314,7 @@ TEST_F(SkinEventsTest, ModalBoxInsideModalBoxEndsInnerFirstAndBlocksTheOthers) {
   box->Release(0);
 }
 
-TEST_F(SkinEventsTest, QuitInsideAModalLoopEndsItAndReachesTheOuterLoop) {
+TEST_F(SkinEventsTest, quit_inside_a_modal_loop_ends_it_and_reaches_the_outer_loop) {
   SkinDialog* box = Make<SkinDialog>();
   ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
   box->SetOwnerDialog(dialog);
@@ -336,7 +336,7 @@ TEST_F(SkinEventsTest, QuitInsideAModalLoopEndsItAndReachesTheOuterLoop) {
   box->Release(0);
 }
 
-TEST_F(SkinEventsTest, CloseOfAModalBoxGoesToTheBoxNotToTheMainWindow) {
+TEST_F(SkinEventsTest, close_of_a_modal_box_goes_to_the_box_not_to_the_main_window) {
   SkinDialog* box = Make<SkinDialog>();
   ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
   box->SetOwnerDialog(dialog);
@@ -358,13 +358,13 @@ TEST_F(SkinEventsTest, CloseOfAModalBoxGoesToTheBoxNotToTheMainWindow) {
   box->Release(0);
 }
 
-TEST_F(SkinEventsTest, ExceptionsInTheSinkDoNotEscapeIntoTheLoop) {
+TEST_F(SkinEventsTest, exceptions_in_the_sink_do_not_escape_into_the_loop) {
   sink.then = [](const Recorded&) { throw std::runtime_error("handler failed"); };
   RunScript("click Button_ok\nclick Button_other\n");
   EXPECT_TRUE(WaitEvents(2));
 }
 
-TEST_F(SkinEventsTest, DumpListsEveryControlAndScreenshotWritesAPng) {
+TEST_F(SkinEventsTest, dump_lists_every_control_and_screenshot_writes_a_png) {
   TempDir dir;
   std::string dump = dir.File("dump.txt"), shot = dir.File("shot.png");
   dynamic_cast<StaticControl*>(dialog->GetControl(Id("Static_text")))->SetText("\xB4\xF3\xC7\xF8");
@@ -405,7 +405,7 @@ long long SteadyMicrosNow() {
 
 }  // namespace
 
-TEST_F(SkinEventsTest, StampRecordsTheFirstAndLatestPresentOnTheSteadyClock) {
+TEST_F(SkinEventsTest, stamp_records_the_first_and_latest_present_on_the_steady_clock) {
   TempDir dir;
   const std::string one = dir.File("one"), two = dir.File("two");
   const long long before = SteadyMicrosNow();
@@ -430,14 +430,14 @@ TEST_F(SkinEventsTest, StampRecordsTheFirstAndLatestPresentOnTheSteadyClock) {
   EXPECT_FALSE(std::ifstream(one + ".partial").good());
 }
 
-TEST_F(SkinEventsTest, SleepHoldsTheNextCommandForItsTime) {
+TEST_F(SkinEventsTest, sleep_holds_the_next_command_for_its_time) {
   const auto start = std::chrono::steady_clock::now();
   RunScript("sleep 150\nclick Button_ok\n");
   ASSERT_TRUE(WaitEvents(1));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
 }
 
-TEST_F(SkinEventsTest, ScriptFailuresEndTheProgramWithAClearLine) {
+TEST_F(SkinEventsTest, script_failures_end_the_program_with_a_clear_line) {
   struct Row {
     const char* script;
     const char* message;
@@ -468,7 +468,7 @@ TEST_F(SkinEventsTest, ScriptFailuresEndTheProgramWithAClearLine) {
   }
 }
 
-TEST_F(SkinEventsTest, ProgramEndingBeforeTheScriptIsDoneFails) {
+TEST_F(SkinEventsTest, program_ending_before_the_script_is_done_fails) {
   EXPECT_EXIT(
       {
         RunScript("click Button_ok\nwait-visible Button_none 60000\n");
@@ -482,7 +482,7 @@ TEST_F(SkinEventsTest, ProgramEndingBeforeTheScriptIsDoneFails) {
 // What only the win32 backend does itself: mouse messages with capture, the caption as the
 // system's drag area, and the pixels the window shows.
 
-TEST_F(SkinEventsTest, MouseMessagesClickAButtonAndAReleaseOutsideIsNoClick) {
+TEST_F(SkinEventsTest, mouse_messages_click_a_button_and_a_release_outside_is_no_click) {
   HWND window = WindowOf("skin-test-main");
   ASSERT_TRUE(window);
   Node* ok = Impl(dialog)->NodeByName("Button_ok");
@@ -500,7 +500,7 @@ TEST_F(SkinEventsTest, MouseMessagesClickAButtonAndAReleaseOutsideIsNoClick) {
   EXPECT_EQ(GetCapture(), nullptr) << "the capture ends with the release";
 }
 
-TEST_F(SkinEventsTest, CaptionOutsideItsButtonsIsWhereTheSystemDragsTheWindow) {
+TEST_F(SkinEventsTest, caption_outside_its_buttons_is_where_the_system_drags_the_window) {
   HWND window = WindowOf("skin-test-main");
   ASSERT_TRUE(window);
   struct Row {
@@ -514,7 +514,7 @@ TEST_F(SkinEventsTest, CaptionOutsideItsButtonsIsWhereTheSystemDragsTheWindow) {
   }
 }
 
-TEST_F(SkinEventsTest, TheWindowShowsThePresentedCanvasAndThenOnlyWhatChanged) {
+TEST_F(SkinEventsTest, the_window_shows_the_presented_canvas_and_then_only_what_changed) {
   HWND window = WindowOf("skin-test-main");
   ASSERT_TRUE(window);
   Node* ok = Impl(dialog)->NodeByName("Button_ok");

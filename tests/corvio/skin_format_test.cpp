@@ -35,7 +35,7 @@ std::string Wrap(const std::string& inner) {
 
 }  // namespace
 
-TEST(SkinFormat, ValidSkinBuildsTreeWithIdsInDocumentOrder) {
+TEST(SkinFormat, valid_skin_builds_tree_with_ids_in_document_order) {
   LoadedSkin skin;
   std::string error;
   ASSERT_TRUE(LoadSkinFile(kSkins + "/main.xml", &skin, &error)) << error;
@@ -66,7 +66,7 @@ TEST(SkinFormat, ValidSkinBuildsTreeWithIdsInDocumentOrder) {
   EXPECT_EQ(tree.ByName("Image_logo")->images[kNormalImage].pixels->width, 16);
 }
 
-TEST(SkinFormat, UnknownNamesAndPathsGiveNothing) {
+TEST(SkinFormat, unknown_names_and_paths_give_nothing) {
   LoadedSkin skin;
   std::string error;
   ASSERT_TRUE(LoadSkinFile(kSkins + "/main.xml", &skin, &error)) << error;
@@ -81,7 +81,7 @@ TEST(SkinFormat, UnknownNamesAndPathsGiveNothing) {
   EXPECT_EQ(skin.tree.ById(static_cast<int>(skin.tree.byId.size()) + 1), nullptr);
 }
 
-TEST(SkinFormat, ChineseTextIsKeptAsGbk) {
+TEST(SkinFormat, chinese_text_is_kept_as_gbk) {
   TempSkin skin(Wrap("<Static name=\"S\" text=\"\xE5\xA4\xA7\xE5\x8C\xBA\"/>"));
   LoadedSkin loaded;
   std::string error;
@@ -90,7 +90,7 @@ TEST(SkinFormat, ChineseTextIsKeptAsGbk) {
   EXPECT_EQ(loaded.tree.ByName("S")->text, "\xB4\xF3\xC7\xF8");
 }
 
-TEST(SkinFormat, ImageNamesResolveInTheSkinFolderWithoutRegardToCase) {
+TEST(SkinFormat, image_names_resolve_in_the_skin_folder_without_regard_to_case) {
   TempSkin skin(Wrap("<Image name=\"I\" image=\"ONEIMAGE:red.png;Tile\"/>"));
   LoadedSkin loaded;
   std::string error;
@@ -98,7 +98,7 @@ TEST(SkinFormat, ImageNamesResolveInTheSkinFolderWithoutRegardToCase) {
   EXPECT_TRUE(loaded.tree.ByName("I")->images[kNormalImage].pixels);
 }
 
-TEST(SkinFormat, MissingFileIsReported) {
+TEST(SkinFormat, missing_file_is_reported) {
   LoadedSkin skin;
   std::string error;
   EXPECT_FALSE(LoadSkinFile("/nonexistent/skin.xml", &skin, &error));
@@ -113,7 +113,7 @@ struct BadSkin {
   const char* reason;
 };
 
-TEST(SkinFormat, MistakesNameThemselvesWithFileAndLine) {
+TEST(SkinFormat, mistakes_name_themselves_with_file_and_line) {
   const BadSkin rows[] = {
       {"<Skin>\n<Dialog name=\"D\" size=\"10,10\">\n<Button name=\"B\"\n</Dialog></Skin>", 4,
        "malformed XML"},
@@ -167,7 +167,7 @@ TEST(SkinFormat, MistakesNameThemselvesWithFileAndLine) {
   }
 }
 
-TEST(SkinFormat, ValueParsersAcceptOnlyTheirForms) {
+TEST(SkinFormat, value_parsers_accept_only_their_forms) {
   struct Row {
     const char* text;
     bool ok;
@@ -234,7 +234,7 @@ std::string Tga(int width, int height, bool rle) {
 
 }  // namespace
 
-TEST(SkinFormat, ImagesDeclaringHugeSizesAreRefusedBeforeDecoding) {
+TEST(SkinFormat, images_declaring_huge_sizes_are_refused_before_decoding) {
   const struct {
     int width, height;
   } rows[] = {{6000, 6000}, {28415, 2622}, {4097, 1}, {1, 4097}};

@@ -29,7 +29,7 @@ double CpuSeconds() {
 
 }  // namespace
 
-TEST(SkinIdle, OpenWindowUsesNearlyNoCpuOverOneSecond) {
+TEST(SkinIdle, open_window_uses_nearly_no_cpu_over_one_second) {
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog->LoadSkin((Skins() + "/main.xml").c_str(), 0), 0);
   ASSERT_NE(dialog->GetMainWindow()->Show(1), 0);

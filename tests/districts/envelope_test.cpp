@@ -56,7 +56,7 @@ Opened Open(const std::string& cipher, int capacity, const unsigned char* key = 
   return o;
 }
 
-TEST(OpenEnvelope, SixteenBytesWithPadCountSixCarryAnEmptyPayload) {
+TEST(OpenEnvelope, sixteen_bytes_with_pad_count_six_carry_an_empty_payload) {
   const std::string cipher = Encrypt(Plain(0x06, "abcdef", ""));
   ASSERT_EQ(cipher.size(), 16u);
   const Opened o = Open(cipher, 16);
@@ -65,7 +65,7 @@ TEST(OpenEnvelope, SixteenBytesWithPadCountSixCarryAnEmptyPayload) {
   EXPECT_EQ(o.error, EnvelopeError::None);
 }
 
-TEST(OpenEnvelope, TwentyFourBytesWithPadCountThreeCarryElevenBytes) {
+TEST(OpenEnvelope, twenty_four_bytes_with_pad_count_three_carry_eleven_bytes) {
   const std::string cipher = Encrypt(Plain(0xF3, "xyz", "hello world"));
   ASSERT_EQ(cipher.size(), 24u);
   const Opened o = Open(cipher, 24);
@@ -74,7 +74,7 @@ TEST(OpenEnvelope, TwentyFourBytesWithPadCountThreeCarryElevenBytes) {
   EXPECT_EQ(o.payload, "hello world");
 }
 
-TEST(OpenEnvelope, IgnoresHeaderHighBitsPaddingAndSalt) {
+TEST(OpenEnvelope, ignores_header_high_bits_padding_and_salt) {
   for (int high = 0; high < 32; ++high) {
     const unsigned char header = static_cast<unsigned char>(high << 3 | 6);
     const std::string cipher = Encrypt(Plain(header, std::string(6, static_cast<char>(high * 7)), "payload!"));
@@ -84,7 +84,7 @@ TEST(OpenEnvelope, IgnoresHeaderHighBitsPaddingAndSalt) {
   }
 }
 
-TEST(OpenEnvelope, FailsForLengthsNotAMultipleOfEight) {
+TEST(OpenEnvelope, fails_for_lengths_not_a_multiple_of_eight) {
   const std::string cipher = Encrypt(Plain(0x03, "abc", "hello world"));
   for (int cut = 1; cut < 8; ++cut) {
     const Opened o = Open(cipher.substr(0, cipher.size() - cut), 24);
@@ -94,7 +94,7 @@ TEST(OpenEnvelope, FailsForLengthsNotAMultipleOfEight) {
   }
 }
 
-TEST(OpenEnvelope, FailsBelowSixteenBytes) {
+TEST(OpenEnvelope, fails_below_sixteen_bytes) {
   const std::string cipher = Encrypt(Plain(0x06, "abcdef", ""));
   const int lengths[] = {0, 8};
   for (int length : lengths) {
@@ -104,7 +104,7 @@ TEST(OpenEnvelope, FailsBelowSixteenBytes) {
   }
 }
 
-TEST(OpenEnvelope, FailsWhenThePadCountLeavesANegativePayload) {
+TEST(OpenEnvelope, fails_when_the_pad_count_leaves_a_negative_payload) {
   // 16 bytes with p = 7 would need n = -1; the stream is made up by hand.
   const std::string cipher = Encrypt(std::string("\x07", 1) + std::string(15, '\0'));
   const Opened o = Open(cipher, 16);
@@ -113,7 +113,7 @@ TEST(OpenEnvelope, FailsWhenThePadCountLeavesANegativePayload) {
   EXPECT_EQ(o.length, 16);
 }
 
-TEST(OpenEnvelope, FailsWhenThePayloadExceedsTheCapacity) {
+TEST(OpenEnvelope, fails_when_the_payload_exceeds_the_capacity) {
   const std::string cipher = Encrypt(Plain(0x03, "abc", "hello world"));
   const Opened tooSmall = Open(cipher, 10);
   EXPECT_EQ(tooSmall.result, 0);
@@ -124,7 +124,7 @@ TEST(OpenEnvelope, FailsWhenThePayloadExceedsTheCapacity) {
   EXPECT_EQ(exact.payload, "hello world");
 }
 
-TEST(OpenEnvelope, FailsWhenTheTrailerIsNotZeroButKeepsThePayloadLength) {
+TEST(OpenEnvelope, fails_when_the_trailer_is_not_zero_but_keeps_the_payload_length) {
   for (int at = 0; at < 7; ++at) {
     std::string trailer(7, '\0');
     trailer[at] = 1;
@@ -135,7 +135,7 @@ TEST(OpenEnvelope, FailsWhenTheTrailerIsNotZeroButKeepsThePayloadLength) {
   }
 }
 
-TEST(OpenEnvelope, AnyChangeInTheLastBlockFailsTheTrailerCheck) {
+TEST(OpenEnvelope, any_change_in_the_last_block_fails_the_trailer_check) {
   std::string cipher;
   ASSERT_TRUE(SealEnvelope("<District><D><name>x</name></D></District>", kKey, &cipher));
   for (size_t at = cipher.size() - 8; at < cipher.size(); ++at) {
@@ -149,7 +149,7 @@ TEST(OpenEnvelope, AnyChangeInTheLastBlockFailsTheTrailerCheck) {
   }
 }
 
-TEST(OpenEnvelope, FailsWithTheWrongKey) {
+TEST(OpenEnvelope, fails_with_the_wrong_key) {
   std::string cipher;
   ASSERT_TRUE(SealEnvelope(std::string(100, 'q'), kKey, &cipher));
   unsigned char other[16];
@@ -158,7 +158,7 @@ TEST(OpenEnvelope, FailsWithTheWrongKey) {
   EXPECT_EQ(Open(cipher, static_cast<int>(cipher.size()), other).result, 0);
 }
 
-TEST(OpenEnvelope, RejectsNullArguments) {
+TEST(OpenEnvelope, rejects_null_arguments) {
   const std::string cipher = Encrypt(Plain(0x06, "abcdef", ""));
   unsigned char out[16];
   int length = 16;
@@ -173,14 +173,14 @@ TEST(OpenEnvelope, RejectsNullArguments) {
   EXPECT_EQ(error, EnvelopeError::BadArgument);
 }
 
-TEST(EncryptEnvelopeStream, RefusesSizesThatAreNotWholeBlocks) {
+TEST(EncryptEnvelopeStream, refuses_sizes_that_are_not_whole_blocks) {
   std::string cipher;
   EXPECT_FALSE(EncryptEnvelopeStream(std::string(9, 'a'), kKey, &cipher));
   EXPECT_TRUE(EncryptEnvelopeStream(std::string(16, 'a'), kKey, &cipher));
   EXPECT_EQ(cipher.size(), 16u);
 }
 
-TEST(EncryptEnvelopeStream, ChainsEachBlockOnThePreviousOnes) {
+TEST(EncryptEnvelopeStream, chains_each_block_on_the_previous_ones) {
   // Equal plain blocks must not give equal cipher blocks.
   std::string cipher;
   ASSERT_TRUE(EncryptEnvelopeStream(std::string(32, 'a'), kKey, &cipher));
@@ -192,7 +192,7 @@ TEST(EncryptEnvelopeStream, ChainsEachBlockOnThePreviousOnes) {
   EXPECT_EQ(memcmp(first, cipher.data(), 8), 0);
 }
 
-TEST(SealEnvelope, RoundTripsRandomPayloadsFromZeroToTenThousandBytes) {
+TEST(SealEnvelope, round_trips_random_payloads_from_zero_to_ten_thousand_bytes) {
   std::mt19937 random(20240);
   std::vector<size_t> sizes = {0, 1, 2, 5, 6, 7, 8, 9, 13, 14, 15, 16, 17, 1000, 10000};
   for (int i = 0; i < 40; ++i) sizes.push_back(random() % 10001);
@@ -210,7 +210,7 @@ TEST(SealEnvelope, RoundTripsRandomPayloadsFromZeroToTenThousandBytes) {
   }
 }
 
-TEST(SealEnvelope, UsesTheSmallestPadCountAndFreshRandomBits) {
+TEST(SealEnvelope, uses_the_smallest_pad_count_and_fresh_random_bits) {
   std::string a, b;
   ASSERT_TRUE(SealEnvelope("same payload", kKey, &a));
   ASSERT_TRUE(SealEnvelope("same payload", kKey, &b));
@@ -220,7 +220,7 @@ TEST(SealEnvelope, UsesTheSmallestPadCountAndFreshRandomBits) {
   EXPECT_EQ(first[0] & 7, (8 - (12 + 10) % 8) % 8);
 }
 
-TEST(DistrictListKey, IsTheDigestOfTheGbkPassphrase) {
+TEST(DistrictListKey, is_the_digest_of_the_gbk_passphrase) {
   // Computed independently: hashlib.md5('key:“春风又绿江南。”'.encode('gbk')).
   const std::array<unsigned char, 16> key = DistrictListKey();
   EXPECT_EQ(HexEncode(key.data(), 16), "233de8102ddbb6f60145ff630e5e31a2");
@@ -232,7 +232,7 @@ std::string SealedListLine(const std::string& xml) {
   return HexEncode(Bytes(cipher), static_cast<int16_t>(cipher.size()));
 }
 
-TEST(DecryptDistrictList, GivesTheXmlOfALineInEitherCaseWithItsLineEnd) {
+TEST(DecryptDistrictList, gives_the_xml_of_a_line_in_either_case_with_its_line_end) {
   const std::string xml = "<District><D><name>\xb4\xf3\xc7\xf8</name></D></District>";
   const std::string line = SealedListLine(xml);
   std::string upper = line;
@@ -247,14 +247,14 @@ TEST(DecryptDistrictList, GivesTheXmlOfALineInEitherCaseWithItsLineEnd) {
   }
 }
 
-TEST(DecryptDistrictList, EndsTheTextAtItsFirstZeroByte) {
+TEST(DecryptDistrictList, ends_the_text_at_its_first_zero_byte) {
   const std::string line = SealedListLine(std::string("<District/>\0tail", 16));
   std::string out;
   ASSERT_TRUE(DecryptDistrictList(line, &out));
   EXPECT_EQ(out, "<District/>");
 }
 
-TEST(DecryptDistrictList, DamagedLinesGiveAnEmptyDocumentAndTheReason) {
+TEST(DecryptDistrictList, damaged_lines_give_an_empty_document_and_the_reason) {
   const std::string good = SealedListLine("<District/>");
   struct Row {
     std::string line;
@@ -279,7 +279,7 @@ TEST(DecryptDistrictList, DamagedLinesGiveAnEmptyDocumentAndTheReason) {
   }
 }
 
-TEST(DecryptDistrictList, BadHexadecimalTextNeverCrashes) {
+TEST(DecryptDistrictList, bad_hexadecimal_text_never_crashes) {
   std::string longest(20479, 'z');
   std::string odd = SealedListLine("<District/>") + "7";
   std::string mixed(20479, '\0');

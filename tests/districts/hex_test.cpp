@@ -14,7 +14,7 @@ struct DecodeRow {
   std::string bytes;
 };
 
-TEST(HexDecode, ReadsPairsLikeAHexScan) {
+TEST(HexDecode, reads_pairs_like_a_hex_scan) {
   const DecodeRow rows[] = {
       {"", ""},
       {"6", ""},
@@ -41,7 +41,7 @@ TEST(HexDecode, ReadsPairsLikeAHexScan) {
   }
 }
 
-TEST(HexDecode, ThirtyThreeDigitsGiveSixteenBytesAndIgnoreTheLast) {
+TEST(HexDecode, thirty_three_digits_give_sixteen_bytes_and_ignore_the_last) {
   const std::string text = "000102030405060708090a0b0c0d0e0f7";
   ASSERT_EQ(text.size(), 33u);
   const std::string bytes = HexDecode(text);
@@ -49,27 +49,27 @@ TEST(HexDecode, ThirtyThreeDigitsGiveSixteenBytesAndIgnoreTheLast) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(static_cast<unsigned char>(bytes[i]), i) << "byte " << i;
 }
 
-TEST(HexDecode, GarbageChangesValuesNeverTheLength) {
+TEST(HexDecode, garbage_changes_values_never_the_length) {
   const char* rows[] = {"", "x", "\x01\x02\x03", "zzzzzzzzz", "\xff\xfe\xa1\xb0", "g1h2i3j4k"};
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
     EXPECT_EQ(HexDecode(rows[i]).size(), strlen(rows[i]) / 2) << "row " << i;
   }
 }
 
-TEST(HexDecode, LongestListLineDecodesToHalfItsLength) {
+TEST(HexDecode, longest_list_line_decodes_to_half_its_length) {
   std::string text(20479, 'q');
   for (size_t i = 0; i < text.size(); i += 7) text[i] = "0123456789abcdef"[i % 16];
   EXPECT_EQ(HexDecode(text).size(), 10239u);
 }
 
-TEST(HexEncode, WritesTwoLowercaseDigitsPerByte) {
+TEST(HexEncode, writes_two_lowercase_digits_per_byte) {
   const unsigned char abc[] = {'a', 'b', 'c'};
   EXPECT_EQ(HexEncode(abc, 3), "616263");
   const unsigned char mixed[] = {0x00, 0xff, 0x0a, 0xA0};
   EXPECT_EQ(HexEncode(mixed, 4), "00ff0aa0");
 }
 
-TEST(HexEncode, CountOfZeroOrLessGivesEmptyText) {
+TEST(HexEncode, count_of_zero_or_less_gives_empty_text) {
   const unsigned char abc[] = {'a', 'b', 'c'};
   EXPECT_EQ(HexEncode(abc, 0), "");
   EXPECT_EQ(HexEncode(abc, -1), "");
@@ -81,7 +81,7 @@ struct BufferRow {
   std::string bytes;
 };
 
-TEST(HexDecodeToBuffer, ReadsUpToTwoDigitsAtEveryEvenPosition) {
+TEST(HexDecodeToBuffer, reads_up_to_two_digits_at_every_even_position) {
   const BufferRow rows[] = {
       {"", ""},
       {"616", "a\x06"},
@@ -103,7 +103,7 @@ TEST(HexDecodeToBuffer, ReadsUpToTwoDigitsAtEveryEvenPosition) {
   }
 }
 
-TEST(HexDecodeToBuffer, WritesExactlyTheRoomOfHalfTheLengthRoundedUp) {
+TEST(HexDecodeToBuffer, writes_exactly_the_room_of_half_the_length_rounded_up) {
   std::string mixed(20479, 'z');
   for (size_t i = 0; i < mixed.size(); i += 3) mixed[i] = "0a \xb0-+F"[i % 7];
   const std::string rows[] = {"1", "12", "123", "zzz", "\xa1\xb0\xa1", "abcdefabcdefabcdefa",
@@ -117,7 +117,7 @@ TEST(HexDecodeToBuffer, WritesExactlyTheRoomOfHalfTheLengthRoundedUp) {
   }
 }
 
-TEST(HexDecodeToBuffer, StopsAtTheCapacity) {
+TEST(HexDecodeToBuffer, stops_at_the_capacity) {
   unsigned char out[4];
   memset(out, 0xEE, sizeof out);
   int16_t count = 0;
@@ -127,14 +127,14 @@ TEST(HexDecodeToBuffer, StopsAtTheCapacity) {
   EXPECT_EQ(out[3], 0xEE);
 }
 
-TEST(HexDecodeToBuffer, NullTextGivesCountZero) {
+TEST(HexDecodeToBuffer, null_text_gives_count_zero) {
   unsigned char out[2] = {0, 0};
   int16_t count = 9;
   HexDecodeToBuffer(nullptr, out, &count);
   EXPECT_EQ(count, 0);
 }
 
-TEST(HexDecodeToBuffer, ReadsBackWhatHexEncodeWrote) {
+TEST(HexDecodeToBuffer, reads_back_what_hex_encode_wrote) {
   unsigned char bytes[256];
   for (int i = 0; i < 256; ++i) bytes[i] = static_cast<unsigned char>(255 - i);
   const std::string text = HexEncode(bytes, 256);

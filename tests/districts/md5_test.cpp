@@ -20,7 +20,7 @@ struct Row {
   const char* digest;
 };
 
-TEST(Md5Digest, MatchesTheRfc1321TestSuite) {
+TEST(Md5Digest, matches_the_rfc1321_test_suite) {
   const Row rows[] = {
       {"", "d41d8cd98f00b204e9800998ecf8427e"},
       {"a", "0cc175b9c0f1b6a831c399e269772661"},
@@ -39,7 +39,7 @@ TEST(Md5Digest, MatchesTheRfc1321TestSuite) {
 }
 
 // Digests of "a" repeated, from an independent implementation, around the padding edges.
-TEST(Md5Digest, HandlesLengthsAroundTheBlockBoundary) {
+TEST(Md5Digest, handles_lengths_around_the_block_boundary) {
   const Row rows[] = {
       {std::string(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
       {std::string(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"},
@@ -53,7 +53,7 @@ TEST(Md5Digest, HandlesLengthsAroundTheBlockBoundary) {
   }
 }
 
-TEST(Md5Digest, NullDataWithZeroLengthIsTheEmptyDigest) {
+TEST(Md5Digest, null_data_with_zero_length_is_the_empty_digest) {
   unsigned char digest[Md5DigestSize];
   Md5Digest(nullptr, 0, digest);
   EXPECT_EQ(HexEncode(digest, Md5DigestSize), "d41d8cd98f00b204e9800998ecf8427e");

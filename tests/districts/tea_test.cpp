@@ -14,7 +14,7 @@ const unsigned char kZeroKey[16] = {0};
 const unsigned char kCountingKey[16] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
                                         0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10};
 
-TEST(TeaKeyFromBytes, ReadsFourBigEndianWords) {
+TEST(TeaKeyFromBytes, reads_four_big_endian_words) {
   const TeaKey key = TeaKeyFromBytes(kCountingKey);
   EXPECT_EQ(key.k[0], 0x01234567u);
   EXPECT_EQ(key.k[1], 0x89abcdefu);
@@ -23,7 +23,7 @@ TEST(TeaKeyFromBytes, ReadsFourBigEndianWords) {
 }
 
 // Expected blocks from an independent 16-round implementation.
-TEST(TeaEncryptBlock, MatchesSixteenRoundReferenceValues) {
+TEST(TeaEncryptBlock, matches_sixteen_round_reference_values) {
   unsigned char out[8];
   const unsigned char zero[8] = {0};
   TeaEncryptBlock(TeaKeyFromBytes(kZeroKey), zero, out);
@@ -33,7 +33,7 @@ TEST(TeaEncryptBlock, MatchesSixteenRoundReferenceValues) {
   EXPECT_EQ(HexEncode(out, 8), "1d9210fa4d58354f");
 }
 
-TEST(TeaDecryptBlock, UndoesEncryptionForRandomBlocksAndKeys) {
+TEST(TeaDecryptBlock, undoes_encryption_for_random_blocks_and_keys) {
   std::mt19937 random(1234);
   for (int row = 0; row < 200; ++row) {
     unsigned char keyBytes[16], block[8], cipher[8], plain[8];
@@ -47,7 +47,7 @@ TEST(TeaDecryptBlock, UndoesEncryptionForRandomBlocksAndKeys) {
   }
 }
 
-TEST(TeaDecryptBlock, WorksInPlace) {
+TEST(TeaDecryptBlock, works_in_place) {
   unsigned char block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   const TeaKey key = TeaKeyFromBytes(kCountingKey);
   TeaEncryptBlock(key, block, block);

@@ -167,7 +167,7 @@ const char kList[] =
     "  <D><name>&lt;wt&gt;</name><type>3</type><mart_type>2</mart_type><oper_status>1</oper_status></D>\n"
     "</District>\n";
 
-TEST_F(DistrictListTool, EncodeThenDecodeGivesTheListBackByteForByte) {
+TEST_F(DistrictListTool, encode_then_decode_gives_the_list_back_byte_for_byte) {
   WriteFile(Path("list.xml"), kList);
   Result encoded = Run("encode list.xml -o list.htm");
   ASSERT_EQ(encoded.code, 0) << encoded.err;
@@ -181,7 +181,7 @@ TEST_F(DistrictListTool, EncodeThenDecodeGivesTheListBackByteForByte) {
   EXPECT_FALSE(std::ifstream(Path("back.xml.tmp")).good()) << "no temporary file is left";
 }
 
-TEST_F(DistrictListTool, DashMeansStandardInputAndOutput) {
+TEST_F(DistrictListTool, dash_means_standard_input_and_output) {
   WriteFile(Path("list.xml"), kList);
   Result encoded = Run("encode -", Path("list.xml"));
   ASSERT_EQ(encoded.code, 0) << encoded.err;
@@ -191,7 +191,7 @@ TEST_F(DistrictListTool, DashMeansStandardInputAndOutput) {
   EXPECT_EQ(decoded.out, kList);
 }
 
-TEST_F(DistrictListTool, TwoEncodesOfTheSameListDiffer) {
+TEST_F(DistrictListTool, two_encodes_of_the_same_list_differ) {
   WriteFile(Path("list.xml"), kList);
   Result a = Run("encode list.xml");
   Result b = Run("encode list.xml");
@@ -201,7 +201,7 @@ TEST_F(DistrictListTool, TwoEncodesOfTheSameListDiffer) {
   EXPECT_EQ(a.out.size(), b.out.size());
 }
 
-TEST_F(DistrictListTool, UpperWritesUppercaseDigitsThatStillDecode) {
+TEST_F(DistrictListTool, upper_writes_uppercase_digits_that_still_decode) {
   WriteFile(Path("list.xml"), kList);
   Result encoded = Run("encode --upper list.xml -o up.htm");
   ASSERT_EQ(encoded.code, 0) << encoded.err;
@@ -212,7 +212,7 @@ TEST_F(DistrictListTool, UpperWritesUppercaseDigitsThatStillDecode) {
   EXPECT_EQ(decoded.out, kList);
 }
 
-TEST_F(DistrictListTool, DecodeReadsOnlyTheFirstLineAndDropsCrLf) {
+TEST_F(DistrictListTool, decode_reads_only_the_first_line_and_drops_cr_lf) {
   WriteFile(Path("list.xml"), kList);
   ASSERT_EQ(Run("encode list.xml -o list.htm").code, 0);
   std::string line = ReadFile(Path("list.htm"));
@@ -223,7 +223,7 @@ TEST_F(DistrictListTool, DecodeReadsOnlyTheFirstLineAndDropsCrLf) {
   EXPECT_EQ(decoded.out, kList);
 }
 
-TEST_F(DistrictListTool, DecodeStopsAtTheFirstZeroByteOfThePayload) {
+TEST_F(DistrictListTool, decode_stops_at_the_first_zero_byte_of_the_payload) {
   std::string plain = "\x06" "pppppp" "ss";  // pad count 6, padding, salt
   plain += std::string("<District/>\0junk", 16);
   plain += std::string(7, '\0');
@@ -234,7 +234,7 @@ TEST_F(DistrictListTool, DecodeStopsAtTheFirstZeroByteOfThePayload) {
   EXPECT_EQ(decoded.out, "<District/>");
 }
 
-TEST_F(DistrictListTool, EveryDamageGivesOneLineOnStandardErrorAndExitOne) {
+TEST_F(DistrictListTool, every_damage_gives_one_line_on_standard_error_and_exit_one) {
   WriteFile(Path("list.xml"), kList);
   ASSERT_EQ(Run("encode list.xml -o good.htm").code, 0);
   std::string good = ReadFile(Path("good.htm"));
@@ -270,7 +270,7 @@ TEST_F(DistrictListTool, EveryDamageGivesOneLineOnStandardErrorAndExitOne) {
   }
 }
 
-TEST_F(DistrictListTool, CheckListsEveryStoredDistrictWithEveryField) {
+TEST_F(DistrictListTool, check_lists_every_stored_district_with_every_field) {
   WriteFile(Path("list.xml"), kList);
   Result r = Run("check list.xml");
   EXPECT_EQ(r.code, 0) << r.out << r.err;
@@ -287,7 +287,7 @@ TEST_F(DistrictListTool, CheckListsEveryStoredDistrictWithEveryField) {
 
 // Encode refuses what check calls a problem, in check's words, unless forced; a list that
 // does not parse is never sealed.
-TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndEncodeRefusesIt) {
+TEST_F(DistrictListTool, check_finds_each_kind_of_problem_and_encode_refuses_it) {
   std::string many = "<District>";
   for (int i = 0; i < 21; ++i) many += "<D><name>d</name></D>";
   many += "</District>";
@@ -328,7 +328,7 @@ TEST_F(DistrictListTool, CheckFindsEachKindOfProblemAndEncodeRefusesIt) {
 // The tool reads with the launcher's parser, so what the launcher reads whole the check
 // reads whole: unknown entities and a bare '&' stay as written, text before the top-level
 // element is skipped, a numeric reference names a GBK character.
-TEST_F(DistrictListTool, CheckReadsLenientListsAsTheLauncherDoes) {
+TEST_F(DistrictListTool, check_reads_lenient_lists_as_the_launcher_does) {
   const struct {
     const char* xml;
     const char* name;
@@ -351,7 +351,7 @@ TEST_F(DistrictListTool, CheckReadsLenientListsAsTheLauncherDoes) {
   }
 }
 
-TEST_F(DistrictListTool, EncodeRefusesListsTheLauncherCannotRead) {
+TEST_F(DistrictListTool, encode_refuses_lists_the_launcher_cannot_read) {
   const struct {
     std::string xml;
     const char* phrase;
@@ -370,7 +370,7 @@ TEST_F(DistrictListTool, EncodeRefusesListsTheLauncherCannotRead) {
   }
 }
 
-TEST_F(DistrictListTool, EncodeAcceptsTheLargestListTheLauncherReads) {
+TEST_F(DistrictListTool, encode_accepts_the_largest_list_the_launcher_reads) {
   const std::string open = "<District>", close = "</District>";
   WriteFile(Path("list.xml"), open + std::string(10222 - open.size() - close.size(), ' ') + close);
   Result r = Run("encode list.xml -o big.htm");
@@ -380,7 +380,7 @@ TEST_F(DistrictListTool, EncodeAcceptsTheLargestListTheLauncherReads) {
   EXPECT_EQ(ReadFile(Path("back.xml")), ReadFile(Path("list.xml")));
 }
 
-TEST_F(DistrictListTool, HelpIsGivenForTheProgramAndEachCommand) {
+TEST_F(DistrictListTool, help_is_given_for_the_program_and_each_command) {
   const char* rows[] = {"--help", "-h", "encode --help", "decode --help", "check --help",
                         "decode x.htm --help"};
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
@@ -391,7 +391,7 @@ TEST_F(DistrictListTool, HelpIsGivenForTheProgramAndEachCommand) {
   }
 }
 
-TEST_F(DistrictListTool, UsageFaultsAndMissingFilesExitTwoWithAMessage) {
+TEST_F(DistrictListTool, usage_faults_and_missing_files_exit_two_with_a_message) {
   const struct {
     const char* args;
     const char* phrase;

@@ -34,7 +34,7 @@ class FileIo : public ::testing::Test {
   std::string base_;
 };
 
-TEST_F(FileIo, ReadFirstLineDropsTheLineEndLikeTextMode) {
+TEST_F(FileIo, read_first_line_drops_the_line_end_like_text_mode) {
   const struct {
     std::string data;
     const char* line;
@@ -61,7 +61,7 @@ TEST_F(FileIo, ReadFirstLineDropsTheLineEndLikeTextMode) {
   }
 }
 
-TEST_F(FileIo, MissingFilesGiveAMessageNamingThem) {
+TEST_F(FileIo, missing_files_give_a_message_naming_them) {
   std::string data, error;
   bool tooLong = false;
   EXPECT_FALSE(ReadFirstLine(Name("b"), 10, &data, &tooLong, &error));
@@ -71,7 +71,7 @@ TEST_F(FileIo, MissingFilesGiveAMessageNamingThem) {
   EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
 
-TEST_F(FileIo, ReadWholeFileKeepsEveryByteUpToTheLimit) {
+TEST_F(FileIo, read_whole_file_keeps_every_byte_up_to_the_limit) {
   const std::string bytes("a\0b\r\n\x1a\xff", 7);
   Write(Name("a"), bytes);
   std::string data, error;
@@ -82,7 +82,7 @@ TEST_F(FileIo, ReadWholeFileKeepsEveryByteUpToTheLimit) {
   EXPECT_NE(error.find("larger than 6"), std::string::npos) << error;
 }
 
-TEST_F(FileIo, WriteWholeFileReplacesAnExistingFileAndLeavesNoTemporary) {
+TEST_F(FileIo, write_whole_file_replaces_an_existing_file_and_leaves_no_temporary) {
   Write(Name("a"), "old content that is longer");
   std::string error;
   ASSERT_TRUE(WriteWholeFile(Name("a"), std::string("new\n\0", 5), &error)) << error;
@@ -90,7 +90,7 @@ TEST_F(FileIo, WriteWholeFileReplacesAnExistingFileAndLeavesNoTemporary) {
   EXPECT_FALSE(std::ifstream(Name("a.tmp")).good());
 }
 
-TEST_F(FileIo, WriteWholeFileIntoAMissingFolderFailsWithAMessage) {
+TEST_F(FileIo, write_whole_file_into_a_missing_folder_fails_with_a_message) {
   std::string error;
   EXPECT_FALSE(WriteWholeFile(Name("no-such-folder/") + "x", "data", &error));
   EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
