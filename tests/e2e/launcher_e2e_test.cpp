@@ -289,8 +289,9 @@ TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zer
   // The player is told which library is missing (a system message box); on Linux the
   // loader's report lines reach standard error too (on Windows only a debugger).
   EXPECT_NE(r.errors.find("CorvFact.dll"), std::string::npos) << r.errors;
-  if (!LauncherTarget::Current().windows)
+  if (!LauncherTarget::Current().windows) {
     EXPECT_NE(r.errors.find("[Corvio_Error] Load CorvFact.dll Fail."), std::string::npos) << r.errors;
+  }
 }
 
 TEST_F(LauncherE2eTest, command_line_is_cut_at_1023_characters) {

@@ -208,7 +208,9 @@ TEST_F(PlatformModule, windows_dll_beside_the_so_never_breaks_loading) {
   for (const char* name : names) {
     HMODULE lib = LoadLibraryA(name);
     EXPECT_NE(lib, nullptr) << "row " << row;
-    if (lib) EXPECT_TRUE(FreeLibrary(lib)) << "row " << row;
+    if (lib) {
+      EXPECT_TRUE(FreeLibrary(lib)) << "row " << row;
+    }
     ++row;
   }
 }
