@@ -135,6 +135,9 @@ TEST_F(ListParserTest, remembered_url_preselects_the_last_open_match) {
   EXPECT_STREQ(launcher_->selectedDistrict.name, "second");
   EXPECT_EQ(world().editText, "second");
   EXPECT_EQ(world().texts["Static_version_zone"], "2.0.2");
+  // The preselected button is marked as chosen, the earlier match is not.
+  EXPECT_EQ(world().state[Button("wt", 1)]["Selected"], "true");
+  EXPECT_EQ(world().state[Button("dx", 1)].count("Selected"), 0u);
 }
 
 TEST_F(ListParserTest, remembered_district_under_maintenance_is_not_selected) {
