@@ -2,6 +2,7 @@
 // from the system, shared by every size and dialog.
 #include "corvio/skin/font.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -114,6 +115,17 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
     face = MakeFace(std::move(bytes), what, error);
     if (!face) return nullptr;
     g_faces[key] = face;
+    // The system's best match for Chinese may still lack it (no such font installed):
+    // every text would be boxes, so say once what is missing.
+    static bool warned = false;
+    if (family.empty() && !warned && (!stbtt_FindGlyphIndex(&face->info, 0x5927) ||
+                                      !stbtt_FindGlyphIndex(&face->info, 0x533A))) {
+      warned = true;
+      fprintf(stderr,
+              "corvio: %s has no Chinese characters (zh-cn coverage); texts show boxes until a "
+              "Chinese font is installed (Debian: fonts-wqy-microhei)\n",
+              what.c_str());
+    }
   }
   return FromFace(face, pixelSize);
 }
@@ -200,6 +212,16 @@ int Font::TextWidth(const std::string& utf8) {
   for (const auto& line : Lines(cps, 0, false))
     widest = std::max(widest, TextWidth(cps, line.first, line.second));
   return widest;
+}
+
+std::vector<std::string> Font::WrapLines(const std::string& utf8, int width) {
+  std::vector<uint32_t> cps = DecodeUtf8(utf8);
+  std::vector<std::string> out;
+  for (const auto& line : Lines(cps, width, true)) {
+    out.emplace_back();
+    for (size_t i = line.first; i < line.second; ++i) AppendUtf8(cps[i], &out.back());
+  }
+  return out;
 }
 
 bool Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,

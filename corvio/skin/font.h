@@ -41,6 +41,8 @@ class Font {
             HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis = false);
   // The width of the widest line of the text (lines split at '\n').
   int TextWidth(const std::string& utf8);
+  // The lines Draw makes of the text when it wraps at width, as UTF-8.
+  std::vector<std::string> WrapLines(const std::string& utf8, int width);
 
  private:
   struct Glyph {
