@@ -118,14 +118,16 @@ int LauncherDialog::OnDistrictSelected(const DistrictInfo* district, const char*
   return 1;
 }
 
-void LauncherDialog::MarkChosenButton(int buttonId) {
+void LauncherDialog::MarkChosenButton(int buttonId) { SetControlProperty(buttonId, "Selected", "true"); }
+
+void LauncherDialog::SetControlProperty(int controlId, const char* name, const char* value) {
   SkinDialog* skin = dialog.component;
-  if (!skin || buttonId == 0) return;
+  if (!skin || controlId == 0) return;
   TCorvioPtr<PropertyWriter> writer;
   TCorvioPtr<PropertyBag> bag;
   if (!writer.component || !bag.component) return;
-  writer.component->SetProperty("Selected", "true", bag.component);
-  skin->ApplyProperties(buttonId, bag.component);
+  writer.component->SetProperty(name, value, bag.component);
+  skin->ApplyProperties(controlId, bag.component);
 }
 
 void LauncherDialog::LaunchSelected() {
