@@ -109,8 +109,8 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
   // Every probe has answered or timed out: the groups' "measuring" notes (shown by the
   // skin from the first paint) go with the same redraw that shows the buttons.
   if (SkinDialog* skin = dialog.component)
-    for (const char* note : {"Dialog_ZentPorter\\Container_dx\\Static_measuring",
-                             "Dialog_ZentPorter\\Container_wt\\Static_measuring"})
+    for (const char* note : {"Dialog_ZentPorter\\Container_dx\\Image_measuring",
+                             "Dialog_ZentPorter\\Container_wt\\Image_measuring"})
       SetControlProperty(skin->FindControlByPath(note, 0), "Visible", "false");
   if (matched &&
       OnDistrictSelected(&selectedDistrict, selectedDistrict.version, selectedDistrict.oper_status) &&

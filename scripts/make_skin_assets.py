@@ -377,6 +377,13 @@ def selected_frame():
     return Image.alpha_composite(img, rrect_outline((w, h), 3, (255, 255, 255, 50), inset=2))
 
 
+def measuring_note():
+    """'Measuring' for a group's header, shown until the list's districts are drawn."""
+    w, h = 140, GROUP_HEADER_H
+    return text_layer((w, h), (w - 2, h / 2), "\u6b63\u5728\u6d4b\u901f\u2026", 13,   # 正在测速…
+                      (184, 198, 218, 255), anchor="rm")
+
+
 def edit_frame():
     w, h = EDIT
     img = masked(vgradient((w, h), (4, 8, 16, 235), (14, 22, 38, 235)), rrect_mask((w, h), 4))
@@ -611,6 +618,7 @@ def all_images():
         out.append(("hint_ok%02d.png" % state, lambda s=state: hint_ok_button(s)))
         out.append(("hint_cancel%02d.png" % state, lambda s=state: hint_cancel_button(s)))
     out.append(("edit_select.png", edit_frame))
+    out.append(("measuring.png", measuring_note))
     out.append(("hint_bg.png", hint_background))
     return out
 

@@ -137,7 +137,7 @@ TEST_F(ListParserTest, remembered_url_preselects_the_last_open_match) {
   EXPECT_EQ(world().texts["Static_version_zone"], "2.0.2");
   // The groups' measuring notes go once the districts are drawn.
   for (const char* group : {"dx", "wt"})
-    EXPECT_EQ(world().state[std::string("Dialog_ZentPorter\\Container_") + group + "\\Static_measuring"]["Visible"],
+    EXPECT_EQ(world().state[std::string("Dialog_ZentPorter\\Container_") + group + "\\Image_measuring"]["Visible"],
               "false") << group;
   // The preselected button is marked as chosen, the earlier match is not.
   EXPECT_EQ(world().state[Button("wt", 1)]["Selected"], "true");
