@@ -51,6 +51,10 @@ class LauncherDialog : public UiEventSink, public DownloadEventSink, public Comp
   // Starts a program of the program directory; on failure shows why and returns false.
   bool StartProgram(const char* program, const char* parameters);
   int OnDistrictSelected(const DistrictInfo* district, const char* version, int32_t operStatus);
+  // Marks the chosen district's button in the window (the skin clears the one before).
+  void MarkChosenButton(int buttonId);
+  // One named property on one control; nothing for id 0.
+  void SetControlProperty(int controlId, const char* name, const char* value);
 
   // District buttons: ui/district_buttons.cpp
   bool UpdateDistrictButton(int32_t group, int32_t martType, int32_t operStatus, int32_t position,

@@ -7,6 +7,7 @@
 
 #include "app/district_copy.h"
 #include "app/launcher_dialog.h"
+#include "components/safe_string.h"
 #include "districts/district_walk.h"
 #include "districts/envelope.h"
 #include "districts/hex.h"
@@ -77,6 +78,7 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
 
   const std::string remembered = RememberedUrl();
   bool matched = false;
+  char matchedButton[1024] = {0};
 
   Sleep(kPauseMs);
   int pausesUsed = 0;
@@ -99,9 +101,19 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
           record->oper_status != OperStatusMaintenance) {
         CopyDistrictRecord(&selectedDistrict, record);
         matched = true;
+        SafeFormat(matchedButton, sizeof matchedButton, sizeof matchedButton - 1,
+                   "Dialog_ZentPorter\\Container_%s\\server%d\\Button", g.group == Dx ? "dx" : "wt", k);
       }
     }
   }
-  if (matched)
-    OnDistrictSelected(&selectedDistrict, selectedDistrict.version, selectedDistrict.oper_status);
+  // Every probe has answered or timed out: the groups' "measuring" notes (shown by the
+  // skin from the first paint) go with the same redraw that shows the buttons.
+  if (SkinDialog* skin = dialog.component)
+    for (const char* note : {"Dialog_ZentPorter\\Container_dx\\Image_measuring",
+                             "Dialog_ZentPorter\\Container_wt\\Image_measuring"})
+      SetControlProperty(skin->FindControlByPath(note, 0), "Visible", "false");
+  if (matched &&
+      OnDistrictSelected(&selectedDistrict, selectedDistrict.version, selectedDistrict.oper_status) &&
+      dialog.component)
+    MarkChosenButton(dialog.component->FindControlByPath(matchedButton, 0));
 }

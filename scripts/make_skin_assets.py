@@ -30,7 +30,7 @@ TAG = (32, 18)
 ENTER = (148, 46)
 BACK = (112, 36)
 CLOSE = (32, 26)
-EDIT = (220, 30)
+EDIT = (330, 30)
 HINT = (380, 212)
 HINT_BUTTON = (96, 32)
 
@@ -49,6 +49,41 @@ TAGS = [
     ("item_double.png", "\u53cc\u500d", (255, 212, 80), (220, 140, 20)),    # 双倍
     ("item_bisai.png", "\u6bd4\u8d5b", (90, 170, 255), (36, 96, 210)),      # 比赛
 ]
+
+MIN_CONTRAST = 4.5  # text against its ground, as the accessibility guidelines count it
+
+
+def luminance(c):
+    """Relative luminance of an sRGB colour."""
+    def lin(v):
+        v /= 255.0
+        return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+    return 0.2126 * lin(c[0]) + 0.7152 * lin(c[1]) + 0.0722 * lin(c[2])
+
+
+def contrast(a, b):
+    la, lb = sorted((luminance(a), luminance(b)), reverse=True)
+    return (la + 0.05) / (lb + 0.05)
+
+
+TAG_DARK_INK = (60, 28, 0)
+TAG_LIGHT_INK = (255, 255, 255)
+
+
+def tag_palette(top, bottom):
+    """The ink that reads best on a ribbon, and the ribbon's colours deepened (or lightened)
+    until that ink has at least MIN_CONTRAST against every part of it."""
+    def worst(ink, t, b):
+        return min(contrast(ink, t), contrast(ink, b))
+    ink = TAG_LIGHT_INK if worst(TAG_LIGHT_INK, top, bottom) >= worst(TAG_DARK_INK, top, bottom) \
+        else TAG_DARK_INK
+    toward = (0, 0, 0) if ink == TAG_LIGHT_INK else (255, 255, 255)
+    for _ in range(40):
+        if worst(ink, top, bottom) >= MIN_CONTRAST:
+            break
+        top, bottom = lerp(top, toward, 0.05), lerp(bottom, toward, 0.05)
+    return ink, top, bottom
+
 
 # Two colour variants of one design: night blue and dusk red.
 THEMES = {
@@ -239,6 +274,7 @@ def speed_button(band, state):
 
 def tag_image(label, top, bottom):
     """A small ribbon that sits on a district button's top-right corner."""
+    ink, top, bottom = tag_palette(top, bottom)
     w, h = TAG
     body_h = h - 3
     img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
@@ -262,13 +298,10 @@ def tag_image(label, top, bottom):
     edge = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     edge.paste(rrect_outline((w, body_h), 4, rgba(lerp(bottom, (0, 0, 0), 0.35), 200)), (0, 0))
     img = Image.alpha_composite(img, edge)
-    px = 11 if len(label) > 1 else 12
-    # Light ribbons take dark letters, the others white ones.
-    light = sum(top) > 560
-    ink = (92, 44, 0, 255) if light else (255, 255, 255, 255)
-    shade = (255, 240, 190, 120) if light else rgba(lerp(bottom, (0, 0, 0), 0.5), 170)
-    img = Image.alpha_composite(img, text_layer((w, h), (w / 2, body_h / 2 - 0.5), label, px,
-                                                ink, shadow=shade, bold=True, blur=0))
+    # Drawn once at a size whose strokes stay apart: a doubled small face runs together.
+    px = 12
+    img = Image.alpha_composite(img, text_layer((w, h), (w / 2, body_h / 2), label, px,
+                                                rgba(ink)))
     return img
 
 
@@ -334,6 +367,21 @@ def close_button(state):
         d.line(((cx - r) * s, (cy - r) * s, (cx + r) * s, (cy + r) * s), fill=color, width=2 * s)
         d.line(((cx - r) * s, (cy + r) * s, (cx + r) * s, (cy - r) * s), fill=color, width=2 * s)
     return Image.alpha_composite(img, aa((w, h), cross))
+
+
+def selected_frame():
+    """Drawn over the chosen district's button (which shows its band-lit hover look): a
+    bright inner rim, so the choice stays visible once the pointer has left."""
+    w, h = SPEED_BUTTON
+    img = rrect_outline((w, h), 4, (255, 255, 255, 150), inset=1)
+    return Image.alpha_composite(img, rrect_outline((w, h), 3, (255, 255, 255, 50), inset=2))
+
+
+def measuring_note():
+    """'Measuring' for a group's header, shown until the list's districts are drawn."""
+    w, h = 140, GROUP_HEADER_H
+    return text_layer((w, h), (w - 2, h / 2), "\u6b63\u5728\u6d4b\u901f\u2026", 13,   # 正在测速…
+                      (184, 198, 218, 255), anchor="rm")
 
 
 def edit_frame():
@@ -560,6 +608,7 @@ def all_images():
             out.append(("fuwuqi_%s%02d.tga" % (band, state),
                         lambda b=band, s=state: speed_button(b, s)))
     out.append(("fuwuqi_down.tga", lambda: speed_button("down", 0)))
+    out.append(("fuwuqi_selected.png", selected_frame))
     for fname, label, top, bottom in TAGS:
         out.append((fname, lambda l=label, t=top, b=bottom: tag_image(l, t, b)))
     for state in range(3):
@@ -569,6 +618,7 @@ def all_images():
         out.append(("hint_ok%02d.png" % state, lambda s=state: hint_ok_button(s)))
         out.append(("hint_cancel%02d.png" % state, lambda s=state: hint_cancel_button(s)))
     out.append(("edit_select.png", edit_frame))
+    out.append(("measuring.png", measuring_note))
     out.append(("hint_bg.png", hint_background))
     return out
 

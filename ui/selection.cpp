@@ -89,8 +89,10 @@ void LauncherDialog::OnUiEvent(int senderId, UiEvent* event) {
       DistrictInfo clicked;
       CopyDistrictRecord(&clicked, source);
       // A district under maintenance cannot be launched, so it does not replace the choice.
-      if (OnDistrictSelected(&clicked, clicked.version, clicked.oper_status))
+      if (OnDistrictSelected(&clicked, clicked.version, clicked.oper_status)) {
         CopyDistrictRecord(&selectedDistrict, &clicked);
+        MarkChosenButton(senderId);
+      }
     }
   }
   if (event->GetParam(EventParamMessage, 0) == WindowMessageClose) PostQuitMessage(0);
@@ -114,6 +116,18 @@ int LauncherDialog::OnDistrictSelected(const DistrictInfo* district, const char*
   Control* label = skin->GetControl(skin->FindControl("Static_version_zone"));
   if (StaticControl* text = dynamic_cast<StaticControl*>(label)) text->SetText(version ? version : "");
   return 1;
+}
+
+void LauncherDialog::MarkChosenButton(int buttonId) { SetControlProperty(buttonId, "Selected", "true"); }
+
+void LauncherDialog::SetControlProperty(int controlId, const char* name, const char* value) {
+  SkinDialog* skin = dialog.component;
+  if (!skin || controlId == 0) return;
+  TCorvioPtr<PropertyWriter> writer;
+  TCorvioPtr<PropertyBag> bag;
+  if (!writer.component || !bag.component) return;
+  writer.component->SetProperty(name, value, bag.component);
+  skin->ApplyProperties(controlId, bag.component);
 }
 
 void LauncherDialog::LaunchSelected() {

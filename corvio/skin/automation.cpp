@@ -129,7 +129,8 @@ Outcome Dump(int line, const std::string& file) {
           << "\tvisible=" << (n->visible ? "true" : "false") << "\tshown=" << (shown ? "true" : "false")
           << "\ttext=" << text << "\timage=" << ImageText(n->images[kNormalImage])
           << "\thover=" << ImageText(n->images[kHoverImage])
-          << "\tpressed=" << ImageText(n->images[kPressedImage]) << "\n";
+          << "\tpressed=" << ImageText(n->images[kPressedImage])
+          << "\tselected=" << (n->selected ? "true" : "false") << "\n";
     }
   }
   if (!out.flush()) return Fail(line, "cannot write \"" + file + "\"");

@@ -2,6 +2,8 @@
 // blended over an opaque canvas.
 #include "corvio/skin/canvas.h"
 
+#include <math.h>
+
 #include <algorithm>
 
 namespace corvio {
@@ -50,6 +52,25 @@ void Canvas::FillRect(const Rect& r, Color c, const Rect& clip) {
   for (int y = area.y; y < area.y + area.h; ++y) {
     uint8_t* p = Row(y) + static_cast<size_t>(area.x) * 4;
     for (int x = 0; x < area.w; ++x, p += 4) BlendPixel(p, c.r, c.g, c.b, c.a);
+  }
+}
+
+void Canvas::FrameRoundRect(const Rect& r, int radius, int thickness, Color c, const Rect& clip) {
+  if (r.Empty() || c.Transparent()) return;
+  const float rad = static_cast<float>(std::min(radius, std::min(r.w, r.h) / 2));
+  const float halfW = r.w / 2.0f, halfH = r.h / 2.0f, t = static_cast<float>(thickness);
+  Rect area = Intersect(r, Clip(clip));
+  for (int y = area.y; y < area.y + area.h; ++y) {
+    uint8_t* p = Row(y) + static_cast<size_t>(area.x) * 4;
+    const float qy = fabsf(y + 0.5f - r.y - halfH) - halfH + rad;
+    for (int x = area.x; x < area.x + area.w; ++x, p += 4) {
+      const float qx = fabsf(x + 0.5f - r.x - halfW) - halfW + rad;
+      // Signed distance to the rounded outline, negative inside.
+      const float ox = std::max(qx, 0.0f), oy = std::max(qy, 0.0f);
+      const float d = sqrtf(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0f) - rad;
+      const float cover = std::min(std::max(0.5f + std::min(-d, d + t), 0.0f), 1.0f);
+      if (cover > 0) BlendPixel(p, c.r, c.g, c.b, static_cast<unsigned>(c.a * cover + 0.5f));
+    }
   }
 }
 

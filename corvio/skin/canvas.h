@@ -34,6 +34,9 @@ class Canvas {
   // Every drawing call is clipped to the canvas and to clip.
   void FillRect(const Rect& r, Color c, const Rect& clip);
   void FrameRect(const Rect& r, Color c, const Rect& clip);
+  // A frame of the given thickness just inside r, its corners rounded with radius,
+  // anti-aliased; radius 0 and thickness 1 is FrameRect.
+  void FrameRoundRect(const Rect& r, int radius, int thickness, Color c, const Rect& clip);
   void DrawImage(const Image& image, const Rect& dest, ImageMode mode, const Rect& clip);
   // Blends a coverage mask (one byte per pixel) in colour c with its top left at x, y.
   void DrawMask(const uint8_t* mask, int mw, int mh, int stride, int x, int y, Color c,

@@ -46,14 +46,19 @@ struct Node {
   HAlign align = HAlign::Left;
   VAlign valign = VAlign::Center;
   bool wordwrap = false;
+  int padLeft = 0, padRight = 0;  // the text's inset from the control's sides
+  bool ellipsis = false;          // a line too wide ends in an ellipsis (and gets a tooltip)
+  int cornerRadius = 0;           // the focus ring follows this rounding
+  std::string group;              // buttons of one group: at most one is selected
+  bool selected = false;
   int maxLength = 1023;
   bool readonly = false;
   std::string url;          // browser: the page
   std::string browserText;  // browser: the page's text, UTF-8
-  StateImage images[3];     // normal (or the background / the image), hover, pressed
+  StateImage images[4];     // normal (or the background / the image), hover, pressed, selected
 };
 
-enum ImageSlot { kNormalImage = 0, kHoverImage = 1, kPressedImage = 2 };
+enum ImageSlot { kNormalImage = 0, kHoverImage = 1, kPressedImage = 2, kSelectedImage = 3 };
 
 // What the dialog element adds to its node.
 struct DialogInfo {

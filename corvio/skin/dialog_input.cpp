@@ -10,7 +10,10 @@ namespace skin {
 
 namespace {
 
-bool Interactive(const Node* node) { return node->kind == Kind::Button || node->kind == Kind::Edit; }
+// A read-only box only shows a text: it takes neither clicks nor the focus.
+bool Interactive(const Node* node) {
+  return node->kind == Kind::Button || (node->kind == Kind::Edit && !node->readonly);
+}
 
 // The topmost interactive control under the point: later siblings lie above earlier ones.
 Node* HitNode(Node* node, int x, int y) {
@@ -47,6 +50,14 @@ void SkinDialogImpl::OnMouseMove(int x, int y) {
   InvalidateNode(state_.hover);
   state_.hover = hit;
   InvalidateNode(hit);
+  SetTooltip(hit && TextIsCut(*hit) ? hit : nullptr);
+}
+
+void SkinDialogImpl::SetTooltip(const Node* node) {
+  if (state_.tooltip == node) return;
+  if (state_.tooltip) Invalidate(TooltipRect(*state_.tooltip, canvas_.Width(), canvas_.Height()));
+  state_.tooltip = node;
+  if (node) Invalidate(TooltipRect(*node, canvas_.Width(), canvas_.Height()));
 }
 
 void SkinDialogImpl::OnMouseDown(int x, int y) {
@@ -79,6 +90,7 @@ void SkinDialogImpl::OnMouseUp(int x, int y) {
 void SkinDialogImpl::OnMouseLeave() {
   InvalidateNode(state_.hover);
   state_.hover = nullptr;
+  SetTooltip(nullptr);
 }
 
 void SkinDialogImpl::FocusNode(Node* node) {

@@ -23,6 +23,13 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
     if (!ParseBool(value, &visible)) return report("bad value \"" + value + "\" for Visible");
     return ShowControl(node->id, visible) != 0;
   }
+  if (name == "Selected") {
+    bool selected;
+    if (node->kind != Kind::Button) return report("takes no Selected");
+    if (!ParseBool(value, &selected)) return report("bad value \"" + value + "\" for Selected");
+    Select(node, selected);
+    return true;
+  }
   if (name == "Caption") {
     if (node->kind == Kind::Dialog) {
       skin_.tree.dialog.title = value;
@@ -52,6 +59,21 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
   node->images[slot] = image;
   InvalidateNode(node);
   return true;
+}
+
+void SkinDialogImpl::Select(Node* button, bool selected) {
+  // One chosen button a group: choosing it clears the others of its group.
+  if (selected && !button->group.empty())
+    for (Node* other : skin_.tree.byId)
+      if (other != button && other->selected && other->kind == Kind::Button &&
+          other->group == button->group) {
+        other->selected = false;
+        InvalidateNode(other);
+      }
+  if (button->selected != selected) {
+    button->selected = selected;
+    InvalidateNode(button);
+  }
 }
 
 int SkinDialogImpl::ApplyBag(int controlId, PropertyBag* bag) {

@@ -2,8 +2,10 @@
 // from the system, shared by every size and dialog.
 #include "corvio/skin/font.h"
 
+#include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <mutex>
 
 #define STBTT_STATIC
@@ -113,6 +115,17 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
     face = MakeFace(std::move(bytes), what, error);
     if (!face) return nullptr;
     g_faces[key] = face;
+    // The system's best match for Chinese may still lack it (no such font installed):
+    // every text would be boxes, so say once what is missing.
+    static bool warned = false;
+    if (family.empty() && !warned && (!stbtt_FindGlyphIndex(&face->info, 0x5927) ||
+                                      !stbtt_FindGlyphIndex(&face->info, 0x533A))) {
+      warned = true;
+      fprintf(stderr,
+              "corvio: %s has no Chinese characters (zh-cn coverage); texts show boxes until a "
+              "Chinese font is installed (Debian: fonts-wqy-microhei)\n",
+              what.c_str());
+    }
   }
   return FromFace(face, pixelSize);
 }
@@ -148,6 +161,17 @@ int Font::TextWidth(const std::vector<uint32_t>& cps, size_t from, size_t to) {
   return w;
 }
 
+namespace {
+
+// Letters, digits and the marks of addresses: a run of them is one word that a line
+// break does not split ("www.zent.example.com", "10.1.2.3:7000").
+bool WordChar(uint32_t cp) {
+  return (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') ||
+         cp == '.' || cp == ':' || cp == '/' || cp == '-' || cp == '_';
+}
+
+}  // namespace
+
 std::vector<std::pair<size_t, size_t>> Font::Lines(const std::vector<uint32_t>& cps, int width,
                                                    bool wrap) {
   std::vector<std::pair<size_t, size_t>> lines;
@@ -162,17 +186,18 @@ std::vector<std::pair<size_t, size_t>> Font::Lines(const std::vector<uint32_t>& 
       do {
         size_t e = s;
         int w = 0;
-        size_t lastSpace = 0;
+        size_t lastBreak = s;  // the last place after s where this line may end
         while (e < end) {
           int adv = GlyphFor(cps[e]).advance;
           if (w + adv > width && e > s) break;
-          if (cps[e] == ' ') lastSpace = e;
           w += adv;
           ++e;
+          if (e < end && !(WordChar(cps[e - 1]) && WordChar(cps[e]))) lastBreak = e;
         }
-        if (e < end && lastSpace > s) e = lastSpace + 1;  // break after a blank when there is one
+        if (e < end && lastBreak > s) e = lastBreak;  // else a word longer than a line is cut
         lines.emplace_back(s, e);
         s = e;
+        while (s < end && cps[s] == ' ') ++s;  // a blank at a break starts no line
       } while (s < end);
     }
     if (end >= cps.size()) break;
@@ -181,9 +206,27 @@ std::vector<std::pair<size_t, size_t>> Font::Lines(const std::vector<uint32_t>& 
   return lines;
 }
 
-void Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
-                HAlign halign, VAlign valign, bool wrap, const Rect& clip) {
-  if (utf8.empty() || color.Transparent()) return;
+int Font::TextWidth(const std::string& utf8) {
+  std::vector<uint32_t> cps = DecodeUtf8(utf8);
+  int widest = 0;
+  for (const auto& line : Lines(cps, 0, false))
+    widest = std::max(widest, TextWidth(cps, line.first, line.second));
+  return widest;
+}
+
+std::vector<std::string> Font::WrapLines(const std::string& utf8, int width) {
+  std::vector<uint32_t> cps = DecodeUtf8(utf8);
+  std::vector<std::string> out;
+  for (const auto& line : Lines(cps, width, true)) {
+    out.emplace_back();
+    for (size_t i = line.first; i < line.second; ++i) AppendUtf8(cps[i], &out.back());
+  }
+  return out;
+}
+
+bool Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
+                HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis) {
+  if (utf8.empty() || color.Transparent()) return true;
   std::vector<uint32_t> cps = DecodeUtf8(utf8);
   for (auto& cp : cps)
     if (cp == '\r' || cp == '\t') cp = ' ';
@@ -193,20 +236,39 @@ void Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color 
   if (valign == VAlign::Center) y = box.y + (box.h - total) / 2;
   if (valign == VAlign::Bottom) y = box.y + box.h - total;
   Rect area = Intersect(box, clip);
+  bool whole = true;
+  // The ellipsis character, or three full stops in a face without it.
+  const uint32_t mark = HasGlyph(0x2026) ? 0x2026 : '.';
+  const int marks = mark == '.' ? 3 : 1;
+  const int markWidth = marks * GlyphFor(mark).advance;
   for (const auto& line : lines) {
-    int w = TextWidth(cps, line.first, line.second);
+    size_t to = line.second;
+    int w = TextWidth(cps, line.first, to);
+    bool cut = false;
+    if (ellipsis && w > box.w) {
+      // Whole characters only: a code point is one character of the program's GBK text.
+      cut = true;
+      whole = false;
+      while (to > line.first && w + markWidth > box.w) w -= GlyphFor(cps[--to]).advance;
+      w += markWidth;
+    }
     int x = box.x;
     if (halign == HAlign::Center) x = box.x + (box.w - w) / 2;
     if (halign == HAlign::Right) x = box.x + box.w - w;
-    for (size_t i = line.first; i < line.second; ++i) {
-      const Glyph& g = GlyphFor(cps[i]);
+    if (cut) x = std::max(x, box.x);
+    auto put = [&](uint32_t cp) {
+      const Glyph& g = GlyphFor(cp);
       if (!g.mask.empty())
         canvas->DrawMask(g.mask.data(), g.w, g.h, g.w, x + g.xoff, y + ascent_ + g.yoff, color,
                          area);
       x += g.advance;
-    }
+    };
+    for (size_t i = line.first; i < to; ++i) put(cps[i]);
+    if (cut)
+      for (int k = 0; k < marks; ++k) put(mark);
     y += lineHeight_;
   }
+  return whole;
 }
 
 }  // namespace skin

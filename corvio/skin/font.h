@@ -32,9 +32,17 @@ class Font {
   int LineHeight() const { return lineHeight_; }
   bool HasGlyph(uint32_t codepoint) const;  // false: drawn as the missing-glyph box
   int TextWidth(const std::vector<uint32_t>& cps, size_t from, size_t to);
-  // Draws UTF-8 text inside box; lines are split at '\n' and, with wrap, at the width.
-  void Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
-            HAlign halign, VAlign valign, bool wrap, const Rect& clip);
+  // Draws UTF-8 text inside box; lines are split at '\n' and, with wrap, at the width
+  // (between any two characters, but never inside a run of Latin letters, digits and
+  // ".:/-_", which stays whole while it fits a line). With ellipsis a line too wide for the
+  // box ends in an ellipsis after the last whole character that fits. Returns false when a
+  // line was cut so.
+  bool Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
+            HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis = false);
+  // The width of the widest line of the text (lines split at '\n').
+  int TextWidth(const std::string& utf8);
+  // The lines Draw makes of the text when it wraps at width, as UTF-8.
+  std::vector<std::string> WrapLines(const std::string& utf8, int width);
 
  private:
   struct Glyph {

@@ -2,6 +2,8 @@
 // the keyboard focus frame.
 #include "corvio/skin/renderer.h"
 
+#include <algorithm>
+
 #include "corvio/skin/text_codec.h"
 
 namespace corvio {
@@ -10,6 +12,10 @@ namespace skin {
 namespace {
 
 const Color kFocusColor{0xFF, 0xD7, 0x00, 0xFF};
+const Color kTooltipBack{0x10, 0x16, 0x22, 0xF2};
+const Color kTooltipBorder{0x8C, 0x9C, 0xB8, 0xFF};
+const Color kTooltipText{0xF2, 0xF4, 0xF8, 0xFF};
+const int kTooltipPad = 6;
 
 void DrawStateImage(const StateImage& image, const Rect& r, const Rect& clip, Canvas* canvas) {
   if (image.pixels) canvas->DrawImage(*image.pixels, r, image.ref.mode, clip);
@@ -17,7 +23,13 @@ void DrawStateImage(const StateImage& image, const Rect& r, const Rect& clip, Ca
 
 void DrawNodeText(const Node& node, const std::string& utf8, const Rect& box, Color color,
                   HAlign halign, VAlign valign, bool wrap, const Rect& clip, Canvas* canvas) {
-  if (node.font) node.font->Draw(canvas, utf8, box, color, halign, valign, wrap, clip);
+  if (node.font)
+    node.font->Draw(canvas, utf8, box, color, halign, valign, wrap, clip, node.ellipsis);
+}
+
+void DrawFocusRing(const Node& node, const Rect& area, Canvas* canvas) {
+  if (node.cornerRadius > 0) canvas->FrameRoundRect(node.abs, node.cornerRadius, 1, kFocusColor, area);
+  else canvas->FrameRect(node.abs, kFocusColor, area);
 }
 
 void RenderNode(const Node& node, const InteractionState& state, const Rect& clip,
@@ -35,31 +47,35 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
     case Kind::Button: {
       bool hover = state.hover == &node;
       bool pressed = state.pressed == &node && hover;
+      // The chosen button looks lit (its hover look) until another is chosen.
+      bool lit = hover || node.selected;
       const StateImage* image = &node.images[kNormalImage];
       if (pressed && node.images[kPressedImage].pixels) image = &node.images[kPressedImage];
-      else if ((hover || pressed) && node.images[kHoverImage].pixels) image = &node.images[kHoverImage];
+      else if ((lit || pressed) && node.images[kHoverImage].pixels) image = &node.images[kHoverImage];
       DrawStateImage(*image, r, area, canvas);
-      Color color = hover && !node.hoverTextColor.Transparent() ? node.hoverTextColor : node.textColor;
-      Rect box = r;
-      if (pressed) box = Rect{r.x + 1, r.y + 1, r.w, r.h};
-      DrawNodeText(node, GbkToUtf8(node.text), box, color, node.align, VAlign::Center, false, area,
-                   canvas);
-      if (state.focus == &node && state.focusVisible) canvas->FrameRect(r, kFocusColor, area);
+      if (node.selected && !pressed) DrawStateImage(node.images[kSelectedImage], r, area, canvas);
+      Color color = lit && !node.hoverTextColor.Transparent() ? node.hoverTextColor : node.textColor;
+      Rect box = TextBox(node);
+      if (pressed) box = Rect{box.x + 1, box.y + 1, box.w, box.h};
+      DrawNodeText(node, GbkToUtf8(node.text), box, color, node.align, VAlign::Center, false,
+                   Intersect(area, r), canvas);
+      if (state.focus == &node && state.focusVisible) DrawFocusRing(node, area, canvas);
       break;
     }
     case Kind::Static:
       canvas->FillRect(r, node.bkColor, area);
       DrawStateImage(node.images[kNormalImage], r, area, canvas);
-      DrawNodeText(node, GbkToUtf8(node.text), r, node.textColor, node.align, node.valign,
-                   node.wordwrap, area, canvas);
+      DrawNodeText(node, GbkToUtf8(node.text), TextBox(node), node.textColor, node.align,
+                   node.valign, node.wordwrap, area, canvas);
       break;
     case Kind::Edit: {
       canvas->FillRect(r, node.bkColor, area);
       DrawStateImage(node.images[kNormalImage], r, area, canvas);
-      canvas->FrameRect(r, state.focus == &node ? kFocusColor : node.borderColor, area);
-      Rect box{r.x + 4, r.y, r.w - 8, r.h};
+      if (state.focus == &node && node.cornerRadius > 0) DrawFocusRing(node, area, canvas);
+      else canvas->FrameRect(r, state.focus == &node ? kFocusColor : node.borderColor, area);
+      Rect box = TextBox(node);
       std::string utf8 = GbkToUtf8(node.text);
-      DrawNodeText(node, utf8, box, node.textColor, HAlign::Left, VAlign::Center, false,
+      DrawNodeText(node, utf8, box, node.textColor, node.align, VAlign::Center, false,
                    Intersect(area, box), canvas);
       if (state.focus == &node && !node.readonly && node.font) {
         int x = box.x + node.font->TextWidth(DecodeUtf8(utf8), 0, DecodeUtf8(utf8).size());
@@ -80,7 +96,39 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
   for (const auto& child : node.children) RenderNode(*child, state, area, canvas);
 }
 
+void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
+  if (!node.font) return;
+  Rect r = TooltipRect(node, canvas->Width(), canvas->Height());
+  Rect area = Intersect(r, clip);
+  if (area.Empty()) return;
+  canvas->FillRect(r, kTooltipBack, area);
+  canvas->FrameRect(r, kTooltipBorder, area);
+  node.font->Draw(canvas, GbkToUtf8(node.text), Rect{r.x + kTooltipPad, r.y, r.w - 2 * kTooltipPad, r.h},
+                  kTooltipText, HAlign::Left, VAlign::Center, false, area);
+}
+
 }  // namespace
+
+Rect TextBox(const Node& node) {
+  const Rect& r = node.abs;
+  return Rect{r.x + node.padLeft, r.y, std::max(0, r.w - node.padLeft - node.padRight), r.h};
+}
+
+bool TextIsCut(const Node& node) {
+  if (!node.ellipsis || !node.font || node.text.empty()) return false;
+  return node.font->TextWidth(GbkToUtf8(node.text)) > TextBox(node).w;
+}
+
+Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
+  if (!node.font) return Rect{};
+  int w = node.font->TextWidth(GbkToUtf8(node.text)) + 2 * kTooltipPad;
+  int h = node.font->LineHeight() + 8;
+  w = std::min(w, windowWidth);
+  int x = std::max(0, std::min(node.abs.x, windowWidth - w));
+  int y = node.abs.y + node.abs.h + 2;
+  if (y + h > windowHeight) y = std::max(0, node.abs.y - h - 2);
+  return Rect{x, y, w, h};
+}
 
 void RenderTree(const ControlTree& tree, const InteractionState& state, const Rect& clip,
                 Canvas* canvas) {
@@ -88,6 +136,7 @@ void RenderTree(const ControlTree& tree, const InteractionState& state, const Re
   Rect all = Intersect(clip, Rect{0, 0, canvas->Width(), canvas->Height()});
   canvas->FillRect(all, Color{0, 0, 0, 255}, all);
   RenderNode(*tree.root, state, all, canvas);
+  if (state.tooltip && ControlTree::Shown(state.tooltip)) RenderTooltip(*state.tooltip, all, canvas);
 }
 
 }  // namespace skin

@@ -12,7 +12,15 @@ struct InteractionState {
   const Node* pressed = nullptr;
   const Node* focus = nullptr;
   bool focusVisible = false;  // the focus was moved with the keyboard
+  const Node* tooltip = nullptr;  // shows its whole text beside it
 };
+
+// Where a control's text goes: its rectangle less the text padding.
+Rect TextBox(const Node& node);
+// True when the control cuts its text with an ellipsis for want of room.
+bool TextIsCut(const Node& node);
+// The tooltip of node in a window of the given size: below the control, else above it.
+Rect TooltipRect(const Node& node, int windowWidth, int windowHeight);
 
 void RenderTree(const ControlTree& tree, const InteractionState& state, const Rect& clip,
                 Canvas* canvas);

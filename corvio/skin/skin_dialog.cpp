@@ -270,7 +270,10 @@ int SkinDialogImpl::ShowControl(int controlId, bool show) {
   }
   if (node->visible != show) {
     node->visible = show;
-    if (!show && (state_.focus == node || state_.hover == node)) state_ = InteractionState();
+    if (!show && (state_.focus == node || state_.hover == node)) {
+      SetTooltip(nullptr);
+      state_ = InteractionState();
+    }
     InvalidateNode(node);
   }
   return 1;
@@ -373,6 +376,7 @@ int SkinDialogImpl::RunModal() {
       other->pressed_ = nullptr;
       other->state_.pressed = nullptr;
       other->state_.hover = nullptr;
+      other->state_.tooltip = nullptr;
       other->Invalidate(Rect{0, 0, other->canvas_.Width(), other->canvas_.Height()});
     }
   MSG msg;

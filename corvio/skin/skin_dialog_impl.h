@@ -94,6 +94,8 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   void Invalidate(const Rect& r);
   void InvalidateNode(const Node* node);
   Node* HitTest(int x, int y) const;
+  void SetTooltip(const Node* node);  // null: none
+  void Select(Node* button, bool selected);
   std::vector<Node*> FocusOrder() const;
   void PostNotify(int code, int message, int sender);
   void Deliver(EventImpl* event);

@@ -132,7 +132,7 @@ const Attribute kAttributes[] = {
      [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kPressedImage]); }},
     {"image", kImage, "image value",
      [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kNormalImage]); }},
-    {"align", kButton | kStatic, "alignment",
+    {"align", kButton | kStatic | kEdit, "alignment",
      [](Node* n, DialogInfo*, const std::string& v) {
        if (v == "left") n->align = HAlign::Left;
        else if (v == "center") n->align = HAlign::Center;
@@ -160,6 +160,20 @@ const Attribute kAttributes[] = {
     {"readonly", kEdit, "boolean",
      [](Node* n, DialogInfo*, const std::string& v) { return SetBool(v, &n->readonly); }},
     {"url", kBrowser, "url", [](Node* n, DialogInfo*, const std::string& v) { return n->url = v, true; }},
+    {"textpadding", kButton | kStatic | kEdit, "padding",
+     [](Node* n, DialogInfo*, const std::string& v) { return ParsePair(v, 0, 1000, &n->padLeft, &n->padRight); }},
+    {"ellipsis", kButton | kStatic | kEdit, "boolean",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetBool(v, &n->ellipsis); }},
+    {"cornerradius", kButton | kEdit, "radius",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       int r;
+       if (!ParseInt(v, &r) || r < 0 || r > 100) return false;
+       n->cornerRadius = r;
+       return true;
+     }},
+    {"group", kButton, "group", [](Node* n, DialogInfo*, const std::string& v) { return n->group = v, true; }},
+    {"selectedimage", kButton, "image value",
+     [](Node* n, DialogInfo*, const std::string& v) { return SetImage(v, &n->images[kSelectedImage]); }},
 };
 
 const Attribute* FindAttribute(const std::string& name) {
@@ -183,6 +197,9 @@ void KindDefaults(Node* node) {
       node->align = HAlign::Center;
       break;
     case Kind::Edit:
+      node->padLeft = node->padRight = 4;
+      node->bkColor = Color{255, 255, 255, 255};
+      break;
     case Kind::Browser:
       node->bkColor = Color{255, 255, 255, 255};
       break;

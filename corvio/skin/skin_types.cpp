@@ -81,6 +81,14 @@ bool ParseSize(const std::string& text, int* w, int* h) {
   return true;
 }
 
+bool ParsePair(const std::string& text, int lo, int hi, int* a, int* b) {
+  std::vector<int> v;
+  if (!ParseInts(text, 2, &v) || v[0] < lo || v[1] < lo || v[0] > hi || v[1] > hi) return false;
+  *a = v[0];
+  *b = v[1];
+  return true;
+}
+
 bool ParseColor(const std::string& text, Color* out) {
   if (text.size() != 7 && text.size() != 9) return false;
   if (text[0] != '#') return false;

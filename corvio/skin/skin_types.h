@@ -42,6 +42,8 @@ bool ParseColor(const std::string& text, Color* out);
 bool ParseBool(const std::string& text, bool* out);
 bool ParseImageRef(const std::string& text, ImageRef* out);
 bool ParseInt(const std::string& text, int* out);
+// "a,b", each between lo and hi.
+bool ParsePair(const std::string& text, int lo, int hi, int* a, int* b);
 
 }  // namespace skin
 }  // namespace corvio

@@ -378,6 +378,8 @@ int Dialog::LoadSkin(const char* skinFile, int) {
   const char* buttons[] = {"Button_enter", "Button_close", "Button_back", "WebBrowser_right"};
   for (const char* b : buttons) addIf(b, std::string("Dialog_ZentPorter\\") + b, new PlainControl(b));
   for (const char* group : {"dx", "wt"}) {
+    const std::string note = std::string("Dialog_ZentPorter\\Container_") + group + "\\Image_measuring";
+    addIf(note, note, new PlainControl("Image_measuring"));
     for (int k = 1; k <= 20; ++k) {
       char button[128];
       char tag[128];

@@ -8,6 +8,7 @@
 
 import argparse
 import filecmp
+import importlib.util
 import os
 import subprocess
 import sys
@@ -29,7 +30,7 @@ def read_attributes(tool):
             KINDS[words[0]] = set(words[1:])
 
 
-IMAGE_ATTRS = ("bkimage", "normalimage", "hoverimage", "pressedimage", "image")
+IMAGE_ATTRS = ("bkimage", "normalimage", "hoverimage", "pressedimage", "image", "selectedimage")
 SPEED_ICONS = ["fuwuqi_%s%02d.tga" % (b, s) for b in ("fast", "normal", "slow") for s in range(3)]
 SPEED_ICONS.append("fuwuqi_down.tga")
 TAG_IMAGES = ["item_tuijian.png", "item_new.png", "item_huodong.png", "item_double.png",
@@ -256,8 +257,37 @@ def check_hint_skin(skin, imgdir):
     if skin.dialog is None or skin.dialog.kind != "Dialog":
         skin.fail("no main window")
     skin.expect("Static_MsgInfo", "Static", True)
-    for name in ("Button_MsgOk", "Button_Quit", "Button_Cancel"):
-        skin.expect(name, "Button", True)
+    skin.expect("Button_Quit", "Button", True)
+    # Every message only informs: one OK in the middle, the cancel button hidden.
+    ok = skin.expect("Button_MsgOk", "Button", True)
+    skin.expect("Button_Cancel", "Button", False)
+    if ok is not None and skin.dialog is not None:
+        x, _, w, _ = ok.rect
+        if abs((x + w / 2) - skin.dialog.rect[2] / 2) > 1:
+            skin.fail("Button_MsgOk is not centred in the box")
+
+
+def check_tag_contrast(generator, imgdir, minimum=4.5):
+    """Measured on the drawn ribbons: the ground at the letter-free left end, top and
+    bottom, against the pixel of the lettering that stands out most from it. The contrast
+    formula is the generator's own."""
+    spec = importlib.util.spec_from_file_location("make_skin_assets", generator)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    contrast = module.contrast
+    problems = []
+    for name in TAG_IMAGES:
+        with Image.open(os.path.join(imgdir, name)) as im:
+            im = im.convert("RGB")
+            w, h = im.size
+            grounds = [im.getpixel((3, 4)), im.getpixel((3, h - 7))]
+            letters = [im.getpixel((x, y)) for x in range(7, w - 7) for y in range(2, h - 5)]
+            ink = max(letters, key=lambda p: min(contrast(p, g) for g in grounds))
+            worst = min(contrast(ink, g) for g in grounds)
+            if worst < minimum:
+                problems.append("%s: lettering %s on %s has a contrast of %.2f:1, below %.1f:1"
+                                % (name, ink, grounds, worst, minimum))
+    return problems
 
 
 # ---------------------------------------------------------------------- preview
@@ -398,6 +428,7 @@ def main(argv):
         problems += launcher.problems + hint.problems
 
         problems += check_pixels(first, names)
+        problems += check_tag_contrast(args.generator, first)
 
         used = set()
         for skin in (launcher, hint):

@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "corvio/props/property_bag_impl.h"
+#include "corvio/skin/renderer.h"
+#include "corvio/skin/text_codec.h"
 #include "tests/corvio/skin_test_support.h"
 
 using namespace skintest;
@@ -276,4 +278,66 @@ TEST_F(SkinDialogTest, drag_area_is_the_caption_outside_its_buttons) {
   } rows[] = {{5, 5, true}, {399, 29, true}, {380, 10, false}, {5, 30, false}, {5, 100, false}};
   for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i)
     EXPECT_EQ(host->IsDragArea(rows[i].x, rows[i].y), rows[i].drag) << "row " << i;
+}
+
+TEST_F(SkinDialogTest, LongCaptionsStayInTheirBoxAndEndInAnEllipsis) {
+  Load("captions.xml");
+  const int one = dialog->FindControl("Button_one");
+  // 江浙沪电信八区星河（双线加速） and a name that fits, in GBK.
+  const std::string kLong = "\xBD\xAD\xD5\xE3\xBB\xA6\xB5\xE7\xD0\xC5\xB0\xCB\xC7\xF8\xD0\xC7\xBA\xD3"
+                            "\xA3\xA8\xCB\xAB\xCF\xDF\xBC\xD3\xCB\xD9\xA3\xA9";
+  const char* kShort = "\xB4\xF3\xC7\xF8";  // 大区
+  Node* node = NodeOf("Button_one");
+  auto pixels = [&] {
+    std::vector<uint32_t> out;
+    const auto& canvas = Impl(dialog)->RenderAll();
+    for (int y = 10; y < 38; ++y)
+      for (int x = 10; x < 146; ++x) out.push_back(canvas.PixelAt(x, y));
+    return out;
+  };
+  for (const std::string& text : {kLong, std::string(kShort)}) {
+    SetNamed(dialog, one, "Caption", text.c_str(), false);
+    const bool cut = text == kLong;
+    EXPECT_EQ(corvio::skin::TextIsCut(*node), cut) << text.size();
+    // The button lies at 10,10 136x28: its icon zone is 34 px, its text box 98 px.
+    EXPECT_EQ(Ink(10, 10, 34, 28), 0) << text.size() << ": ink over the icon";
+    EXPECT_GT(Ink(44, 10, 20, 28), 0) << text.size() << ": the caption starts after the icon";
+    EXPECT_EQ(Ink(142, 10, 20, 28), 0) << text.size() << ": ink right of the text box";
+  }
+  // What is drawn for the long name is the longest run of whole characters that fits with
+  // the ellipsis (GBK A1AD), followed by it.
+  SetNamed(dialog, one, "Caption", kLong.c_str(), false);
+  const std::vector<uint32_t> drawn = pixels();
+  std::string expected;
+  for (size_t n = 2; n <= kLong.size(); n += 2) {
+    const std::string candidate = kLong.substr(0, n) + "\xA1\xAD";
+    if (node->font->TextWidth(corvio::skin::GbkToUtf8(candidate)) > 98) break;
+    expected = candidate;
+  }
+  ASSERT_FALSE(expected.empty());
+  node->ellipsis = false;
+  SetNamed(dialog, one, "Caption", expected.c_str(), false);
+  EXPECT_TRUE(pixels() == drawn) << "the cut name is not drawn as " << expected.size() / 2 - 1
+                                 << " characters and the ellipsis";
+}
+
+TEST_F(SkinDialogTest, OneChosenButtonAGroupAndReadOnlyBoxesTakeNoFocus) {
+  Load("captions.xml");
+  const int one = dialog->FindControl("Button_one"), two = dialog->FindControl("Button_two");
+  // Unchosen, nothing is drawn at a button's middle (no normal image); chosen, its hover
+  // image (blue) shows under the half-white selected image.
+  EXPECT_EQ(Pixel(20, 24) & 0xFFFFFF, 0u);
+  SetNamed(dialog, one, "Selected", "true", false);
+  const uint32_t chosen = Pixel(20, 24);
+  EXPECT_GT(chosen & 0xFF, 0x80u) << "blue under the selected image";
+  EXPECT_GT((chosen >> 16) & 0xFF, 0x40u) << "the selected image over it";
+  SetNamed(dialog, two, "Selected", "true", false);
+  EXPECT_EQ(Pixel(20, 24) & 0xFFFFFF, 0u) << "choosing another button of the group clears the first";
+  EXPECT_EQ(Pixel(170, 24), chosen);
+  EXPECT_FALSE(NodeOf("Button_one")->selected);
+
+  auto* impl = Impl(dialog);
+  impl->OnMouseDown(100, 70);
+  impl->OnMouseUp(100, 70);
+  EXPECT_NE(Pixel(10, 60), 0xFFFFD700u) << "a read-only box shows no focus frame";
 }

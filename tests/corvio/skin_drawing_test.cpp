@@ -307,3 +307,45 @@ TEST(SkinDrawing, font_files_too_short_or_not_fonts_are_refused) {
   EXPECT_FALSE(Font::Load("/nonexistent/font.ttf", 12, &error));
   EXPECT_NE(error.find("cannot read font file"), std::string::npos) << error;
 }
+
+TEST(SkinDrawing, WrappingBreaksChineseAnywhereButKeepsAddressesWhole) {
+  auto font = DefaultFont(14);
+  ASSERT_TRUE(font);
+  const std::string site = "www.zent.example.com";
+  const int siteWidth = font->TextWidth(site);
+  const std::string zh = "\xE8\xAF\xB7\xE8\xAE\xBF\xE9\x97\xAE";  // 请访问
+  const int zhWidth = font->TextWidth(zh);
+  const struct {
+    std::string text;
+    int width;
+    std::vector<std::string> lines;
+  } rows[] = {
+      // The address does not fit after the Chinese: it moves down whole.
+      {zh + site, siteWidth + 2, {zh, site}},
+      // Chinese breaks between any two characters.
+      {zh, zhWidth - 2, {"\xE8\xAF\xB7\xE8\xAE\xBF", "\xE9\x97\xAE"}},
+      // Blanks break as before; the blank stays at the end of its line, none starts one.
+      {"aaaa  bbbb", font->TextWidth("aaaa b"), {"aaaa  ", "bbbb"}},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i)
+    EXPECT_EQ(font->WrapLines(rows[i].text, rows[i].width), rows[i].lines) << "row " << i;
+  // A run longer than a line is cut where the line ends, and nothing is lost.
+  const auto cut = font->WrapLines("10.1.2.3:7000", font->TextWidth("10.1.2."));
+  ASSERT_GE(cut.size(), 2u);
+  EXPECT_EQ(cut[0], "10.1.2.");
+  std::string joined;
+  for (const auto& line : cut) joined += line;
+  EXPECT_EQ(joined, "10.1.2.3:7000");
+}
+
+#ifndef _WIN32
+TEST(SkinDrawing, TheFaceFontconfigChoseInACollectionIsTheOneDrawn) {
+  // Both faces live in one collection file; the monospaced one is its second face.
+  std::string error;
+  auto mono = Font::LoadSystem("WenQuanYi Micro Hei Mono", 16, &error);
+  auto proportional = Font::LoadSystem("WenQuanYi Micro Hei", 16, &error);
+  ASSERT_TRUE(mono && proportional) << error;
+  EXPECT_EQ(mono->TextWidth("i"), mono->TextWidth("W"));
+  EXPECT_LT(proportional->TextWidth("i"), proportional->TextWidth("W"));
+}
+#endif

@@ -135,6 +135,13 @@ TEST_F(ListParserTest, remembered_url_preselects_the_last_open_match) {
   EXPECT_STREQ(launcher_->selectedDistrict.name, "second");
   EXPECT_EQ(world().editText, "second");
   EXPECT_EQ(world().texts["Static_version_zone"], "2.0.2");
+  // The groups' measuring notes go once the districts are drawn.
+  for (const char* group : {"dx", "wt"})
+    EXPECT_EQ(world().state[std::string("Dialog_ZentPorter\\Container_") + group + "\\Image_measuring"]["Visible"],
+              "false") << group;
+  // The preselected button is marked as chosen, the earlier match is not.
+  EXPECT_EQ(world().state[Button("wt", 1)]["Selected"], "true");
+  EXPECT_EQ(world().state[Button("dx", 1)].count("Selected"), 0u);
 }
 
 TEST_F(ListParserTest, remembered_district_under_maintenance_is_not_selected) {

@@ -110,6 +110,9 @@ TEST_F(SelectionTest, maintenance_click_shows_message_and_keeps_the_earlier_choi
   EXPECT_STREQ(launcher_->selectedDistrict.url, "http://dx1.invalid/");
   EXPECT_EQ(world().editText, "Dx One");
   EXPECT_EQ(world().texts["Static_version_zone"], "1.1.0");
+  // The accepted choice's button is marked in the window; the maintenance one is not.
+  EXPECT_EQ(world().state["Dialog_ZentPorter\\Container_dx\\server1\\Button"]["Selected"], "true");
+  EXPECT_EQ(world().state["Dialog_ZentPorter\\Container_dx\\server2\\Button"].count("Selected"), 0u);
 }
 
 TEST_F(SelectionTest, maintenance_message_names_the_default_site_when_none_is_configured) {

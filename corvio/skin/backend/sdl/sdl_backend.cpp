@@ -25,6 +25,7 @@ namespace skin {
 struct BackendWindow {
   SDL_Window* window = nullptr;
   WindowHost* host = nullptr;
+  Uint32 modalOwner = 0;  // by id: the owner may be gone before the box ends
 };
 
 namespace {
@@ -396,10 +397,27 @@ void Raise(BackendWindow* w) {
   SDL_RaiseWindow(w->window);
 }
 
-// No modal operation: the core keeps input away from the owner itself.
+// The window system learns that the box belongs to its owner (X11: the manager keeps it
+// above the owner and out of its way; elsewhere SDL cannot say so, and the core alone
+// keeps input from the owner). When the box ends, the owner comes to the front with the
+// keyboard focus.
+void SetModalFor(BackendWindow* w, BackendWindow* owner) {
+  if (DisplayGone()) return;
+  if (owner) {
+    w->modalOwner = SDL_GetWindowID(owner->window);
+    SDL_SetWindowModalFor(w->window, owner->window);
+    return;
+  }
+  SDL_Window* back = w->modalOwner ? SDL_GetWindowFromID(w->modalOwner) : nullptr;
+  w->modalOwner = 0;
+  if (!back) return;
+  SDL_RaiseWindow(back);
+  SDL_SetWindowInputFocus(back);
+}
+
 const BackendOps kSdlOps = {
     "sdl",         Init,      CreateWindow, DestroyWindow, ShowWindow, Present,
-    RequestAttention, SetTitle, GetPosition,  Raise,         nullptr,
+    RequestAttention, SetTitle, GetPosition,  Raise,         SetModalFor,
 };
 
 }  // namespace
