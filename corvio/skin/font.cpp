@@ -12,6 +12,7 @@
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb/stb_truetype.h>
 
+#include "corvio/report.h"
 #include "corvio/skin/font_source.h"
 #include "corvio/skin/text_codec.h"
 
@@ -121,9 +122,9 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
     if (family.empty() && !warned && (!stbtt_FindGlyphIndex(&face->info, 0x5927) ||
                                       !stbtt_FindGlyphIndex(&face->info, 0x533A))) {
       warned = true;
-      fprintf(stderr,
-              "corvio: %s has no Chinese characters (zh-cn coverage); texts show boxes until a "
-              "Chinese font is installed (Debian: fonts-wqy-microhei)\n",
+      ReportF("[Corvio_Skin]",
+              "%s has no Chinese characters (zh-cn coverage); texts show boxes until a Chinese "
+              "font is installed (Debian: fonts-wqy-microhei)",
               what.c_str());
     }
   }
