@@ -1,16 +1,15 @@
-// The stb_truetype rasteriser (compiled privately here) over font bytes from a file or
-// from the system, shared by every size and dialog.
+// FreeType, the rasteriser on both systems (hinted, so stems land on whole pixels), over
+// font bytes from a file or from the system, shared by every size and dialog.
 #include "corvio/skin/font.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 #include <mutex>
 
-#define STBTT_STATIC
-#define STB_TRUETYPE_IMPLEMENTATION
-#include <stb/stb_truetype.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SIZES_H
 
 #include "corvio/report.h"
 #include "corvio/skin/font_source.h"
@@ -19,43 +18,34 @@
 namespace corvio {
 namespace skin {
 
+// One font file's face. FreeType's objects of one face are not for two threads at once:
+// every use of the face or of one of its sizes holds `lock`.
 struct Font::Face {
   FontBytes bytes;
-  stbtt_fontinfo info;
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  std::mutex lock;
+  ~Face() {
+    if (face) FT_Done_Face(face);
+    if (library) FT_Done_FreeType(library);
+  }
+};
+
+struct Font::Scaled {
+  FT_Size size = nullptr;
 };
 
 namespace {
-
-uint32_t BigEndian32(const unsigned char* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-// The rasteriser trusts the offsets inside the font: a face whose table directory or
-// tables reach past the end of the bytes is refused before it reads there.
-bool TablesInside(const FontBytes& bytes, int offset) {
-  const size_t at = static_cast<size_t>(offset);
-  if (at > bytes.size || bytes.size - at < 12) return false;
-  const unsigned char* dir = bytes.data + at;
-  const size_t tables = (size_t(dir[4]) << 8) | dir[5];
-  if ((bytes.size - at - 12) / 16 < tables) return false;
-  for (size_t i = 0; i < tables; ++i) {
-    const unsigned char* entry = dir + 12 + 16 * i;
-    const uint64_t start = BigEndian32(entry + 8), length = BigEndian32(entry + 12);
-    if (start + length > bytes.size) return false;
-  }
-  return true;
-}
 
 std::shared_ptr<Font::Face> MakeFace(FontBytes bytes, const std::string& what, std::string* error) {
   auto face = std::make_shared<Font::Face>();
   face->bytes = std::move(bytes);
   const FontBytes& b = face->bytes;
-  const bool collection = b.size >= 4 && memcmp(b.data, "ttcf", 4) == 0;
-  const size_t header = collection ? 16 + 4 * static_cast<size_t>(b.faceIndex) : 12;
-  const int offset = b.faceIndex < 0 || b.size < header || b.size > 0x7FFFFFFF
-                         ? -1
-                         : stbtt_GetFontOffsetForIndex(b.data, b.faceIndex);
-  if (offset < 0 || !TablesInside(b, offset) || !stbtt_InitFont(&face->info, b.data, offset)) {
+  // A library per face: faces are then independent of each other's threads.
+  if (b.faceIndex < 0 || b.size > 0x7FFFFFFF || FT_Init_FreeType(&face->library) != 0 ||
+      FT_New_Memory_Face(face->library, b.data, static_cast<FT_Long>(b.size), b.faceIndex,
+                         &face->face) != 0 ||
+      !FT_IS_SCALABLE(face->face) || FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) {
     *error = what + " is not a TrueType or OpenType font";
     return nullptr;
   }
@@ -72,20 +62,36 @@ std::shared_ptr<Font::Face> CachedFace(const std::string& key) {
   return it == g_faces.end() ? nullptr : it->second.lock();
 }
 
+int Pixels(FT_Pos value26_6) { return static_cast<int>((value26_6 + 32) >> 6); }
+
 }  // namespace
 
-Font::~Font() = default;
+Font::~Font() {
+  if (scaled_ && scaled_->size) {
+    std::lock_guard<std::mutex> lock(face_->lock);
+    FT_Done_Size(scaled_->size);
+  }
+}
 
-std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize) {
+std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize, std::string* error) {
   std::shared_ptr<Font> font(new Font());
   font->face_ = std::move(face);
   font->pixelSize_ = pixelSize;
-  const stbtt_fontinfo* info = &font->face_->info;
-  font->scale_ = stbtt_ScaleForPixelHeight(info, static_cast<float>(pixelSize));
-  int ascent = 0, descent = 0, gap = 0;
-  stbtt_GetFontVMetrics(info, &ascent, &descent, &gap);
-  font->ascent_ = static_cast<int>(ascent * font->scale_ + 0.5f);
-  font->lineHeight_ = static_cast<int>((ascent - descent + gap) * font->scale_ + 0.5f);
+  font->scaled_ = std::make_unique<Scaled>();
+  std::lock_guard<std::mutex> lock(font->face_->lock);
+  FT_Face f = font->face_->face;
+  // The size names the height from the highest ascender to the lowest descender, as the
+  // skin's font sizes always have.
+  FT_Size_RequestRec request = {FT_SIZE_REQUEST_TYPE_REAL_DIM, 0,
+                                static_cast<FT_Long>(pixelSize) << 6, 0, 0};
+  if (pixelSize <= 0 || FT_New_Size(f, &font->scaled_->size) != 0 ||
+      FT_Activate_Size(font->scaled_->size) != 0 || FT_Request_Size(f, &request) != 0) {
+    *error = "font size " + std::to_string(pixelSize) + " cannot be drawn";
+    return nullptr;
+  }
+  const FT_Size_Metrics& m = font->scaled_->size->metrics;
+  font->ascent_ = Pixels(m.ascender);
+  font->lineHeight_ = Pixels(m.height);
   if (font->lineHeight_ <= 0) font->lineHeight_ = pixelSize;
   return font;
 }
@@ -101,7 +107,7 @@ std::shared_ptr<Font> Font::Load(const std::string& file, int pixelSize, std::st
     if (!face) return nullptr;
     g_faces[key] = face;
   }
-  return FromFace(face, pixelSize);
+  return FromFace(face, pixelSize, error);
 }
 
 std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
@@ -119,8 +125,8 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
     // The system's best match for Chinese may still lack it (no such font installed):
     // every text would be boxes, so say once what is missing.
     static bool warned = false;
-    if (family.empty() && !warned && (!stbtt_FindGlyphIndex(&face->info, 0x5927) ||
-                                      !stbtt_FindGlyphIndex(&face->info, 0x533A))) {
+    if (family.empty() && !warned &&
+        (!FT_Get_Char_Index(face->face, 0x5927) || !FT_Get_Char_Index(face->face, 0x533A))) {
       warned = true;
       ReportF("[Corvio_Skin]",
               "%s has no Chinese characters (zh-cn coverage); texts show boxes until a Chinese "
@@ -128,30 +134,39 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
               what.c_str());
     }
   }
-  return FromFace(face, pixelSize);
+  return FromFace(face, pixelSize, error);
 }
 
 bool Font::HasGlyph(uint32_t codepoint) const {
-  return stbtt_FindGlyphIndex(&face_->info, static_cast<int>(codepoint)) != 0;
+  std::lock_guard<std::mutex> lock(face_->lock);
+  return FT_Get_Char_Index(face_->face, codepoint) != 0;
 }
 
 const Font::Glyph& Font::GlyphFor(uint32_t cp) {
   auto it = glyphs_.find(cp);
   if (it != glyphs_.end()) return it->second;
   Glyph g;
-  int index = stbtt_FindGlyphIndex(&face_->info, static_cast<int>(cp));
-  int advance = 0, lsb = 0;
-  stbtt_GetGlyphHMetrics(&face_->info, index, &advance, &lsb);
-  g.advance = static_cast<int>(advance * scale_ + 0.5f);
-  int x0, y0, x1, y1;
-  stbtt_GetGlyphBitmapBox(&face_->info, index, scale_, scale_, &x0, &y0, &x1, &y1);
-  if (x1 > x0 && y1 > y0) {
-    g.w = x1 - x0;
-    g.h = y1 - y0;
-    g.xoff = x0;
-    g.yoff = y0;
-    g.mask.assign(static_cast<size_t>(g.w) * g.h, 0);
-    stbtt_MakeGlyphBitmap(&face_->info, g.mask.data(), g.w, g.h, g.w, scale_, scale_, index);
+  {
+    std::lock_guard<std::mutex> lock(face_->lock);
+    FT_Face f = face_->face;
+    // Hinted outlines, rendered as 8-bit coverage; a code point the face lacks draws its
+    // missing-glyph box, as before.
+    if (FT_Activate_Size(scaled_->size) == 0 &&
+        FT_Load_Glyph(f, FT_Get_Char_Index(f, cp), FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0 &&
+        FT_Render_Glyph(f->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+      const FT_GlyphSlot slot = f->glyph;
+      const FT_Bitmap& bitmap = slot->bitmap;
+      g.advance = Pixels(slot->advance.x);
+      if (bitmap.width > 0 && bitmap.rows > 0 && bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+        g.w = static_cast<int>(bitmap.width);
+        g.h = static_cast<int>(bitmap.rows);
+        g.xoff = slot->bitmap_left;
+        g.yoff = -slot->bitmap_top;
+        g.mask.resize(static_cast<size_t>(g.w) * g.h);
+        for (int row = 0; row < g.h; ++row)
+          memcpy(&g.mask[static_cast<size_t>(row) * g.w], bitmap.buffer + row * bitmap.pitch, g.w);
+      }
+    }
   }
   return glyphs_.emplace(cp, std::move(g)).first->second;
 }

@@ -19,7 +19,8 @@ enum class VAlign { Top, Center, Bottom };
 
 class Font {
  public:
-  struct Face;  // a font file's bytes, shared by every size
+  struct Face;    // a font file's bytes and face, shared by every size
+  struct Scaled;  // the face at this font's size
   // file: a .ttf/.ttc/.otf path (a collection's first face); null with a reason in *error.
   static std::shared_ptr<Font> Load(const std::string& file, int pixelSize, std::string* error);
   // The system's face for a family name (empty: a face that can show Chinese): found with
@@ -51,14 +52,15 @@ class Font {
     std::vector<uint8_t> mask;
   };
   Font() = default;
-  static std::shared_ptr<Font> FromFace(std::shared_ptr<Face> face, int pixelSize);
+  static std::shared_ptr<Font> FromFace(std::shared_ptr<Face> face, int pixelSize,
+                                        std::string* error);
   const Glyph& GlyphFor(uint32_t cp);
   std::vector<std::pair<size_t, size_t>> Lines(const std::vector<uint32_t>& cps, int width,
                                                bool wrap);
 
   std::shared_ptr<Face> face_;
+  std::unique_ptr<Scaled> scaled_;  // after face_: it goes first
   int pixelSize_ = 12;
-  float scale_ = 1;
   int ascent_ = 0;
   int lineHeight_ = 12;
   std::map<uint32_t, Glyph> glyphs_;

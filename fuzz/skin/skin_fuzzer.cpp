@@ -4,7 +4,7 @@
 // Input: the skin's XML, a NUL, then the image's bytes, written as both i.png and i.tga in
 // a scratch folder. Only skins whose file names are bare names are loaded, so the loader
 // reads no file but this input's; font files are left out too (fonts are installed with
-// the program, and stb_truetype trusts them).
+// the program and are not this target's to fuzz).
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
