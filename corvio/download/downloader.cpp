@@ -12,6 +12,7 @@
 #include "corvio/download/http_fetcher.h"
 #include "corvio/download/part_files.h"
 #include "corvio/registry.h"
+#include "corvio/runtime/first_paint.h"
 #include "corvio/runtime/ui_dispatcher.h"
 #include "platform/win32.h"
 
@@ -169,6 +170,7 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
     entry.thread = std::thread([this, task, job, fetcher, cancel, done] {
       DownloadOutcome outcome;
       try {
+        WaitForFirstPaint(cancel.get());
         outcome = RunDownloadJob(*fetcher, job, cancel.get());
       } catch (...) {
         outcome.message = "unexpected failure";

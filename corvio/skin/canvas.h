@@ -3,7 +3,9 @@
 
 #include <stdint.h>
 
-#include <future>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "corvio/skin/skin_types.h"
@@ -15,11 +17,13 @@ struct Image {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgba;  // straight alpha, rows top to bottom; empty if it failed
-  // A large image may still be decoding on another thread: wait before reading rgba.
-  // Declared last, so a dying image first waits for its decoder.
-  std::shared_future<void> decoding;
+  // An image named by a skin is decoded when it is first needed, on whichever thread asks
+  // first (a drawing, or a decode started ahead for the first paint); a second asker waits
+  // for the first. Call before reading rgba.
+  std::function<void()> decode;
+  std::shared_ptr<std::once_flag> decodeOnce;
   void WaitDecoded() const {
-    if (decoding.valid()) decoding.wait();
+    if (decodeOnce) std::call_once(*decodeOnce, decode);
   }
 };
 

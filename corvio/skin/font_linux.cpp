@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "corvio/skin/font_source.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -33,7 +34,14 @@ struct FontConfig {
   }
 };
 
+FontConfig& TheFontConfig() {
+  static FontConfig fc;
+  return fc;
+}
+
 }  // namespace
+
+void PrepareSystemFonts() { TheFontConfig(); }
 
 bool ReadFontFile(const std::string& path, FontBytes* out, std::string* error) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -62,7 +70,8 @@ bool ReadFontFile(const std::string& path, FontBytes* out, std::string* error) {
 // Called with the face cache's lock held, so fontconfig is entered by one thread at a time.
 bool FindSystemFont(const std::string& family, FontBytes* out, std::string* what,
                     std::string* error) {
-  static FontConfig fc;
+  SpanTimer timer("font_lookup");
+  FontConfig& fc = TheFontConfig();
   if (!fc.tried) {
     fc.tried = true;
     fc.config = FcInitLoadConfigAndFonts();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "corvio/skin/text_codec.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -411,6 +412,7 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) 
     }
   }
   if (ok && !out->tree.root) ok = Fail(&ctx, LineAt(ctx, root.offset_debug()), "the skin has no Dialog");
+  if (ok) MarkPhase("skin_parsed");
   if (ok) ok = LoadNodeResources(&ctx, out->tree.root.get());
   if (ok) {
     ControlTree& tree = out->tree;

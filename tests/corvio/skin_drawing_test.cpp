@@ -237,16 +237,8 @@ TEST(SkinDrawing, SkinFileNamesResolveWithBackslashesAndAnyCase) {
 
 TEST(SkinDrawing, LargeImagesDecodeAsideAndADamagedOneIsNotDrawn) {
   skintest::TempDir dir;
-  // Noise does not compress: the file is far above the size decoded on its own thread.
-  Canvas source;
-  source.Resize(256, 256);
-  uint32_t seed = 12345;
-  for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      source.FillRect(Rect{x, y, 1, 1}, Color{uint8_t(seed >> 8), uint8_t(seed >> 16), uint8_t(seed >> 24), 255},
-                      kAll);
-    }
+  // Noise does not compress: a large file, whose damage shows only when it is decoded.
+  const Canvas source = skintest::Noise(12345);
   const std::string big = dir.File("big.png"), bad = dir.File("bad.png");
   std::string error;
   ASSERT_TRUE(WritePng(big, source, &error)) << error;
