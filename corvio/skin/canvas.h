@@ -3,6 +3,7 @@
 
 #include <stdint.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,11 +21,18 @@ struct Image {
   // An image named by a skin is decoded when it is first needed, on whichever thread asks
   // first (a drawing, or a decode started ahead for the first paint); a second asker waits
   // for the first. Call before reading rgba.
+  struct Pending {
+    std::once_flag once;
+    std::atomic<bool> done{false};
+  };
   std::function<void()> decode;
-  std::shared_ptr<std::once_flag> decodeOnce;
+  std::shared_ptr<Pending> pending;
   void WaitDecoded() const {
-    if (decodeOnce) std::call_once(*decodeOnce, decode);
+    if (!pending || pending->done.load(std::memory_order_acquire)) return;
+    std::call_once(pending->once, decode);
+    pending->done.store(true, std::memory_order_release);
   }
+  bool Decoded() const { return !pending || pending->done.load(std::memory_order_acquire); }
 };
 
 class Canvas {

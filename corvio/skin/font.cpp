@@ -5,13 +5,11 @@
 #include <string.h>
 
 #include <mutex>
-#include <thread>
 
 #define STBTT_STATIC
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb/stb_truetype.h>
 
-#include "corvio/report.h"
 #include "corvio/skin/font_source.h"
 #include "corvio/skin/text_codec.h"
 
@@ -117,30 +115,6 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
     g_faces[key] = face;
   }
   return FromFace(face, pixelSize);
-}
-
-void Font::StartSystemLookup() {
-  // Made before the look-up's own statics, so that at exit it is joined before they go.
-  PrepareSystemFonts();
-  struct Lookup {
-    std::once_flag once;
-    std::thread thread;
-    std::shared_ptr<Font> found;  // keeps the face cached for the first dialog to ask
-    ~Lookup() {
-      if (thread.joinable()) thread.join();
-    }
-  };
-  static Lookup lookup;
-  std::call_once(lookup.once, [] {
-    Guarded([] {
-      lookup.thread = std::thread([] {
-        Guarded([] {
-          std::string error;
-          lookup.found = LoadSystem("", 12, &error);  // a failure is said again where it matters
-        });
-      });
-    });
-  });
 }
 
 bool Font::HasGlyph(uint32_t codepoint) const {

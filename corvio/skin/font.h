@@ -26,9 +26,6 @@ class Font {
   // fontconfig on Linux, with GDI on Windows; null with a reason in *error.
   static std::shared_ptr<Font> LoadSystem(const std::string& family, int pixelSize,
                                           std::string* error);
-  // Starts the look-up of the system's Chinese face (the default font) on a thread of its
-  // own, once per process; a LoadSystem meanwhile waits for it instead of looking again.
-  static void StartSystemLookup();
   ~Font();
 
   int PixelSize() const { return pixelSize_; }

@@ -24,9 +24,6 @@ bool ReadFontFile(const std::string& path, FontBytes* out, std::string* error);
 // it for messages. False with a reason in *error when nothing usable is installed.
 bool FindSystemFont(const std::string& family, FontBytes* out, std::string* what,
                     std::string* error);
-// Sets up what FindSystemFont keeps for the process (on the calling thread), so that it
-// outlives a look-up running on another thread.
-void PrepareSystemFonts();
 
 }  // namespace skin
 }  // namespace corvio

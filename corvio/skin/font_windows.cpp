@@ -140,8 +140,6 @@ bool ReadFontFile(const std::string& path, FontBytes* out, std::string* error) {
 
 // A family the skin names gets GDI's answer for it, as fontconfig answers every name with
 // its closest face; without a name, the first face that holds Chinese, else GDI's own.
-void PrepareSystemFonts() {}  // GDI keeps nothing of ours between look-ups
-
 bool FindSystemFont(const std::string& family, FontBytes* out, std::string* what,
                     std::string* error) {
   const std::wstring asked = Wide(family);

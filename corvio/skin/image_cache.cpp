@@ -61,6 +61,11 @@ uint64_t Hash64(const void* data, size_t size) {
   return h ^ (h >> 32);
 }
 
+std::string ImageCacheFolder() {
+  const std::string base = UserCacheFolder();
+  return base.empty() ? base : base + "/images";
+}
+
 bool MakeImageKey(const std::string& path, const std::vector<unsigned char>& data, int width, int height,
                   ImageKey* key) {
   if (!FileStamp(path, &key->fileSize, &key->fileTime)) return false;

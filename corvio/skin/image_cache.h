@@ -17,8 +17,10 @@ namespace skin {
 // Images below this many pixels decode faster than a cache file is checked.
 constexpr size_t kCachedImageMinPixels = 256 * 256;
 
-// The folder of the entries: $XDG_CACHE_HOME/corvio/images (else ~/.cache/corvio/images)
-// on Linux, %LOCALAPPDATA%\Corvio\images on Windows; empty when there is none.
+// The framework's folder in the user's cache: $XDG_CACHE_HOME/corvio (else ~/.cache/corvio)
+// on Linux, %LOCALAPPDATA%\Corvio on Windows; empty when there is none. Per system.
+std::string UserCacheFolder();
+// Its images/ folder, where the entries are; empty when there is none.
 std::string ImageCacheFolder();
 
 // What an entry must match: the image file as it was read.

@@ -10,11 +10,11 @@
 namespace corvio {
 namespace skin {
 
-std::string ImageCacheFolder() {
+std::string UserCacheFolder() {
   const char* cache = getenv("XDG_CACHE_HOME");
-  if (cache && cache[0] == '/') return std::string(cache) + "/corvio/images";  // relative ones are ignored, as the XDG rules say
+  if (cache && cache[0] == '/') return std::string(cache) + "/corvio";  // relative ones are ignored, as the XDG rules say
   const char* home = getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.cache/corvio/images";
+  if (home && home[0] == '/') return std::string(home) + "/.cache/corvio";
   return std::string();
 }
 

@@ -9,14 +9,14 @@
 namespace corvio {
 namespace skin {
 
-std::string ImageCacheFolder() {
+std::string UserCacheFolder() {
   char base[MAX_PATH] = {};
   const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", base, sizeof base);
   if (n == 0 || n >= sizeof base) return std::string();
   std::string folder = base;
   for (char& c : folder)
     if (c == '\\') c = '/';
-  return folder + "/Corvio/images";
+  return folder + "/Corvio";
 }
 
 bool FileStamp(const std::string& path, uint64_t* size, int64_t* time) {

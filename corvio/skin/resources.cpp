@@ -20,6 +20,8 @@ namespace skin {
 
 namespace {
 
+constexpr size_t kAheadMinPixels = 64 * 1024;
+
 bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
@@ -113,14 +115,19 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
     });
     std::vector<unsigned char>().swap(*file);  // the file's bytes are not needed again
   };
-  image->decodeOnce = std::make_shared<std::once_flag>();
+  image->pending = std::make_shared<Image::Pending>();
   images_[name] = image;
   pixelBytes_ += bytes;
   return image;
 }
 
 void Resources::DecodeAhead(std::vector<std::shared_ptr<Image>> images) {
-  if (images.empty()) return;
+  // Small images decode in less time than a thread takes to start: they wait for their drawing.
+  size_t pixels = 0;
+  images.erase(std::remove_if(images.begin(), images.end(), [](const std::shared_ptr<Image>& i) { return i->Decoded(); }),
+               images.end());
+  for (const auto& image : images) pixels += static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+  if (pixels < kAheadMinPixels) return;
   // Futures of finished work are dropped as new work comes, so the list stays short.
   ahead_.erase(std::remove_if(ahead_.begin(), ahead_.end(),
                               [](const std::future<void>& f) {

@@ -33,7 +33,8 @@ class Resources {
   // Named ImageFor, not LoadImage: windows.h makes that name a macro.
   // The image's size is read at once, its pixels decoded when first drawn (Image::WaitDecoded).
   std::shared_ptr<Image> ImageFor(const std::string& name, std::string* error);
-  // Decodes these images on another thread, in this order, ahead of their first drawing.
+  // Decodes these images on another thread, in this order, ahead of their first drawing
+  // (not when they are few and small: then the drawing decodes them).
   void DecodeAhead(std::vector<std::shared_ptr<Image>> images);
   void DefineFont(const std::string& name, const FontChoice& choice) { fontChoices_[name] = choice; }
   bool HasFont(const std::string& name) const { return fontChoices_.count(name) != 0; }

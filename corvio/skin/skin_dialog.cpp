@@ -100,11 +100,7 @@ int EventImpl::GetStringParam(int key, char* buffer, int size, int) {
   return 1;
 }
 
-SkinDialogImpl::SkinDialogImpl() {
-  Live().push_back(this);
-  // A dialog draws text: fontconfig's answer takes milliseconds, found meanwhile.
-  Font::StartSystemLookup();
-}
+SkinDialogImpl::SkinDialogImpl() { Live().push_back(this); }
 
 SkinDialogImpl::~SkinDialogImpl() {
   Unload();
@@ -347,6 +343,7 @@ bool SkinDialogImpl::OpenWindow() {
     params.y = oy + (o.height - info.height) / 2;
   }
   std::string error;
+  MarkPhase("window_asked");
   window_ = ops->create_window(this, params, &error);
   if (!window_) {
     fprintf(stderr, "%s: cannot open the window: %s\n", skinFile_.c_str(), error.c_str());

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "corvio/skin/canvas.h"
 #include "corvio/skin/font.h"
+#include "corvio/skin/font_source.h"
 #include "corvio/skin/html_text.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/resources.h"
@@ -276,6 +278,38 @@ TEST(SkinDrawing, LargeImagesDecodeAsideAndADamagedOneIsNotDrawn) {
   EXPECT_NE(said.find("bad.png\" is not a readable PNG or TGA"), std::string::npos) << said;
   EXPECT_EQ(untouched.PixelAt(3, 3), 0xFF000000u) << "nothing drawn from a failed image";
 }
+
+#ifndef _WIN32
+TEST(SkinDrawing, TheSystemFaceIsRememberedAndADamagedOrStaleAnswerIsLookedUpAgain) {
+  skintest::TempDir dir;
+  setenv("XDG_CACHE_HOME", dir.Path().c_str(), 1);
+  const auto find = [](std::string* what) {
+    FontBytes bytes;
+    std::string error;
+    return FindSystemFont("", &bytes, what, &error) && bytes.size > 0;
+  };
+  std::string looked;
+  if (!find(&looked)) GTEST_SKIP() << "no Chinese face installed";
+  std::vector<std::string> answers;
+  for (const auto& e : std::filesystem::directory_iterator(dir.File("corvio/fonts"))) answers.push_back(e.path().string());
+  ASSERT_EQ(answers.size(), 1u) << "the answer is kept";
+  const std::string good = [&] { std::ifstream in(answers[0]); return std::string(std::istreambuf_iterator<char>(in), {}); }();
+  std::istringstream words(good);
+  std::string magic, version, size, time;
+  words >> magic >> version >> size >> time;
+  std::string stale = good;  // the font file's time as it was before
+  stale[good.find(" " + time + " ") + time.size()] ^= 1;
+  const std::string rows[] = {good, "", "corvio-font 1 x", "corvio-font 1 1 1 0 1\n/nonexistent.ttf\n", stale};
+  for (size_t row = 0; row < sizeof rows / sizeof *rows; ++row) {
+    std::ofstream(answers[0], std::ios::trunc) << rows[row];
+    std::string what;
+    EXPECT_TRUE(find(&what)) << "row " << row;
+    EXPECT_EQ(what, looked) << "row " << row << ": the same face as fontconfig's";
+    std::ifstream in(answers[0]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), good) << "row " << row << ": written anew";
+  }
+}
+#endif
 
 TEST(SkinDrawing, FontFilesTooShortOrNotFontsAreRefused) {
   skintest::TempDir dir;
