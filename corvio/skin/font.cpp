@@ -12,6 +12,7 @@
 
 #include "corvio/skin/font_source.h"
 #include "corvio/skin/text_codec.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -124,6 +125,7 @@ bool Font::HasGlyph(uint32_t codepoint) const {
 const Font::Glyph& Font::GlyphFor(uint32_t cp) {
   auto it = glyphs_.find(cp);
   if (it != glyphs_.end()) return it->second;
+  SpanTimer timer("glyph_raster");
   Glyph g;
   int index = stbtt_FindGlyphIndex(&face_->info, static_cast<int>(cp));
   int advance = 0, lsb = 0;

@@ -113,6 +113,9 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
       target->rgba = std::move(decoded.rgba);
       if (!entry.empty()) WriteCachedPixels(entry, key, target->rgba);  // a failure costs only speed
     });
+    bool opaque = !target->rgba.empty();
+    for (size_t i = 3; opaque && i < target->rgba.size(); i += 4) opaque = target->rgba[i] == 255;
+    target->opaque = opaque;
     std::vector<unsigned char>().swap(*file);  // the file's bytes are not needed again
   };
   image->pending = std::make_shared<Image::Pending>();

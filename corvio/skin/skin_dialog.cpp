@@ -382,6 +382,7 @@ bool SkinDialogImpl::DrawIfDirty() {
   if (!window_ || !windowShown_ || dirty_.Empty()) return false;
   Rect dirty = dirty_;
   dirty_ = Rect{};
+  MarkPhase("render_started");
   RenderTree(skin_.tree, state_, dirty, &canvas_);
   MarkPhase("first_render");
   ActiveBackend()->present(window_, canvas_, dirty);
