@@ -188,7 +188,10 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
       return 0;
     }
     MarkPhase("backend_ready");
+    // Network work waits for the first present, or for the loop's first turn: asking for
+    // attention makes sure that turn comes even when no window is shown.
     HoldUntilFirstPaint();
+    ops->request_attention();
     if (!RegisterDialogClass() ||
         !(hwnd_ = CreateWindowExA(0, kWindowClass, skin_.tree.root->name.c_str(), 0, 0, 0,
                                   skin_.tree.dialog.width, skin_.tree.dialog.height, nullptr,
