@@ -58,8 +58,10 @@ function(zent_add_test)
                        LABELS ${labels} TIMEOUT ${T_TIMEOUT})
   else()
     # Cases are named after their program, as the Windows tests are: -R selects by area.
+    # The skin's image cache goes to the build tree, never to the user's own cache folder.
     gtest_discover_tests(${T_NAME} TEST_PREFIX "${T_NAME}."
       PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
+                 ENVIRONMENT "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache"
       DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()

@@ -12,6 +12,7 @@
 #include "corvio/download/part_files.h"
 #include "corvio/registry.h"
 #include "corvio/report.h"
+#include "corvio/runtime/first_paint.h"
 #include "corvio/runtime/ui_dispatcher.h"
 #include "platform/win32.h"
 
@@ -155,7 +156,11 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
     tasks_.reserve(tasks_.size() + 1);  // so the push below cannot fail after the start
     entry.thread = std::thread([this, task, job, fetcher, cancel, done] {
       DownloadOutcome outcome;
-      if (!Guarded([&] { outcome = RunDownloadJob(*fetcher, job, cancel.get()); }))
+      const bool ran = Guarded([&] {
+        WaitForFirstPaint(cancel.get());
+        outcome = RunDownloadJob(*fetcher, job, cancel.get());
+      });
+      if (!ran)
         outcome.message = "unexpected failure";
       if (!outcome.stored && !cancel->Cancelled()) {
         Guarded([&] { Report(kPrefix, "download of " + job.request.url + " failed: " + outcome.message); });

@@ -6,18 +6,19 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "corvio/report.h"
+#include "corvio/runtime/first_paint.h"
 #include "corvio/skin/backend.h"
 #include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/skin_dialog_impl.h"
 #include "corvio/skin/text_codec.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -52,12 +53,6 @@ struct PresentLog {
 PresentLog& Presents() {
   static PresentLog log;
   return log;
-}
-
-int64_t SteadyMicros() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
 }
 
 // A failure at the very end of the program, when no message loop is left to stop.
@@ -204,6 +199,9 @@ Outcome Stamp(Command c) {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
     out << "first_present_us=" << p.firstUs << "\nlast_present_us=" << p.lastUs
         << "\npresents=" << p.count << "\nnow_us=" << SteadyMicros() << "\n";
+    for (const TimelineEntry& mark : PhaseMarks()) out << "phase." << mark.name << "_us=" << mark.micros << "\n";
+    for (const TimelineEntry& span : SpanTotals())
+      out << "span." << span.name << "_us=" << span.micros << "\nspan." << span.name << "_n=" << span.count << "\n";
     if (!out.flush()) return Fail(c.line, "cannot write \"" + arg + "\"");
   }
   // Windows' rename does not replace a file: an old stamp goes first.
@@ -401,11 +399,18 @@ void CoreDrawPending() {
     if (!d->DrawIfDirty()) continue;
     PresentLog& p = Presents();
     p.lastUs = SteadyMicros();
-    if (p.count++ == 0) p.firstUs = p.lastUs;
+    if (p.count++ == 0) {
+      p.firstUs = p.lastUs;
+      MarkPhase("first_present");
+    }
+    FirstPaintDone();
   }
 }
 
-int CoreIdle() { return AutomationIdle(); }
+int CoreIdle() {
+  FirstPaintDone();  // nothing more is on its way to the screen
+  return AutomationIdle();
+}
 
 }  // namespace skin
 }  // namespace corvio

@@ -3,7 +3,10 @@
 
 #include <stdint.h>
 
-#include <future>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "corvio/skin/skin_types.h"
@@ -15,12 +18,22 @@ struct Image {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgba;  // straight alpha, rows top to bottom; empty if it failed
-  // A large image may still be decoding on another thread: wait before reading rgba.
-  // Declared last, so a dying image first waits for its decoder.
-  std::shared_future<void> decoding;
+  bool opaque = false;        // every alpha is 255 (set with rgba): drawn by copying rows
+  // An image named by a skin is decoded when it is first needed, on whichever thread asks
+  // first (a drawing, or a decode started ahead for the first paint); a second asker waits
+  // for the first. Call before reading rgba.
+  struct Pending {
+    std::once_flag once;
+    std::atomic<bool> done{false};
+  };
+  std::function<void()> decode;
+  std::shared_ptr<Pending> pending;
   void WaitDecoded() const {
-    if (decoding.valid()) decoding.wait();
+    if (!pending || pending->done.load(std::memory_order_acquire)) return;
+    std::call_once(pending->once, decode);
+    pending->done.store(true, std::memory_order_release);
   }
+  bool Decoded() const { return !pending || pending->done.load(std::memory_order_acquire); }
 };
 
 class Canvas {

@@ -57,6 +57,9 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
     if (!image.pixels) return report(error);
   }
   node->images[slot] = image;
+  // A shown control's new picture is decoded from now on, ahead of the paint that needs it.
+  if (slot == kNormalImage && image.pixels && ControlTree::Shown(node))
+    skin_.resources->DecodeAhead({image.pixels});
   InvalidateNode(node);
   return true;
 }

@@ -14,6 +14,7 @@
 #include "corvio/report.h"
 #include "corvio/skin/font_source.h"
 #include "corvio/skin/text_codec.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -145,6 +146,7 @@ bool Font::HasGlyph(uint32_t codepoint) const {
 const Font::Glyph& Font::GlyphFor(uint32_t cp) {
   auto it = glyphs_.find(cp);
   if (it != glyphs_.end()) return it->second;
+  SpanTimer timer("glyph_raster");
   Glyph g;
   {
     std::lock_guard<std::mutex> lock(face_->lock);

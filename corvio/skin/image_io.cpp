@@ -23,6 +23,8 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
+
+#include "corvio/skin/timeline.h"
 #include <vector>
 
 namespace corvio {
@@ -110,6 +112,7 @@ bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, 
 
 bool DecodeImage(const std::string& path, const std::vector<unsigned char>& data, Image* out,
                  std::string* error) {
+  SpanTimer timer("image_decode");
   int w = 0, h = 0, channels = 0;
   unsigned char* pixels = stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w,
                                                 &h, &channels, 4);

@@ -7,10 +7,12 @@
 #include <strings.h>
 #include <sys/stat.h>
 
-#include <future>
+#include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "corvio/report.h"
+#include "corvio/skin/image_cache.h"
 #include "corvio/skin/image_io.h"
 
 namespace corvio {
@@ -18,8 +20,7 @@ namespace skin {
 
 namespace {
 
-// Image files at least this large are decoded on a thread of their own.
-constexpr size_t kDecodeAsideBytes = 64 * 1024;
+constexpr size_t kAheadMinPixels = 64 * 1024;
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -85,32 +86,62 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
              std::to_string(kMaxSkinPixelBytes >> 20) + " MiB of pixels";
     return nullptr;
   }
-  bool aside = false;
-  if (data.size() >= kDecodeAsideBytes) {
-    // A background takes milliseconds to decode: that goes on beside the rest of the
-    // start-up (fonts, the window), and the first drawing of it waits if it must.
-    Image* target = image.get();
-    auto shared = std::make_shared<std::vector<unsigned char>>(std::move(data));
-    try {
-      image->decoding = std::async(std::launch::async, [target, path, shared] {
-                          // Only the pixels are handed over; the size is known already
-                          // and read meanwhile.
-                          Image decoded;
-                          std::string failure;
-                          if (DecodeImage(path, *shared, &decoded, &failure))
-                            target->rgba = std::move(decoded.rgba);
-                          else
-                            Report("", failure);
-                        }).share();
-      aside = true;
-    } catch (...) {
-      data = std::move(*shared);  // no thread to be had: decode it here
-    }
-  }
-  if (!aside && !DecodeImage(path, data, image.get(), error)) return nullptr;
+  // Only the size is known now: a skin names many images (every state, a background the
+  // program replaces) that the first paint never shows, and decoding is most of their cost.
+  Image* target = image.get();
+  auto file = std::make_shared<std::vector<unsigned char>>(std::move(data));
+  image->decode = [target, path, file] {
+    Guarded([&] {
+      // A large image's pixels may be in the cache from an earlier run.
+      const bool cached = static_cast<size_t>(target->width) * static_cast<size_t>(target->height) >=
+                          kCachedImageMinPixels;
+      ImageKey key;
+      std::string entry;
+      if (cached) {
+        const std::string folder = ImageCacheFolder(), absolute = AbsoluteFilePath(path);
+        if (!folder.empty() && !absolute.empty() &&
+            MakeImageKey(path, *file, target->width, target->height, &key))
+          entry = ImageCacheEntry(folder, absolute);
+        if (!entry.empty() && ReadCachedPixels(entry, key, &target->rgba)) return;
+      }
+      Image decoded;
+      std::string failure;
+      if (!DecodeImage(path, *file, &decoded, &failure)) {
+        Report("", failure);
+        return;
+      }
+      target->rgba = std::move(decoded.rgba);
+      if (!entry.empty()) WriteCachedPixels(entry, key, target->rgba);  // a failure costs only speed
+    });
+    bool opaque = !target->rgba.empty();
+    for (size_t i = 3; opaque && i < target->rgba.size(); i += 4) opaque = target->rgba[i] == 255;
+    target->opaque = opaque;
+    std::vector<unsigned char>().swap(*file);  // the file's bytes are not needed again
+  };
+  image->pending = std::make_shared<Image::Pending>();
   images_[name] = image;
   pixelBytes_ += bytes;
   return image;
+}
+
+void Resources::DecodeAhead(std::vector<std::shared_ptr<Image>> images) {
+  // Small images decode in less time than a thread takes to start: they wait for their drawing.
+  size_t pixels = 0;
+  images.erase(std::remove_if(images.begin(), images.end(), [](const std::shared_ptr<Image>& i) { return i->Decoded(); }),
+               images.end());
+  for (const auto& image : images) pixels += static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+  if (pixels < kAheadMinPixels) return;
+  // Futures of finished work are dropped as new work comes, so the list stays short.
+  ahead_.erase(std::remove_if(ahead_.begin(), ahead_.end(),
+                              [](const std::future<void>& f) {
+                                return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+                              }),
+               ahead_.end());
+  Guarded([&] {
+    ahead_.push_back(std::async(std::launch::async, [images] {
+      for (const auto& image : images) image->WaitDecoded();
+    }));
+  });  // without a thread, each image is decoded when it is drawn
 }
 
 std::shared_ptr<Font> Resources::FontFor(const std::string& name, std::string* error) {

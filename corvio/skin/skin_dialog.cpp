@@ -10,10 +10,12 @@
 #include "corvio/props/property_bag_impl.h"
 #include "corvio/registry.h"
 #include "corvio/report.h"
+#include "corvio/runtime/first_paint.h"
 #include "corvio/skin/browser_fetch.h"
 #include "corvio/skin/control_objects.h"
 #include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/text_codec.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -47,6 +49,14 @@ bool RegisterDialogClass() {
   windowClass.lpszClassName = kWindowClass;
   registered = RegisterClassA(&windowClass) != 0;
   return registered;
+}
+
+// What the next paint of node shows of its images: the normal state of it (when withOwn)
+// and of its shown children.
+void CollectShownImages(const Node* node, bool withOwn, std::vector<std::shared_ptr<Image>>* out) {
+  if (!node->visible) return;
+  if (withOwn && node->images[kNormalImage].pixels) out->push_back(node->images[kNormalImage].pixels);
+  for (const auto& child : node->children) CollectShownImages(child.get(), true, out);
 }
 
 // A path as the program gives it: GBK, backslash separated.
@@ -165,12 +175,18 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
       Report("", error);
       return 0;
     }
+    MarkPhase("skin_loaded");
     const BackendOps* ops = ActiveBackend();
     if (!ops || !ops->init(&error)) {
       Report("", path + ":0: cannot open windows: " + (ops ? error : "no window backend"));
       skin_ = LoadedSkin();
       return 0;
     }
+    MarkPhase("backend_ready");
+    // Network work waits for the first present, or for the loop's first turn: asking for
+    // attention makes sure that turn comes even when no window is shown.
+    HoldUntilFirstPaint();
+    ops->request_attention();
     if (!RegisterDialogClass() ||
         !(hwnd_ = CreateWindowExA(0, kWindowClass, skin_.tree.root->name.c_str(), 0, 0, 0,
                                   skin_.tree.dialog.width, skin_.tree.dialog.height, nullptr,
@@ -185,6 +201,8 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height);
     dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
     loaded_ = true;
+    // The dialog's own background waits for the window: the program may replace it first.
+    DecodeAhead(skin_.tree.root.get(), false);
     StartBrowsers();
     return 1;
   }, -1);
@@ -261,6 +279,7 @@ int SkinDialogImpl::ShowControl(int controlId, bool show) {
       if (!OpenWindow()) return 0;
       ops->show_window(window_, true);
       windowShown_ = true;
+      MarkPhase("window_shown");
       Invalidate(node->abs);
     } else if (window_) {
       ops->show_window(window_, false);
@@ -270,6 +289,7 @@ int SkinDialogImpl::ShowControl(int controlId, bool show) {
   }
   if (node->visible != show) {
     node->visible = show;
+    if (show && ControlTree::Shown(node)) DecodeAhead(node, true);
     if (!show && (state_.focus == node || state_.hover == node)) {
       SetTooltip(nullptr);
       state_ = InteractionState();
@@ -315,13 +335,27 @@ bool SkinDialogImpl::OpenWindow() {
     params.y = oy + (o.height - info.height) / 2;
   }
   std::string error;
+  MarkPhase("window_asked");
   window_ = ops->create_window(this, params, &error);
   if (!window_) {
     Report("", skinFile_ + ": cannot open the window: " + error);
     return false;
   }
+  MarkPhase("window_created");
+  DecodeAhead(skin_.tree.root.get(), true);
   dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
   return true;
+}
+
+void SkinDialogImpl::DecodeAhead(const Node* node, bool withOwn) {
+  if (!skin_.resources) return;
+  std::vector<std::shared_ptr<Image>> images;
+  if (withOwn && node->kind == Kind::Dialog) {
+    if (node->images[kNormalImage].pixels) images.push_back(node->images[kNormalImage].pixels);
+  } else {
+    CollectShownImages(node, withOwn, &images);
+  }
+  skin_.resources->DecodeAhead(std::move(images));
 }
 
 void SkinDialogImpl::Invalidate(const Rect& r) {
@@ -340,7 +374,9 @@ bool SkinDialogImpl::DrawIfDirty() {
   if (!window_ || !windowShown_ || dirty_.Empty()) return false;
   Rect dirty = dirty_;
   dirty_ = Rect{};
+  MarkPhase("render_started");
   RenderTree(skin_.tree, state_, dirty, &canvas_);
+  MarkPhase("first_render");
   ActiveBackend()->present(window_, canvas_, dirty);
   return true;
 }
@@ -481,7 +517,7 @@ void SkinDialogImpl::StartBrowsers() {
     auto fetch = std::make_shared<BrowserFetch>(node->id, node->url);
     fetches_.push_back(fetch);
     HWND target = hwnd_;
-    BrowserFetch::Start(fetch, [target] { PostMessageA(target, kMsgBrowser, 0, 0); });
+    AfterFirstPaint([fetch, target] { BrowserFetch::Start(fetch, [target] { PostMessageA(target, kMsgBrowser, 0, 0); }); });
   }
 }
 

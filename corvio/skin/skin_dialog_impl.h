@@ -93,6 +93,8 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   bool OpenWindow();
   void Invalidate(const Rect& r);
   void InvalidateNode(const Node* node);
+  // Starts decoding what the next paint of node shows (the dialog: its background only).
+  void DecodeAhead(const Node* node, bool withOwn);
   Node* HitTest(int x, int y) const;
   void SetTooltip(const Node* node);  // null: none
   void Select(Node* button, bool selected);

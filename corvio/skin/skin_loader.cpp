@@ -13,6 +13,7 @@
 
 #include "corvio/report.h"
 #include "corvio/skin/text_codec.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -461,10 +462,13 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) 
   pugi::xml_document doc;
   pugi::xml_parse_result parsed = doc.load_buffer(ctx.text.data(), ctx.text.size(),
                                                   pugi::parse_default, pugi::encoding_utf8);
-  const bool ok =
-      parsed ? ReadSkinElement(&ctx, doc.document_element()) &&
-                   LoadNodeResources(&ctx, out->tree.root.get()) && FinishTree(&ctx)
-             : Fail(&ctx, LineAt(ctx, parsed.offset), std::string("malformed XML: ") + parsed.description());
+  bool ok = parsed ? ReadSkinElement(&ctx, doc.document_element())
+                   : Fail(&ctx, LineAt(ctx, parsed.offset),
+                          std::string("malformed XML: ") + parsed.description());
+  if (ok) {
+    MarkPhase("skin_parsed");
+    ok = LoadNodeResources(&ctx, out->tree.root.get()) && FinishTree(&ctx);
+  }
   if (!ok) {
     *error = ctx.error;
     out->tree = ControlTree();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "corvio/skin/text_codec_system.h"
+#include "corvio/skin/timeline.h"
 
 namespace corvio {
 namespace skin {
@@ -12,6 +13,7 @@ namespace skin {
 namespace {
 
 bool Convert(const char* to, const char* from, const char* in, size_t size, std::string* out) {
+  SpanTimer timer("text_convert");
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   std::string converted;

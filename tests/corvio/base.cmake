@@ -10,3 +10,5 @@ zent_add_test(NAME corvio_props_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/props_t
   LIBS ${corvio_base_libs})
 zent_add_test(NAME corvio_ui_dispatcher_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ui_dispatcher_test.cpp LIBS ${corvio_base_libs})
+zent_add_test(NAME corvio_first_paint_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/first_paint_test.cpp LIBS ${corvio_base_libs})

@@ -31,6 +31,8 @@ if(WIN32)
 endif()
 zent_add_test(NAME corvio_skin_drawing_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_drawing_test.cpp LIBS ${corvio_skin_libs})
+zent_add_test(NAME corvio_image_cache_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/image_cache_test.cpp LIBS ${corvio_skin_libs})
 # Not a test: shows a skin until it is closed (by eye, or timed with an automation script).
 add_executable(corvio_skin_show ${CMAKE_CURRENT_SOURCE_DIR}/skin_show.cpp)
 target_link_libraries(corvio_skin_show PRIVATE ${corvio_skin_libs})

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "corvio/skin/canvas.h"
 #include "corvio/skin/font.h"
+#include "corvio/skin/font_source.h"
 #include "corvio/skin/html_text.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/resources.h"
@@ -246,16 +248,8 @@ TEST(SkinDrawing, skin_file_names_resolve_with_backslashes_and_any_case) {
 
 TEST(SkinDrawing, large_images_decode_aside_and_a_damaged_one_is_not_drawn) {
   skintest::TempDir dir;
-  // Noise does not compress: the file is far above the size decoded on its own thread.
-  Canvas source;
-  source.Resize(256, 256);
-  uint32_t seed = 12345;
-  for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      source.FillRect(Rect{x, y, 1, 1}, Color{uint8_t(seed >> 8), uint8_t(seed >> 16), uint8_t(seed >> 24), 255},
-                      kAll);
-    }
+  // Noise does not compress: a large file, whose damage shows only when it is decoded.
+  const Canvas source = skintest::Noise(12345);
   const std::string big = dir.File("big.png"), bad = dir.File("bad.png");
   std::string error;
   ASSERT_TRUE(WritePng(big, source, &error)) << error;
@@ -293,6 +287,38 @@ TEST(SkinDrawing, large_images_decode_aside_and_a_damaged_one_is_not_drawn) {
   EXPECT_NE(said.find("bad.png\" is not a readable PNG or TGA"), std::string::npos) << said;
   EXPECT_EQ(untouched.PixelAt(3, 3), 0xFF000000u) << "nothing drawn from a failed image";
 }
+
+#ifndef _WIN32
+TEST(SkinDrawing, the_system_face_is_remembered_and_a_damaged_or_stale_answer_is_looked_up_again) {
+  skintest::TempDir dir;
+  setenv("XDG_CACHE_HOME", dir.Path().c_str(), 1);
+  const auto find = [](std::string* what) {
+    FontBytes bytes;
+    std::string error;
+    return FindSystemFont("", &bytes, what, &error) && bytes.size > 0;
+  };
+  std::string looked;
+  if (!find(&looked)) GTEST_SKIP() << "no Chinese face installed";
+  std::vector<std::string> answers;
+  for (const auto& e : std::filesystem::directory_iterator(dir.File("corvio/fonts"))) answers.push_back(e.path().string());
+  ASSERT_EQ(answers.size(), 1u) << "the answer is kept";
+  const std::string good = [&] { std::ifstream in(answers[0]); return std::string(std::istreambuf_iterator<char>(in), {}); }();
+  std::istringstream words(good);
+  std::string magic, version, size, time;
+  words >> magic >> version >> size >> time;
+  std::string stale = good;  // the font file's time as it was before
+  stale[good.find(" " + time + " ") + time.size()] ^= 1;
+  const std::string rows[] = {good, "", "corvio-font 1 x", "corvio-font 1 1 1 0 1\n/nonexistent.ttf\n", stale};
+  for (size_t row = 0; row < sizeof rows / sizeof *rows; ++row) {
+    std::ofstream(answers[0], std::ios::trunc) << rows[row];
+    std::string what;
+    EXPECT_TRUE(find(&what)) << "row " << row;
+    EXPECT_EQ(what, looked) << "row " << row << ": the same face as fontconfig's";
+    std::ifstream in(answers[0]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), good) << "row " << row << ": written anew";
+  }
+}
+#endif
 
 TEST(SkinDrawing, font_files_too_short_or_not_fonts_are_refused) {
   skintest::TempDir dir;

@@ -178,4 +178,18 @@ inline void SetNamed(SkinDialog* dialog, int id, const char* name, const char* v
   writer->Release(0);
 }
 
+// A 256x256 picture of noise: it does not compress, and no two rows are alike.
+inline corvio::skin::Canvas Noise(uint32_t seed) {
+  corvio::skin::Canvas c;
+  c.Resize(256, 256);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      c.FillRect(corvio::skin::Rect{x, y, 1, 1},
+                 corvio::skin::Color{uint8_t(seed >> 8), uint8_t(seed >> 16), uint8_t(seed >> 24), 255},
+                 corvio::skin::Rect{0, 0, 256, 256});
+    }
+  return c;
+}
+
 }  // namespace skintest

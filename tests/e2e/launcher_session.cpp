@@ -96,7 +96,7 @@ std::string DumpedControl::Field(const std::string& key) const {
   return it == fields.end() ? std::string() : it->second;
 }
 
-LauncherSession::LauncherSession() {
+LauncherSession::LauncherSession(const std::string& dist) {
   char pattern[] = "/tmp/zent-e2e-XXXXXX";
   if (!mkdtemp(pattern)) return;
   root_ = pattern;
@@ -107,7 +107,7 @@ LauncherSession::LauncherSession() {
   fs::create_directories(runtime_, error);
   chmod(runtime_.c_str(), 0700);
   const LauncherTarget& target = LauncherTarget::Current();
-  for (const auto& entry : fs::directory_iterator(target.dist, error)) {
+  for (const auto& entry : fs::directory_iterator(dist.empty() ? target.dist : dist, error)) {
     const std::string name = entry.path().filename().string();
     if (name == "zaduvodi.xml" || name.find(".args") != std::string::npos) continue;
     fs::copy(entry.path(), fs::path(prog_) / name,
@@ -208,20 +208,22 @@ int LauncherSession::Start(const std::vector<std::string>& script,
       f << line << "\n";
     }
   }
-  // Headless, scripted, and with a runtime folder of its own so no other launcher of the
-  // machine counts as the first instance.
+  // Headless, scripted, and with runtime and cache folders of its own so no other launcher
+  // of the machine counts as the first instance and nothing is cached for the real user.
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
     // WINEPATH would let the program load libraries from outside its own folder.
     if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("CORVIO_AUTOMATION=", 0) == 0 ||
-        entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("WINEPATH=", 0) == 0)
+        entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_CACHE_HOME=", 0) == 0 ||
+        entry.rfind("WINEPATH=", 0) == 0)
       continue;
     env.push_back(entry);
   }
   env.push_back("SDL_VIDEODRIVER=offscreen");
   env.push_back("CORVIO_AUTOMATION=" + target.PathForProgram(scriptFile));
   env.push_back("XDG_RUNTIME_DIR=" + runtime_);
+  env.push_back("XDG_CACHE_HOME=" + root_ + "/cache");  // the image cache, never the user's own
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(&e[0]);
   envp.push_back(nullptr);

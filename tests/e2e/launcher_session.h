@@ -34,7 +34,8 @@ struct RunResult {
 
 class LauncherSession {
  public:
-  LauncherSession();   // copies the built program directory into a new temporary folder
+  // Copies the built program directory (or `dist`, another build's) into a new temporary folder.
+  explicit LauncherSession(const std::string& dist = "");
   ~LauncherSession();  // removes it
   bool ok() const { return ok_; }
 
