@@ -143,6 +143,7 @@ void SkinDialogImpl::Unload() {
   pending_.clear();
   state_ = InteractionState();
   pressed_ = nullptr;
+  theme_ = nullptr;
   skin_ = LoadedSkin();
   loaded_ = false;
 }
@@ -185,6 +186,7 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height);
     dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
     loaded_ = true;
+    ChooseTheme();
     StartBrowsers();
     return 1;
   }, -1);
@@ -247,6 +249,7 @@ int SkinDialogImpl::QueryProperties(PropertyBag* bag, int key) {
 int SkinDialogImpl::SetOwnerDialog(SkinDialog* owner) {
   auto* impl = owner ? dynamic_cast<SkinDialogImpl*>(owner) : nullptr;
   owner_ = impl == this ? nullptr : impl;
+  if (loaded_) Guarded([this] { ChooseTheme(); });
   return owner_ != nullptr || owner == nullptr;
 }
 
