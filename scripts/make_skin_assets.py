@@ -99,6 +99,32 @@ THEMES = {
     },
 }
 
+# What lies on each background and must match it: the district and back buttons, the
+# selection box, the measuring note, the close cross and the hint box. The first set is
+# the skin's own (plain names); the other's files carry the theme's suffix (zentPorter.xml
+# and HintMsg.xml name it in their <Theme>). The panels are drawn into the backgrounds.
+LOOKS = {
+    "fwq_ditu.png": {
+        "suffix": "",
+        "button": ((38, 50, 72), (21, 28, 42), (68, 86, 118)), "bars_dim": (70, 82, 102),
+        "down": ((58, 62, 68), (40, 43, 48), (92, 96, 104), (110, 114, 120)),
+        "plate": ((70, 104, 156), (36, 58, 100), (112, 150, 210), (236, 242, 252), (0, 10, 30)),
+        "edit": ((4, 8, 16), (14, 22, 38), (96, 128, 180)),
+        "note": (184, 198, 218), "cross": (190, 202, 220),
+        "hint": ((22, 36, 62), (10, 18, 34), (38, 64, 104), (24, 42, 74)),
+    },
+    "fwq_ditu_01.png": {
+        "suffix": "_01",
+        "button": ((74, 38, 46), (44, 20, 26), (132, 76, 80)), "bars_dim": (108, 76, 82),
+        "down": ((66, 58, 60), (46, 40, 42), (104, 94, 96), (122, 112, 114)),
+        "plate": ((166, 72, 68), (108, 34, 38), (220, 130, 116), (255, 244, 240), (40, 0, 6)),
+        "edit": ((16, 6, 10), (38, 14, 22), (186, 102, 96)),
+        "note": (226, 196, 190), "cross": (226, 204, 200),
+        "hint": ((62, 22, 32), (34, 10, 18), (104, 38, 50), (74, 26, 36)),
+    },
+}
+OWN_LOOK = LOOKS["fwq_ditu.png"]
+
 _fonts = {}
 
 
@@ -212,17 +238,14 @@ def gear(size, cx, cy, r, color, hole_color):
     return aa(size, draw)
 
 
-def speed_button(band, state):
+def speed_button(band, state, look=OWN_LOOK):
     """A district button background: signal bars at the left, room for the caption."""
     w, h = SPEED_BUTTON
     down = band == "down"
     if down:
-        top, bottom = (58, 62, 68), (40, 43, 48)
-        border = (92, 96, 104)
-        accent = (110, 114, 120)
+        top, bottom, border, accent = look["down"]
     else:
-        top, bottom = (38, 50, 72), (21, 28, 42)
-        border = (68, 86, 118)
+        top, bottom, border = look["button"]
         accent = BANDS[band][2]
     if state == 1:  # hover: lifted and lit by the band colour
         top, bottom = lerp(top, (255, 255, 255), 0.10), lerp(bottom, (255, 255, 255), 0.06)
@@ -254,7 +277,7 @@ def speed_button(band, state):
         lit, lit_color, _ = BANDS[band]
         if state == 1:
             lit_color = lerp(lit_color, (255, 255, 255), 0.2)
-        img = over(img, signal_bars((w, h), lit, rgba(lit_color), (70, 82, 102, 255), 7, 21 + dy))
+        img = over(img, signal_bars((w, h), lit, rgba(lit_color), rgba(look["bars_dim"]), 7, 21 + dy))
 
     # Divider between the icon and the caption.
     div = Image.new("RGBA", (w, h), (0, 0, 0, 0))
@@ -335,10 +358,10 @@ def enter_button(state):
                         (255, 255, 255, 255), (110, 50, 0, 230), state, radius=7)
 
 
-def back_button(state):
+def back_button(state, look=OWN_LOOK):
+    top, bottom, border, text, shadow = look["plate"]
     return plate_button(BACK, "\u8fd4\u56de\u767b\u5f55", 14,            # 返回登录
-                        (70, 104, 156), (36, 58, 100), (112, 150, 210),
-                        (236, 242, 252, 255), (0, 10, 30, 220), state)
+                        top, bottom, border, rgba(text), rgba(shadow, 220), state)
 
 
 def hint_ok_button(state):
@@ -347,20 +370,20 @@ def hint_ok_button(state):
                         (255, 255, 255, 255), (110, 50, 0, 230), state, radius=5)
 
 
-def hint_cancel_button(state):
+def hint_cancel_button(state, look=OWN_LOOK):
+    top, bottom, border, text, shadow = look["plate"]
     return plate_button(HINT_BUTTON, "\u53d6\u6d88", 14,                  # 取消
-                        (70, 104, 156), (36, 58, 100), (112, 150, 210),
-                        (236, 242, 252, 255), (0, 10, 30, 220), state, radius=5)
+                        top, bottom, border, rgba(text), rgba(shadow, 220), state, radius=5)
 
 
-def close_button(state):
+def close_button(state, look=OWN_LOOK):
     w, h = CLOSE
     img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     if state:
         c = (214, 58, 52) if state == 1 else (160, 36, 32)
         img = masked(vgradient((w, h), rgba(lerp(c, (255, 255, 255), 0.12), 235), rgba(c, 235)),
                      rrect_mask((w, h), 4))
-    color = (250, 250, 250, 255) if state else (190, 202, 220, 255)
+    color = (250, 250, 250, 255) if state else rgba(look["cross"])
 
     def cross(d, s):
         cx, cy, r = w / 2, h / 2 + (0.5 if state == 2 else 0), 5.5
@@ -377,20 +400,21 @@ def selected_frame():
     return Image.alpha_composite(img, rrect_outline((w, h), 3, (255, 255, 255, 50), inset=2))
 
 
-def measuring_note():
+def measuring_note(look=OWN_LOOK):
     """'Measuring' for a group's header, shown until the list's districts are drawn."""
     w, h = 140, GROUP_HEADER_H
     return text_layer((w, h), (w - 2, h / 2), "\u6b63\u5728\u6d4b\u901f\u2026", 13,   # 正在测速…
-                      (184, 198, 218, 255), anchor="rm")
+                      rgba(look["note"]), anchor="rm")
 
 
-def edit_frame():
+def edit_frame(look=OWN_LOOK):
     w, h = EDIT
-    img = masked(vgradient((w, h), (4, 8, 16, 235), (14, 22, 38, 235)), rrect_mask((w, h), 4))
+    top, bottom, border = look["edit"]
+    img = masked(vgradient((w, h), rgba(top, 235), rgba(bottom, 235)), rrect_mask((w, h), 4))
     inner = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     ImageDraw.Draw(inner).line((4, 1, w - 5, 1), fill=(0, 0, 0, 120))
     img = Image.alpha_composite(img, inner)
-    img = Image.alpha_composite(img, rrect_outline((w, h), 4, (96, 128, 180, 255)))
+    img = Image.alpha_composite(img, rrect_outline((w, h), 4, rgba(border)))
     return img
 
 
@@ -571,13 +595,14 @@ def background(name, theme):
     return img.convert("RGB")
 
 
-def hint_background():
+def hint_background(background="fwq_ditu.png"):
     w, h = HINT
-    theme = THEMES["fwq_ditu.png"]
+    theme = THEMES[background]
+    top, bottom, bar_top, bar_bottom = LOOKS[background]["hint"]
     # Square and opaque: the box is a rectangular window, a rounded edge would show its corners.
-    img = vgradient((w, h), rgba((22, 36, 62)), rgba((10, 18, 34)))
+    img = vgradient((w, h), rgba(top), rgba(bottom))
     bar = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    bar.paste(vgradient((w, 34), rgba((38, 64, 104), 255), rgba((24, 42, 74), 255)), (0, 0))
+    bar.paste(vgradient((w, 34), rgba(bar_top, 255), rgba(bar_bottom, 255)), (0, 0))
     bd = ImageDraw.Draw(bar)
     bd.line((0, 34, w, 34), fill=rgba(theme["accent"], 170))
     img = Image.alpha_composite(img, bar)
@@ -620,6 +645,35 @@ def all_images():
     out.append(("edit_select.png", edit_frame))
     out.append(("measuring.png", measuring_note))
     out.append(("hint_bg.png", hint_background))
+    out += themed_images()
+    return out
+
+
+def themed(name, suffix):
+    stem, ext = os.path.splitext(name)
+    return stem + suffix + ext
+
+
+def themed_images():
+    """The other backgrounds' matching sets, under the names their theme draws."""
+    out = []
+    for background, look in LOOKS.items():
+        sfx = look["suffix"]
+        if not sfx:
+            continue
+        for band in BANDS:
+            for state in range(3):
+                out.append((themed("fuwuqi_%s%02d.tga" % (band, state), sfx),
+                            lambda b=band, s=state, l=look: speed_button(b, s, l)))
+        out.append((themed("fuwuqi_down.tga", sfx), lambda l=look: speed_button("down", 0, l)))
+        for state in range(3):
+            out.append((themed("btn_back%02d.png" % state, sfx), lambda s=state, l=look: back_button(s, l)))
+            out.append((themed("hint_cancel%02d.png" % state, sfx),
+                        lambda s=state, l=look: hint_cancel_button(s, l)))
+        out.append((themed("btn_close00.png", sfx), lambda l=look: close_button(0, l)))
+        out.append((themed("edit_select.png", sfx), lambda l=look: edit_frame(l)))
+        out.append((themed("measuring.png", sfx), lambda l=look: measuring_note(l)))
+        out.append((themed("hint_bg.png", sfx), lambda b=background: hint_background(b)))
     return out
 
 

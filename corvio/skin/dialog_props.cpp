@@ -53,7 +53,7 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
   image.ref = ref;
   if (!ref.file.empty()) {
     std::string error;
-    image.pixels = skin_.resources->ImageFor(ref.file, &error);
+    image.pixels = ThemedImage(ref.file, &error);
     if (!image.pixels) return report(error);
   }
   node->images[slot] = image;
@@ -61,6 +61,7 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
   if (slot == kNormalImage && image.pixels && ControlTree::Shown(node))
     skin_.resources->DecodeAhead({image.pixels});
   InvalidateNode(node);
+  if (node->kind == Kind::Dialog) ChooseTheme();  // the background brings its theme
   return true;
 }
 

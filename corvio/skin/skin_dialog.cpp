@@ -153,6 +153,7 @@ void SkinDialogImpl::Unload() {
   pending_.clear();
   state_ = InteractionState();
   pressed_ = nullptr;
+  theme_ = nullptr;
   skin_ = LoadedSkin();
   loaded_ = false;
 }
@@ -201,6 +202,7 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height);
     dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
     loaded_ = true;
+    ChooseTheme();
     // The dialog's own background waits for the window: the program may replace it first.
     DecodeAhead(skin_.tree.root.get(), false);
     StartBrowsers();
@@ -265,6 +267,7 @@ int SkinDialogImpl::QueryProperties(PropertyBag* bag, int key) {
 int SkinDialogImpl::SetOwnerDialog(SkinDialog* owner) {
   auto* impl = owner ? dynamic_cast<SkinDialogImpl*>(owner) : nullptr;
   owner_ = impl == this ? nullptr : impl;
+  if (loaded_) Guarded([this] { ChooseTheme(); });
   return owner_ != nullptr || owner == nullptr;
 }
 

@@ -105,6 +105,10 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   void StartBrowsers();
   void OnBrowserDone(int nodeId, int status, const std::string& text, const std::string& url);
   bool ApplyNamed(Node* node, const std::string& name, const std::string& value);
+  // The theme whose background this dialog shows, else the one its owner's shows.
+  void ChooseTheme();
+  void UseTheme(Theme* theme);
+  std::shared_ptr<Image> ThemedImage(const std::string& file, std::string* error);
 
   LoadedSkin skin_;
   bool loaded_ = false;
@@ -112,6 +116,7 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   std::vector<std::unique_ptr<ControlHolder>> objects_;  // index id - 1
   UiEventSink* sink_ = nullptr;
   SkinDialogImpl* owner_ = nullptr;
+  Theme* theme_ = nullptr;  // one of skin_.themes, or none
   HWND hwnd_ = nullptr;
   BackendWindow* window_ = nullptr;
   bool windowShown_ = false;

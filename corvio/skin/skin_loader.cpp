@@ -355,6 +355,49 @@ bool ReadDefault(Context* ctx, const pugi::xml_node& element, int line) {
   return true;
 }
 
+// <Theme name= background= imagesuffix=> with <Color control= textcolor=... /> children.
+bool ReadTheme(Context* ctx, const pugi::xml_node& element, int line) {
+  Theme theme;
+  theme.line = line;
+  for (pugi::xml_attribute attr : element.attributes()) {
+    std::string a = attr.name();
+    std::string v = attr.value();
+    if (a == "name") theme.name = v;
+    else if (a == "background") theme.background = v;
+    else if (a == "imagesuffix") theme.imageSuffix = v;
+    else return Fail(ctx, line, "unknown attribute \"" + a + "\" on Theme");
+  }
+  if (theme.background.empty()) return Fail(ctx, line, "Theme without a background");
+  if (theme.imageSuffix.find_first_of("/\\") != std::string::npos)
+    return Fail(ctx, line, "bad image suffix \"" + theme.imageSuffix + "\" on Theme");
+  for (pugi::xml_node child : element.children()) {
+    const int at = LineAt(*ctx, child.offset_debug());
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+      return Fail(ctx, at, "unexpected text inside Theme");
+    if (child.type() != pugi::node_element) continue;
+    if (std::string(child.name()) != "Color")
+      return Fail(ctx, at, "a Theme holds Color elements, not <" + std::string(child.name()) + ">");
+    std::string control = child.attribute("control").value();
+    if (control.empty()) return Fail(ctx, at, "Color without a control");
+    for (pugi::xml_attribute attr : child.attributes()) {
+      std::string a = attr.name();
+      if (a == "control") continue;
+      Node probe;
+      ThemeColor color;
+      if (!ThemeColorField(&probe, a))
+        return Fail(ctx, at, "a theme gives only colours, not \"" + a + "\"");
+      if (!ParseColor(attr.value(), &color.value))
+        return Fail(ctx, at, "bad colour \"" + std::string(attr.value()) + "\" for " + a);
+      color.control = Utf8ToGbk(control);
+      color.attr = a;
+      color.line = at;
+      theme.colors.push_back(color);
+    }
+  }
+  ctx->out->themes.push_back(std::move(theme));
+  return true;
+}
+
 std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -398,7 +441,7 @@ bool ReadWholeFile(const std::string& path, std::vector<char>* text, std::string
   return !failed;
 }
 
-// <Skin>: the Font elements, then the Defaults, then the one Dialog, in that order.
+// <Skin>: the Font elements, then the Defaults and Themes, then the one Dialog, in that order.
 bool ReadSkinElement(Context* ctx, const pugi::xml_node& root) {
   if (!root || std::string(root.name()) != "Skin")
     return Fail(ctx, LineAt(*ctx, root.offset_debug()), "the outermost element must be <Skin>");
@@ -420,8 +463,11 @@ bool ReadSkinElement(Context* ctx, const pugi::xml_node& root) {
     } else if (name == "Default") {
       stage = kDefaults;
       ok = ReadDefault(ctx, child, line);
+    } else if (name == "Theme") {
+      stage = kDefaults;
+      ok = ReadTheme(ctx, child, line);
     } else if (name == "Font") {
-      ok = Fail(ctx, line, "Font elements must come before the Defaults");
+      ok = Fail(ctx, line, "Font elements must come before the Defaults and Themes");
     } else {
       ok = BuildNode(ctx, child, nullptr, &ctx->out->tree.root);
       stage = kDialogRead;
@@ -444,6 +490,9 @@ bool FinishTree(Context* ctx) {
     if (!button || button->kind != Kind::Button)
       return Fail(ctx, tree.root->line, "no Button \"" + *name + "\" for the default or cancel button");
   }
+  int line = 0;
+  std::string reason;
+  if (!ResolveThemeColors(tree, &ctx->out->themes, &line, &reason)) return Fail(ctx, line, reason);
   return true;
 }
 
@@ -455,6 +504,7 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) 
   ctx.out = out;
   out->tree = ControlTree();
   out->resources.reset();
+  out->themes.clear();
   if (!ReadWholeFile(path, &ctx.text, error)) return false;
   out->tree.folder = FolderOf(path);
   out->resources = std::make_unique<Resources>(out->tree.folder);
@@ -473,6 +523,7 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) 
     *error = ctx.error;
     out->tree = ControlTree();
     out->resources.reset();  // a failed load leaves nothing half set up behind
+    out->themes.clear();
   }
   return ok;
 }

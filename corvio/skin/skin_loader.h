@@ -7,6 +7,7 @@
 
 #include "corvio/skin/control_tree.h"
 #include "corvio/skin/resources.h"
+#include "corvio/skin/theme.h"
 
 namespace corvio {
 namespace skin {
@@ -14,6 +15,7 @@ namespace skin {
 struct LoadedSkin {
   ControlTree tree;
   std::unique_ptr<Resources> resources;
+  std::vector<Theme> themes;  // in document order
 };
 
 // False with one line "file:line: reason" in *error.

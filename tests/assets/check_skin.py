@@ -63,6 +63,12 @@ class Skin:
             self.fail("root element is %s, not Skin" % root.tag)
         self.fonts = {f.get("name"): int(f.get("size", "12")) for f in root.findall("Font")}
         self.defaults = {d.get("kind"): d.attrib for d in root.findall("Default")}
+        self.themes = [{"name": t.get("name", ""), "background": t.get("background", ""),
+                        "suffix": t.get("imagesuffix", ""),
+                        "colors": [(c.get("control"), {a: v for a, v in c.attrib.items()
+                                                       if a != "control"})
+                                   for c in t.findall("Color")]}
+                       for t in root.findall("Theme")]
         dialogs = root.findall("Dialog")
         if len(dialogs) != 1:
             self.fail("%d Dialog elements, exactly one expected" % len(dialogs))
@@ -267,14 +273,18 @@ def check_hint_skin(skin, imgdir):
             skin.fail("Button_MsgOk is not centred in the box")
 
 
+def generator_module(generator):
+    spec = importlib.util.spec_from_file_location("make_skin_assets", generator)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
 def check_tag_contrast(generator, imgdir, minimum=4.5):
     """Measured on the drawn ribbons: the ground at the letter-free left end, top and
     bottom, against the pixel of the lettering that stands out most from it. The contrast
     formula is the generator's own."""
-    spec = importlib.util.spec_from_file_location("make_skin_assets", generator)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    contrast = module.contrast
+    contrast = generator_module(generator).contrast
     problems = []
     for name in TAG_IMAGES:
         with Image.open(os.path.join(imgdir, name)) as im:
@@ -320,11 +330,11 @@ def colour(v, default):
     return (r, g, b, a)
 
 
-def draw_text(canvas, skin, c, text, rect, default_colour, align=None):
+def draw_text(canvas, skin, c, text, rect, text_colour, align=None):
     if not text:
         return
     px = skin.fonts.get(skin.effective(c, "font") or "default", skin.fonts.get("default", 12))
-    col = colour(skin.effective(c, "textcolor"), default_colour)
+    col = colour(text_colour, "#FF000000")
     align = align or skin.effective(c, "align", "center" if c.kind == "Button" else "left")
     valign = skin.effective(c, "valign", "center") if c.kind == "Static" else "center"
     x, y, w, h = rect
@@ -334,13 +344,36 @@ def draw_text(canvas, skin, c, text, rect, default_colour, align=None):
                                 anchor=ax[1] + ay[1])
 
 
-def render(skin, imgdir, values):
+def themed_file(imgdir, name, theme):
+    """The file the engine draws for an image name under a theme (None: the skin's own)."""
+    if theme and theme["suffix"]:
+        stem, ext = os.path.splitext(name)
+        if os.path.isfile(os.path.join(imgdir, stem + theme["suffix"] + ext)):
+            return stem + theme["suffix"] + ext
+    return name
+
+
+def look(skin, c, attr, default, theme):
+    """A control's colour attribute, the theme's where it gives one."""
+    for control, colours in (theme["colors"] if theme else []):
+        if attr in colours and skin.find(control) is c:
+            return colours[attr]
+    return skin.effective(c, attr, default)
+
+
+def theme_for(skin, background):
+    return next((t for t in skin.themes if t["background"].lower() == background.lower()), None)
+
+
+def render(skin, imgdir, values, theme=None, text=True):
     """Composes a window: controls in document order, with the values a run would set."""
     w, h = skin.dialog.rect[2:]
-    canvas = Image.new("RGBA", (w, h), colour(skin.dialog.attr("bkcolor"), "#FF202020"))
+    canvas = Image.new("RGBA", (w, h), colour(look(skin, skin.dialog, "bkcolor", None, theme),
+                                              "#FF202020"))
 
     def paste(name, rect):
-        with Image.open(os.path.join(imgdir, image_value_file(name))) as im:
+        name = themed_file(imgdir, image_value_file(name), theme)
+        with Image.open(os.path.join(imgdir, name)) as im:
             canvas.alpha_composite(im.convert("RGBA").resize(rect[2:]), (rect[0], rect[1]))
 
     def shown(c):
@@ -355,21 +388,83 @@ def render(skin, imgdir, values):
             continue
         v = values.get(c.path, {})
         img = v.get("image") or c.attr("bkimage") or c.attr("normalimage") or c.attr("image")
-        if c.kind in ("Edit", "Browser", "Static") and c.attr("bkcolor"):
-            canvas.alpha_composite(Image.new("RGBA", c.rect[2:], colour(c.attr("bkcolor"), "")),
-                                   c.rect[:2])
+        bk = look(skin, c, "bkcolor", None, theme)
+        if c.kind in ("Edit", "Browser", "Static") and bk:
+            canvas.alpha_composite(Image.new("RGBA", c.rect[2:], colour(bk, "")), c.rect[:2])
         if img:
             paste(img, c.rect)
-        text = v.get("text", c.attr("text"))
-        if c.kind in ("Button", "Static", "Edit"):
-            x, y, cw, ch = c.rect
-            rect = (x + 4, y, cw - 8, ch) if c.kind == "Edit" else c.rect
-            draw_text(canvas, skin, c, text, rect, "#FF000000")
+        label = v.get("text", c.attr("text"))
+        if text and c.kind in ("Button", "Static", "Edit"):
+            draw_text(canvas, skin, c, label, text_box(skin, c),
+                      look(skin, c, "textcolor", "#FF000000", theme))
     return canvas
 
 
-def preview(launcher, hint, imgdir, outdir):
-    os.makedirs(outdir, exist_ok=True)
+def text_box(skin, c):
+    """Where a control's text goes: inside its textpadding (an edit box's default is 4,4)."""
+    x, y, cw, ch = c.rect
+    pad = skin.effective(c, "textpadding", "4,4" if c.kind == "Edit" else "0,0").split(",")
+    left, right = int(pad[0]), int(pad[1])
+    return (x + left, y, cw - left - right, ch)
+
+
+def check_text_contrast(skin, imgdir, values, theme, contrast, minimum=4.5):
+    """Live text against what lies under its box, with the theme's images and colours: at
+    least minimum against nine tenths of the ground (a map dot may be brighter)."""
+    problems = []
+    ground = render(skin, imgdir, values, theme, text=False).convert("RGB")
+    where = "%s, %s" % (skin.file, "theme " + theme["name"] if theme else "own look")
+    for c in skin.controls:
+        v = values.get(c.path, {})
+        if c.kind not in ("Button", "Static", "Edit", "Browser"):
+            continue
+        if c.kind != "Browser" and not v.get("text", c.attr("text")):
+            continue
+        if not v.get("visible", c.visible):
+            continue
+        x, y, w, h = text_box(skin, c) if c.kind != "Browser" else c.rect
+        ink = colour(look(skin, c, "textcolor", "#FF000000", theme), "")[:3]
+        pixels = [ground.getpixel((i, j)) for i in range(x, x + w, 2) for j in range(y, y + h, 2)]
+        ratios = sorted(contrast(ink, p) for p in pixels)
+        worst = ratios[len(ratios) // 10]
+        if worst < minimum:
+            problems.append("%s: %s text %s has a contrast of %.2f:1 on its ground, below %.1f:1"
+                            % (where, c.path, ink, worst, minimum))
+    return problems
+
+
+def check_themes(skin, imgdir, images, required=()):
+    """Each theme: one of the launcher's backgrounds, colours for controls that take them,
+    and its images at the sizes of the skin's own; the required ones all drawn."""
+    drawn = set()
+    for t in skin.themes:
+        if t["background"] not in BACKGROUNDS:
+            skin.fail("theme %s: %s is none of the launcher's backgrounds" % (t["name"], t["background"]))
+        for control, colours in t["colors"]:
+            c = skin.find(control)
+            if c is None:
+                skin.fail("theme %s: no control %s" % (t["name"], control))
+                continue
+            for a in colours:
+                if a not in KINDS.get(c.kind, ()):
+                    skin.fail("theme %s: %s takes no %s" % (t["name"], control, a))
+        for name in sorted(set(images) | set(required)):
+            mine = themed_file(imgdir, name, t)
+            if mine == name:
+                if name in required:
+                    skin.fail("theme %s: no image of its own for %s" % (t["name"], name))
+                continue
+            drawn.add(mine)
+            with Image.open(os.path.join(imgdir, name)) as base, \
+                    Image.open(os.path.join(imgdir, mine)) as other:
+                if base.size != other.size or base.mode != other.mode:
+                    skin.fail("theme %s: %s is %s %s, %s is %s %s" % (
+                        t["name"], mine, other.size, other.mode, name, base.size, base.mode))
+    return drawn
+
+
+def sample_values():
+    """What a run sets: a chosen district, versions, one district of every band and tag."""
     values = {"Dialog_ZentPorter\\Static_version": {"text": "V2.1.3\n"},
               "Dialog_ZentPorter\\Edit_select": {"text": "电信一区 青龙"},
               "Dialog_ZentPorter\\Static_version_zone": {"text": "3.6.12"}}
@@ -380,11 +475,19 @@ def preview(launcher, hint, imgdir, outdir):
             values[slot + "\\Button"] = {"visible": True, "text": name, "image": icon}
             if tag:
                 values[slot + "\\Tag"] = {"visible": True, "image": tag}
+    return values
+
+
+HINT_VALUES = {"Dialog_HintMsg\\Static_MsgInfo": {"text": "所选大区正在维护，请稍候再试"}}
+
+
+def preview(launcher, hint, imgdir, outdir):
+    os.makedirs(outdir, exist_ok=True)
+    values = sample_values()
     for bg in BACKGROUNDS:
-        render(launcher, imgdir, dict(values, **{"Dialog_ZentPorter": {"image": bg}})).save(
-            os.path.join(outdir, "preview_" + bg))
-    box = render(hint, imgdir, {"Dialog_HintMsg\\Static_MsgInfo": {
-        "text": "所选大区正在维护，请稍候再试"}})
+        render(launcher, imgdir, dict(values, **{"Dialog_ZentPorter": {"image": bg}}),
+               theme_for(launcher, bg)).save(os.path.join(outdir, "preview_" + bg))
+    box = render(hint, imgdir, HINT_VALUES)
     main = render(launcher, imgdir, values)
     shade = Image.new("RGBA", main.size, (0, 0, 0, 110))
     main = Image.alpha_composite(main, shade)
@@ -430,11 +533,36 @@ def main(argv):
         problems += check_pixels(first, names)
         problems += check_tag_contrast(args.generator, first)
 
+        # Each background with its own set: the launcher's skin and the hint box over it.
+        contrast = generator_module(args.generator).contrast
+        own = image_value_file(launcher.dialog.attr("bkimage", "")) if launcher.dialog else ""
+        used_by = {}
+        for skin in (launcher, hint):
+            used_by[skin] = {image_value_file(c.attr(a)) for c in skin.controls
+                             for a in IMAGE_ATTRS if c.attr(a)}
+        used_by[launcher] |= set(SPEED_ICONS)
+        required = {launcher: SPEED_ICONS + ["btn_back00.png", "edit_select.png"],
+                    hint: ["hint_bg.png"]}
+        themed = set()
+        for skin in (launcher, hint):
+            before = len(skin.problems)
+            themed |= check_themes(skin, first, used_by[skin], required[skin])
+            problems += skin.problems[before:]
+        for bg in BACKGROUNDS:
+            for skin, values in ((launcher, sample_values()), (hint, HINT_VALUES)):
+                theme = theme_for(skin, bg)
+                if theme is None and bg != own:
+                    problems.append("%s: no theme for the background %s" % (skin.file, bg))
+                values = dict(values, **({"Dialog_ZentPorter": {"image": bg}} if skin is launcher else {}))
+                values["Dialog_ZentPorter\\WebBrowser_right"] = {"visible": True}
+                problems += check_text_contrast(skin, first, values, theme, contrast)
+
         used = set()
         for skin in (launcher, hint):
             for c in skin.controls:
                 used.update(image_value_file(c.attr(a)) for a in IMAGE_ATTRS if c.attr(a))
         used.update(SPEED_ICONS + TAG_IMAGES + BACKGROUNDS)
+        used |= themed
         for n in names:
             if n not in used:
                 problems.append("%s is drawn but no skin uses it" % n)

@@ -2,6 +2,8 @@
 // control objects, properties, the window handle, and what gets drawn.
 #include <string.h>
 
+#include <fstream>
+
 #include "corvio/props/property_bag_impl.h"
 #include "corvio/skin/renderer.h"
 #include "corvio/skin/text_codec.h"
@@ -340,4 +342,73 @@ TEST_F(SkinDialogTest, OneChosenButtonAGroupAndReadOnlyBoxesTakeNoFocus) {
   impl->OnMouseDown(100, 70);
   impl->OnMouseUp(100, 70);
   EXPECT_NE(Pixel(10, 60), 0xFFFFD700u) << "a read-only box shows no focus frame";
+}
+
+TEST_F(SkinDialogTest, TheBackgroundBringsItsThemeToImagesColoursAndOwnedBoxes) {
+  // Blue images and blue text; the theme of green.png draws blue.png from blue_dusk.png
+  // (red) and the label in red, in the main window and in a box it owns.
+  TempDir dir;
+  auto copy = [&](const char* from, const char* to) {
+    std::ifstream in(Skins() + "/" + from, std::ios::binary);
+    std::ofstream(dir.File(to), std::ios::binary) << in.rdbuf();
+  };
+  copy("blue.png", "blue.png");
+  copy("green.png", "green.png");
+  copy("yellow4.png", "yellow4.png");
+  copy("red.png", "blue_dusk.png");
+  const char* theme =
+      "<Theme name=\"dusk\" background=\"Green.png\" imagesuffix=\"_dusk\">"
+      "<Color control=\"Static_label\" textcolor=\"#FFFF0000\"/></Theme>";
+  std::ofstream(dir.File("main.xml"), std::ios::binary)
+      << "<Skin>" << theme << "<Dialog name=\"D\" size=\"200,100\">"
+      << "<Button name=\"Button_one\" pos=\"0,0,50,50\" normalimage=\"blue.png\"/>"
+      << "<Button name=\"Button_two\" pos=\"50,0,50,50\"/>"
+      << "<Static name=\"Static_label\" pos=\"0,60,200,40\" textcolor=\"#FF0000FF\" text=\"大区大区\"/>"
+      << "</Dialog></Skin>";
+  std::ofstream(dir.File("box.xml"), std::ios::binary)
+      << "<Skin>" << theme << "<Dialog name=\"B\" size=\"60,60\">"
+      << "<Button name=\"Button_ok\" pos=\"0,0,60,60\" normalimage=\"blue.png\"/>"
+      << "<Static name=\"Static_label\" pos=\"0,0,1,1\"/></Dialog></Skin>";
+  ASSERT_NE(dialog->LoadSkin(dir.File("main.xml").c_str(), 0), 0);
+  const int two = dialog->FindControl("Button_two");
+  // Label pixels where the ink's one channel (red or blue) clearly leads the other two:
+  // none on the plain, green or yellow ground.
+  auto labelInk = [&](uint32_t rgb) {
+    const int shift = rgb == 0xFF0000 ? 16 : 0;
+    const auto& canvas = Impl(dialog)->RenderAll();
+    int n = 0;
+    for (int y = 60; y < 100; ++y)
+      for (int x = 0; x < 200; ++x) {
+        const uint32_t p = canvas.PixelAt(x, y);
+        const int lead = (p >> shift) & 0xFF;
+        const int others = ((p >> 8) & 0xFF) + 80, other = ((p >> (16 - shift)) & 0xFF) + 80;
+        n += lead > others && lead > other;
+      }
+    return n;
+  };
+  const struct {
+    const char* background;
+    uint32_t image, ink;
+  } rows[] = {
+      {nullptr, 0x0000FF, 0x0000FF},
+      {"ONEIMAGE:green.png;Tile", 0xFF0000, 0xFF0000},
+      {"ONEIMAGE:yellow4.png;Tile", 0x0000FF, 0x0000FF},  // another background: the skin's own look
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
+    if (rows[i].background) SetNamed(dialog, 1, "Background", rows[i].background, true);
+    SetNamed(dialog, two, "Background", "ONEIMAGE:blue.png;Tile", true);  // as the program writes
+    EXPECT_EQ(Pixel(25, 25) & 0xFFFFFF, rows[i].image) << "row " << i << ": the skin's image";
+    EXPECT_EQ(Pixel(75, 25) & 0xFFFFFF, rows[i].image) << "row " << i << ": the program's image";
+    EXPECT_GT(labelInk(rows[i].ink), 10) << "row " << i << ": the label's colour";
+    EXPECT_EQ(NodeOf("Button_two")->images[0].ref.file, "blue.png") << "row " << i;
+    if (i != 1) continue;
+    SkinDialog* box = Make<SkinDialog>();
+    ASSERT_NE(box, nullptr);
+    box->SetOwnerDialog(dialog);
+    ASSERT_NE(box->LoadSkin(dir.File("box.xml").c_str(), 0), 0);
+    EXPECT_EQ(Impl(box)->RenderAll().PixelAt(30, 30) & 0xFFFFFF, 0xFF0000u) << "the owner's theme";
+    box->SetOwnerDialog(nullptr);
+    EXPECT_EQ(Impl(box)->RenderAll().PixelAt(30, 30) & 0xFFFFFF, 0x0000FFu) << "no owner, no theme";
+    box->Release(0);
+  }
 }

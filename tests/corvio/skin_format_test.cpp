@@ -153,6 +153,14 @@ TEST(SkinFormat, mistakes_name_themselves_with_file_and_line) {
        3, "bad image value"},
       {"<Skin>\n<Dialog name=\"D\" size=\"10,10\"/>\n<Dialog name=\"E\" size=\"10,10\"/>\n</Skin>", 3,
        "nothing may follow the Dialog"},
+      {"<Skin>\n<Theme name=\"t\">\n</Theme>\n<Dialog name=\"D\" size=\"10,10\"/></Skin>", 2,
+       "Theme without a background"},
+      {"<Skin>\n<Theme background=\"red.png\">\n<Color control=\"Nope\" textcolor=\"#FFFFFF\"/>\n</Theme>\n"
+       "<Dialog name=\"D\" size=\"10,10\"/></Skin>", 3, "no control \"Nope\""},
+      {"<Skin>\n<Theme background=\"red.png\">\n<Color control=\"D\" bkimage=\"red.png\"/>\n</Theme>\n"
+       "<Dialog name=\"D\" size=\"10,10\"/></Skin>", 3, "only colours, not \"bkimage\""},
+      {"<Skin>\n<Theme background=\"red.png\">\n\n<Color control=\"S\" bordercolor=\"#FFFFFF\"/>\n</Theme>\n"
+       "<Dialog name=\"D\" size=\"10,10\"><Static name=\"S\"/></Dialog></Skin>", 4, "Static \"S\" takes no bordercolor"},
   };
   for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i) {
     TempSkin skin(rows[i].text);
