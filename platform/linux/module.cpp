@@ -193,13 +193,15 @@ bool HostName(const char* function, const char* name, std::string* utf8) {
 }
 
 HMODULE OpenLibrary(const std::string& path) {
+  // Every import bound now, as Windows binds a DLL's: a missing function fails the load.
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     // The loader's own reason (a missing dependency, a wrong format) helps whoever
     // has to repair the installation; Windows would only give the code.
     const char* why = dlerror();
     PlatformReport("LoadLibraryA: %s", why ? why : path.c_str());
-    SetLastError(ERROR_BAD_FORMAT);
+    // A function its imports name is missing: Windows says so with its own code.
+    SetLastError(why && strstr(why, "undefined symbol") ? ERROR_PROC_NOT_FOUND : ERROR_BAD_FORMAT);
     return nullptr;
   }
   return static_cast<HMODULE>(handle);

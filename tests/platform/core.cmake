@@ -22,7 +22,10 @@ if(NOT WIN32)
   set_target_properties(ZentCoreTest PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR}/core_modules)
   set_target_properties(ZentCoreBeside PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})
-  add_dependencies(platform_module_test ZentCoreTest ZentCoreBeside)
+  add_library(ZentCoreUnbound SHARED ${CMAKE_CURRENT_LIST_DIR}/core_module_unbound.cpp)
+  set_target_properties(ZentCoreUnbound PROPERTIES PREFIX "" SUFFIX ".so"
+    LIBRARY_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR}/core_modules)
+  add_dependencies(platform_module_test ZentCoreTest ZentCoreBeside ZentCoreUnbound)
   target_compile_definitions(platform_module_test PRIVATE
     ZENT_CORE_MODULE_DIR="${ZENT_TEST_BIN_DIR}/core_modules")
 

@@ -176,11 +176,14 @@ TEST_F(PlatformModule, missing_folder_and_bad_files_fail_with_codes) {
   ASSERT_TRUE(dir.ok());
   dir.Write("text.dll", "not a library");
   const std::string folder = WinForm(dir.path()) + "\\";
+  // Its one import is missing: it fails at load, not at the first call.
+  const std::string unbound = WinForm(kModuleDir) + "\\ZentCoreUnbound.dll";
   struct Row {
     const char* name;
     DWORD wantError;
   } rows[] = {
       {".\\text.dll", ERROR_BAD_FORMAT},
+      {unbound.c_str(), ERROR_PROC_NOT_FOUND},
       {".\\missing.dll", ERROR_MOD_NOT_FOUND},
       {".\\", ERROR_MOD_NOT_FOUND},
       {folder.c_str(), ERROR_MOD_NOT_FOUND},
