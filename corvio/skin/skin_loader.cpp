@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <pugixml.hpp>
+#include <algorithm>
 #include <set>
 #include <utility>
 #include <vector>
@@ -28,17 +29,19 @@ struct DefaultAttr {
 struct Context {
   std::string file;
   std::vector<char> text;
+  std::vector<size_t> lineEnds;  // offsets of the text's line feeds, for LineAt
   std::vector<DefaultAttr> defaults[7];
   LoadedSkin* out = nullptr;
   std::string error;
 };
 
+// Every element asks for its line: counting from the start each time made the load
+// quadratic in the file's size.
 int LineAt(const Context& ctx, ptrdiff_t offset) {
   if (offset < 0) return 0;
-  int line = 1;
-  for (ptrdiff_t i = 0; i < offset && i < static_cast<ptrdiff_t>(ctx.text.size()); ++i)
-    if (ctx.text[i] == '\n') ++line;
-  return line;
+  const size_t at = std::min(static_cast<size_t>(offset), ctx.text.size());
+  return 1 + static_cast<int>(std::lower_bound(ctx.lineEnds.begin(), ctx.lineEnds.end(), at) -
+                              ctx.lineEnds.begin());
 }
 
 bool Fail(Context* ctx, int line, const std::string& reason) {
@@ -506,6 +509,8 @@ bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) 
   out->resources.reset();
   out->themes.clear();
   if (!ReadWholeFile(path, &ctx.text, error)) return false;
+  for (size_t i = 0; i < ctx.text.size(); ++i)
+    if (ctx.text[i] == '\n') ctx.lineEnds.push_back(i);
   out->tree.folder = FolderOf(path);
   out->resources = std::make_unique<Resources>(out->tree.folder);
 
