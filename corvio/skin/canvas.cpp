@@ -13,8 +13,15 @@ namespace skin {
 void Canvas::Resize(int width, int height) {
   width_ = std::max(0, width);
   height_ = std::max(0, height);
-  pixels_.assign(static_cast<size_t>(width_) * height_ * 4, 0);
-  for (size_t i = 3; i < pixels_.size(); i += 4) pixels_[i] = 255;
+  // Opaque black, written a pixel (one 32-bit word) at a time: a loop over every fourth
+  // byte cost the start-up a noticeable part of a millisecond.
+  const size_t count = static_cast<size_t>(width_) * height_;
+  pixels_.resize(count * 4);
+  const uint8_t black[4] = {0, 0, 0, 255};
+  uint32_t word;
+  memcpy(&word, black, sizeof word);
+  uint8_t* out = pixels_.data();
+  for (size_t i = 0; i < count; ++i) memcpy(out + 4 * i, &word, sizeof word);
 }
 
 uint32_t Canvas::PixelAt(int x, int y) const {
