@@ -274,9 +274,9 @@ def check_hint_skin(skin, imgdir):
 
 
 def generator_module(generator):
-    spec = importlib.util.spec_from_file_location("make_skin_assets", generator)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("make_skin_assets", generator)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
