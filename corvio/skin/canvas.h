@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "corvio/skin/pixel_memory.h"
 #include "corvio/skin/skin_types.h"
 
 namespace corvio {
@@ -17,7 +18,7 @@ namespace skin {
 struct Image {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgba;  // straight alpha, rows top to bottom; empty if it failed
+  PixelBytes rgba;  // straight alpha, rows top to bottom; empty if it failed
   bool opaque = false;        // every alpha is 255 (set with rgba): drawn by copying rows
   // An image named by a skin is decoded when it is first needed, on whichever thread asks
   // first (a drawing, or a decode started ahead for the first paint); a second asker waits
@@ -60,7 +61,7 @@ class Canvas {
   Rect Clip(const Rect& clip) const;
   int width_ = 0;
   int height_ = 0;
-  std::vector<uint8_t> pixels_;
+  PixelBytes pixels_;
 };
 
 }  // namespace skin

@@ -82,7 +82,7 @@ std::string ImageCacheEntry(const std::string& folder, const std::string& path) 
   return folder + "/" + name + ".rgba";
 }
 
-bool ReadCachedPixels(const std::string& entry, const ImageKey& key, std::vector<uint8_t>* rgba) {
+bool ReadCachedPixels(const std::string& entry, const ImageKey& key, PixelBytes* rgba) {
   SpanTimer timer("image_cache_read");
   FILE* f = fopen(entry.c_str(), "rb");
   if (!f) return false;
@@ -93,7 +93,7 @@ bool ReadCachedPixels(const std::string& entry, const ImageKey& key, std::vector
             h.fileTime == key.fileTime && h.fileHash == key.fileHash &&
             h.width == static_cast<uint32_t>(key.width) && h.height == static_cast<uint32_t>(key.height);
   if (ok) {
-    std::vector<uint8_t> read(pixels);
+    PixelBytes read(pixels);
     unsigned char extra;
     // Exactly the pixels: a longer file is not the entry that was written either.
     ok = fread(read.data(), 1, pixels, f) == pixels && fread(&extra, 1, 1, f) == 0 &&
@@ -104,7 +104,7 @@ bool ReadCachedPixels(const std::string& entry, const ImageKey& key, std::vector
   return ok;
 }
 
-bool WriteCachedPixels(const std::string& entry, const ImageKey& key, const std::vector<uint8_t>& rgba) {
+bool WriteCachedPixels(const std::string& entry, const ImageKey& key, const PixelBytes& rgba) {
   if (rgba.size() != static_cast<size_t>(key.width) * static_cast<size_t>(key.height) * 4) return false;
   const size_t slash = entry.find_last_of('/');
   if (slash == std::string::npos || !MakeFolders(entry.substr(0, slash))) return false;

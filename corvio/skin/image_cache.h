@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "corvio/skin/pixel_memory.h"
+
 namespace corvio {
 namespace skin {
 
@@ -38,9 +40,9 @@ bool MakeImageKey(const std::string& path, const std::vector<unsigned char>& dat
 std::string ImageCacheEntry(const std::string& folder, const std::string& path);
 
 // True with the pixels (width * height * 4 bytes) when the entry matches key in every part.
-bool ReadCachedPixels(const std::string& entry, const ImageKey& key, std::vector<uint8_t>* rgba);
+bool ReadCachedPixels(const std::string& entry, const ImageKey& key, PixelBytes* rgba);
 // Writes the entry (creating its folder); false when it could not be written whole.
-bool WriteCachedPixels(const std::string& entry, const ImageKey& key, const std::vector<uint8_t>& rgba);
+bool WriteCachedPixels(const std::string& entry, const ImageKey& key, const PixelBytes& rgba);
 
 // The hash used for file bytes and pixels (64 bits, fast; not for security).
 uint64_t Hash64(const void* data, size_t size);

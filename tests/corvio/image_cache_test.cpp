@@ -25,7 +25,7 @@ void Spill(const std::string& path, const std::string& bytes) {
 }
 
 // The pixels a fresh skin draws of the image: through the cache, as at a start-up.
-std::vector<uint8_t> Drawn(const std::string& folder) {
+PixelBytes Drawn(const std::string& folder) {
   Resources resources(folder);
   std::string error;
   auto image = resources.ImageFor("big.png", &error);
@@ -57,12 +57,12 @@ TEST(ImageCache, AValidEntryIsUsedAndADamagedOrStaleOneNeverIs) {
   const std::string file = Slurp(source);
   ImageKey key;
   ASSERT_TRUE(MakeImageKey(source, std::vector<unsigned char>(file.begin(), file.end()), 256, 256, &key));
-  std::vector<uint8_t> read;
+  PixelBytes read;
   ASSERT_TRUE(ReadCachedPixels(entry, key, &read));
   EXPECT_EQ(read, reference.rgba);
 
   // An entry that matches is what is drawn, without decoding: other pixels show through.
-  std::vector<uint8_t> inverted = reference.rgba;
+  PixelBytes inverted = reference.rgba;
   for (uint8_t& v : inverted) v = static_cast<uint8_t>(~v);
   ASSERT_TRUE(WriteCachedPixels(entry, key, inverted));
   EXPECT_EQ(Drawn(dir.Path()), inverted);

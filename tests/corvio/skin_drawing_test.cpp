@@ -81,6 +81,28 @@ TEST(SkinDrawing, stretch_scales_and_tile_repeats_at_natural_size) {
   EXPECT_EQ(c.PixelAt(3, 3), 0xFFFFFFFFu);
 }
 
+// Buffers of every size keep their bytes through growth from the heap to a mapping of
+// their own and back; on Linux a large one starts on a 2 MiB boundary, or the kernel can
+// never back it with huge pages.
+TEST(SkinDrawing, pixel_buffers_keep_their_bytes_across_the_large_buffer_threshold) {
+  for (size_t size : {size_t{0}, size_t{1}, kLargePixelBytes - 1, kLargePixelBytes, size_t{900 * 560 * 4},
+                      size_t{5} << 20}) {
+    PixelBytes bytes;
+    for (size_t i = 0; i < 1000; ++i) bytes.push_back(static_cast<uint8_t>(i * 7));
+    bytes.resize(1000 + size, 0xA5);
+    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(bytes[i], static_cast<uint8_t>(i * 7)) << size;
+    ASSERT_EQ(bytes.back(), size ? 0xA5 : static_cast<uint8_t>(999 * 7)) << size;
+#ifdef __linux__
+    if (bytes.capacity() >= kLargePixelBytes) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(bytes.data()) % (size_t{2} << 20), 0u) << size;
+    }
+#endif
+    bytes.resize(10);
+    bytes.shrink_to_fit();
+    EXPECT_EQ(bytes[9], 9 * 7) << size;
+  }
+}
+
 TEST(SkinDrawing, png_and_tga_files_decode_and_bad_files_say_why) {
   Image png, tga;
   std::string error;
