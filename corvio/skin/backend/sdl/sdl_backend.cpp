@@ -13,6 +13,7 @@
 
 #include "corvio/report.h"
 #include "corvio/skin/backend.h"
+#include "corvio/skin/backend/sdl/sdl_memory.h"
 #include "platform/linux/message_hook.h"
 
 // The platform's own, declared here: its header cannot share a unit with Xlib's names,
@@ -296,6 +297,7 @@ int DisplayFdOf(SDL_Window* window) {
 bool Init(std::string* error) {
   SdlState& s = State();
   if (s.ready) return true;
+  RouteSdlAllocations();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
