@@ -70,6 +70,7 @@ Exit WaitWithUsage(pid_t pid, int limitMs) {
     usleep(2000);
   }
   result.peakRssKb = usage.ru_maxrss;
+  result.minorFaults = usage.ru_minflt;
   return result;
 }
 

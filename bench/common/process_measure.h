@@ -24,6 +24,7 @@ bool WaitForFile(const std::string& file, pid_t pid, int limitMs);
 struct Exit {
   int code = -1;          // exit code, 128+signal, or -1 when killed at the limit
   long peakRssKb = 0;     // the process's peak resident set
+  long minorFaults = 0;   // pages it touched first (each a trap into the kernel)
 };
 
 // Collects pid, killing it after limitMs.

@@ -114,11 +114,20 @@ void ProgramDirTest::InstallStandIn(const std::string& program) {
 bool ProgramDirTest::WaitForArgs(const std::string& program, int ms, std::vector<std::string>* args) {
   const std::string record = program + ".args";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!Exists(record)) {
+  // Until the record is there and opens: a failed open (seen once under Wine, of a record
+  // just moved into place) must not read as a record of no arguments.
+  std::ifstream in;
+  for (;;) {
+    if (Exists(record)) {
+      in.open(fs::path(dir_) / record, std::ios::binary);
+      if (in.is_open()) break;
+    }
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  std::istringstream lines(ReadFile(record));
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::istringstream lines(text.str());
   std::string line;
   args->clear();
   while (std::getline(lines, line)) args->push_back(line);
