@@ -163,6 +163,9 @@ TEST(SkinDrawing, gbk_and_utf8_convert_both_ways) {
   };
   for (size_t i = 0; i < sizeof bad / sizeof *bad; ++i)
     EXPECT_EQ(bad[i].toUtf8 ? GbkToUtf8(bad[i].in) : Utf8ToGbk(bad[i].in), bad[i].out) << "bad row " << i;
+  // Each conversion starts afresh: nothing of the bad input before it is left over.
+  EXPECT_EQ(GbkToUtf8(rows[0].gbk), rows[0].utf8);
+  EXPECT_EQ(Utf8ToGbk(rows[0].utf8), rows[0].gbk);
   EXPECT_TRUE(IsValidUtf8("\xE5\xA4\xA7"));
   EXPECT_FALSE(IsValidUtf8("\xE5\xA4"));
   std::string s = "a\xB4\xF3";
