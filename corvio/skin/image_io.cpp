@@ -83,6 +83,7 @@ bool PngChunksFit(const std::vector<unsigned char>& data) {
 
 bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, int* width, int* height,
                      std::string* error) {
+  SpanTimer timer("image_file_read");
   if (!ReadWholeFile(path, data)) {
     *error = "cannot read image file \"" + path + "\"";
     return false;

@@ -502,6 +502,7 @@ bool FinishTree(Context* ctx) {
 }  // namespace
 
 bool LoadSkinFile(const std::string& path, LoadedSkin* out, std::string* error) {
+  MarkPhase("skin_started");
   Context ctx;
   ctx.file = path;
   ctx.out = out;
