@@ -5,11 +5,14 @@
 // moment after exec it was reached and the median time since the phase before it.
 // ZENT_STARTUP_BASELINE=DIR adds the program directory of another build (an older
 // release's dist/, kept aside) as a third program, run in the same turns.
+// ZENT_STARTUP_COLD=1 empties the user's cache before each launcher run: every run is then
+// a first start (nothing decoded or looked up before), as after installing or a skin change.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -99,8 +102,12 @@ Sample RunFloor(const std::string& stampFile) {
   return s;
 }
 
-Sample RunLauncher(LauncherSession& session, int run) {
+Sample RunLauncher(LauncherSession& session, int run, bool cold) {
   Sample s;
+  if (cold) {
+    std::error_code ignored;
+    std::filesystem::remove_all(session.Root() + "/cache", ignored);
+  }
   const std::string tag = "start" + std::to_string(run);
   const std::string stampFile = session.Root() + "/" + tag + ".stamp";
   const long long start = bench::SteadyMicros();
@@ -138,11 +145,14 @@ int main(int argc, char** argv) {
       "headless, and a trivial SDL program as often, and prints the median time\n"
       "from exec to the first present and the peak RSS of each, and the launcher's\n"
       "start-up phases. ZENT_STARTUP_BASELINE=DIR also runs the program directory\n"
-      "DIR (another build's dist/) in the same turns, for a before/after ratio.\n";
+      "DIR (another build's dist/) in the same turns, for a before/after ratio;\n"
+      "ZENT_STARTUP_COLD=1 empties the user's cache before each launcher run (first starts).\n";
   if (int status = bench::ParseRuns(argc, argv, usage, &runs); status >= 0) return status;
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   const char* baselineDir = getenv("ZENT_STARTUP_BASELINE");
   const bool withBaseline = baselineDir && *baselineDir;
+  const char* coldSetting = getenv("ZENT_STARTUP_COLD");
+  const bool cold = coldSetting && !strcmp(coldSetting, "1");
   LauncherSession session;
   LauncherSession baseline(withBaseline ? baselineDir : "");
   LoopbackHttpServer server;
@@ -158,13 +168,13 @@ int main(int argc, char** argv) {
 
   // One run of each first, not counted: it fills the page cache for all.
   RunFloor(floorStamp);
-  RunLauncher(session, 0);
-  if (withBaseline) RunLauncher(baseline, 0);
+  RunLauncher(session, 0, cold);
+  if (withBaseline) RunLauncher(baseline, 0, cold);
   std::vector<double> floorMs, floorRss, floorFaults, launcherMs, launcherRss, launcherFaults, baselineMs, baselineFaults;
   std::vector<Sample> launcherRuns;
   for (int i = 1; i <= runs; ++i) {
-    Sample f = RunFloor(floorStamp), l = RunLauncher(session, i);
-    Sample b = withBaseline ? RunLauncher(baseline, i) : Sample{};
+    Sample f = RunFloor(floorStamp), l = RunLauncher(session, i, cold);
+    Sample b = withBaseline ? RunLauncher(baseline, i, cold) : Sample{};
     if (f.ms < 0 || l.ms < 0 || (withBaseline && b.ms < 0)) {
       fprintf(stderr, "startup_bench: run %d failed (%s)\n", i,
               f.ms < 0 ? "SDL floor" : l.ms < 0 ? "launcher" : "baseline");
@@ -187,7 +197,8 @@ int main(int argc, char** argv) {
   const double ratio = launcher / floor;
   // Page faults beside the times: where each first touch of a page traps into a
   // hypervisor, they are much of a start-up.
-  printf("Start-up, headless, median of %d runs       exec to first present   peak RSS   page faults (whole run)\n", runs);
+  printf("Start-up, headless, median of %d runs%s   exec to first present   peak RSS   page faults (whole run)\n",
+         runs, cold ? " (first starts: no cache)" : "    ");
   printf("  trivial SDL program, 900x560 window       %8s ms            %6s MB   %6.0f\n",
          bench::Ms(floor).c_str(), bench::Ms(bench::Median(floorRss)).c_str(), bench::Median(floorFaults));
   printf("  launcher, 40-district list on loopback    %8s ms            %6s MB   %6.0f\n",

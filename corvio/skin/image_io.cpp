@@ -1,5 +1,6 @@
 // stb_image and stb_image_write behind two functions, compiled privately into this file.
 #include "corvio/skin/image_io.h"
+#include "corvio/skin/pixel_memory.h"
 
 #include <errno.h>
 #include <limits.h>
@@ -12,6 +13,10 @@
 #define STBI_ONLY_PNG
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
+// Its buffers (a window-sized image, the inflated rows) in pixel memory, as the result is.
+#define STBI_MALLOC(size) corvio::skin::PixelMalloc(size)
+#define STBI_REALLOC(memory, size) corvio::skin::PixelRealloc(memory, size)
+#define STBI_FREE(memory) corvio::skin::PixelFree(memory)
 // The header's own code trips GCC's flow analysis in stbi_info; it is not ours to change.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"

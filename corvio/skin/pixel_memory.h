@@ -21,6 +21,14 @@ constexpr size_t kLargePixelBytes = size_t{1} << 20;
 void* AllocatePixelMemory(size_t bytes);
 void FreePixelMemory(void* memory, size_t bytes);
 
+// The C allocator's four calls with large blocks in pixel memory, for libraries that free
+// without a size (SDL's window surfaces, stb_image's decoding buffers). They also take
+// blocks of the C heap that were allocated before a library was pointed at them.
+void* PixelMalloc(size_t bytes);
+void* PixelCalloc(size_t count, size_t size);
+void* PixelRealloc(void* memory, size_t bytes);
+void PixelFree(void* memory);
+
 template <typename T>
 struct PixelAllocator {
   using value_type = T;

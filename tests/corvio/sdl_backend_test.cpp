@@ -8,8 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "corvio/skin/backend/sdl/sdl_memory.h"
-#include "corvio/skin/pixel_memory.h"
 #include "tests/corvio/skin_test_support.h"
 
 using namespace skintest;
@@ -75,35 +73,6 @@ struct Child {
 
 // The offscreen driver has no descriptor, like KMSDRM and others: an event it queues while
 // the loop is idle must still arrive.
-// SDL's blocks move between the heap and mappings of their own as they grow and shrink,
-// keeping their bytes; a block SDL had before the switch is still freed by the heap.
-TEST(SdlBackendMemory, blocks_keep_their_bytes_between_the_heap_and_mappings) {
-  void* before = SDL_malloc(64);
-  corvio::skin::RouteSdlAllocations();
-  SDL_malloc_func mallocFn;
-  SDL_calloc_func callocFn;
-  SDL_realloc_func reallocFn;
-  SDL_free_func freeFn;
-  SDL_GetMemoryFunctions(&mallocFn, &callocFn, &reallocFn, &freeFn);
-  freeFn(before);
-  const size_t large = corvio::skin::kLargePixelBytes;
-  auto* p = static_cast<unsigned char*>(mallocFn(100));
-  ASSERT_NE(p, nullptr);
-  for (int i = 0; i < 100; ++i) p[i] = static_cast<unsigned char>(i + 1);
-  for (size_t size : {3 * large, 5 * large, 2 * large, size_t{50}, large}) {
-    p = static_cast<unsigned char*>(reallocFn(p, size));
-    ASSERT_NE(p, nullptr) << size;
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(p[i], i + 1) << size;
-    if (size >= large) p[size - 1] = 7;  // the whole block is writable
-  }
-  freeFn(p);
-  auto* zeroed = static_cast<unsigned char*>(callocFn(3, large));
-  ASSERT_NE(zeroed, nullptr);
-  EXPECT_EQ(zeroed[0] | zeroed[3 * large / 2] | zeroed[3 * large - 1], 0);
-  freeFn(zeroed);
-  EXPECT_EQ(callocFn(SIZE_MAX / 2, 4), nullptr);
-}
-
 TEST(SdlBackendWait, event_queued_without_descriptor_is_served_while_idle) {
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog, nullptr);

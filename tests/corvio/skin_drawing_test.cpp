@@ -103,6 +103,29 @@ TEST(SkinDrawing, pixel_buffers_keep_their_bytes_across_the_large_buffer_thresho
   }
 }
 
+// The size-less calls (SDL's, stb_image's) keep a block's bytes as it grows from the heap
+// into a mapping, from one mapping into another and back; a block of the C heap is theirs
+// to free as well.
+TEST(SkinDrawing, size_less_pixel_blocks_keep_their_bytes_between_the_heap_and_mappings) {
+  PixelFree(malloc(64));
+  const size_t large = kLargePixelBytes;
+  auto* p = static_cast<unsigned char*>(PixelMalloc(100));
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 100; ++i) p[i] = static_cast<unsigned char>(i + 1);
+  for (size_t size : {3 * large, 5 * large, 2 * large, size_t{50}, large}) {
+    p = static_cast<unsigned char*>(PixelRealloc(p, size));
+    ASSERT_NE(p, nullptr) << size;
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(p[i], i + 1) << size;
+    if (size >= large) p[size - 1] = 7;  // the whole block is writable
+  }
+  PixelFree(p);
+  auto* zeroed = static_cast<unsigned char*>(PixelCalloc(3, large));
+  ASSERT_NE(zeroed, nullptr);
+  EXPECT_EQ(zeroed[0] | zeroed[3 * large / 2] | zeroed[3 * large - 1], 0);
+  PixelFree(zeroed);
+  EXPECT_EQ(PixelCalloc(SIZE_MAX / 2, 4), nullptr);
+}
+
 TEST(SkinDrawing, png_and_tga_files_decode_and_bad_files_say_why) {
   Image png, tga;
   std::string error;

@@ -13,7 +13,7 @@
 
 #include "corvio/report.h"
 #include "corvio/skin/backend.h"
-#include "corvio/skin/backend/sdl/sdl_memory.h"
+#include "corvio/skin/pixel_memory.h"
 #include "platform/linux/message_hook.h"
 
 // The platform's own, declared here: its header cannot share a unit with Xlib's names,
@@ -297,7 +297,9 @@ int DisplayFdOf(SDL_Window* window) {
 bool Init(std::string* error) {
   SdlState& s = State();
   if (s.ready) return true;
-  RouteSdlAllocations();
+  // Before SDL allocates: its window surface, as large as the canvas, then comes from the
+  // same huge-page-friendly memory (pixel_memory.h).
+  SDL_SetMemoryFunctions(PixelMalloc, PixelCalloc, PixelRealloc, PixelFree);
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
