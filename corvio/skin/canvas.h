@@ -18,8 +18,8 @@ namespace skin {
 struct Image {
   int width = 0;
   int height = 0;
-  PixelBytes rgba;  // straight alpha, rows top to bottom; empty if it failed
-  bool opaque = false;        // every alpha is 255 (set with rgba): drawn by copying rows
+  PixelBytes rgba;     // straight alpha, rows top to bottom; empty if it failed
+  bool opaque = false;  // every alpha is 255 (set with rgba): drawn by copying rows
   // An image named by a skin is decoded when it is first needed, on whichever thread asks
   // first (a drawing, or a decode started ahead for the first paint); a second asker waits
   // for the first. Call before reading rgba.

@@ -1,12 +1,17 @@
 // stb_image and stb_image_write behind two functions, compiled privately into this file.
 #include "corvio/skin/image_io.h"
-#include "corvio/skin/pixel_memory.h"
 
 #include <errno.h>
 #include <limits.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "corvio/skin/pixel_memory.h"  // before stb, whose allocations it serves
+#include "corvio/skin/timeline.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -26,11 +31,6 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
-
-#include <algorithm>
-
-#include "corvio/skin/timeline.h"
-#include <vector>
 
 namespace corvio {
 namespace skin {
