@@ -235,6 +235,9 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
   long status = 0;
   curl->easy_getinfo(transfer.easy(), CURLINFO_RESPONSE_CODE, &status);
   result.httpStatus = status;
+  char* contentType = nullptr;
+  if (curl->easy_getinfo(transfer.easy(), CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+    result.contentType = contentType;
   result.failure = FetchFailure::kNone;
   if (!ran) {
     result.failure = FetchFailure::kCancelled;

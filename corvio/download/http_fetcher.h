@@ -40,6 +40,7 @@ enum class FetchFailure {
 struct FetchResult {
   bool complete = false;  // the whole answer arrived (its length matched what was announced)
   long httpStatus = 0;    // 0 when no answer came
+  std::string contentType;  // the answer's Content-Type header, as sent (empty: none)
   FetchFailure failure = FetchFailure::kNone;
   std::string error;      // why the transfer did not complete, for a person
 };

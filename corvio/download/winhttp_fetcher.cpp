@@ -402,6 +402,13 @@ bool Transfer::ReadHeaders() {
     return FailWithCode(GetLastError(), Phase::kWaiting);
   }
   result_.httpStatus = static_cast<long>(status);
+  wchar_t type[256] = {};
+  size = sizeof type - sizeof type[0];
+  if (WinHttpQueryHeaders(request_handle_, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
+                          type, &size, WINHTTP_NO_HEADER_INDEX)) {
+    // Header values are ASCII; anything else cannot name a character set.
+    for (const wchar_t* p = type; *p; ++p) result_.contentType += *p < 0x80 ? static_cast<char>(*p) : '?';
+  }
   // A chunked body carries its own end; a length beside it means nothing.
   wchar_t text[64] = {};
   size = sizeof text - sizeof text[0];

@@ -14,6 +14,7 @@
 #include "corvio/report.h"
 #include "corvio/runtime/first_paint.h"
 #include "corvio/skin/backend.h"
+#include "corvio/skin/browser/page_view.h"
 #include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/skin_dialog_impl.h"
@@ -125,7 +126,9 @@ Outcome Dump(int line, const std::string& file) {
           << "\ttext=" << text << "\timage=" << ImageText(n->images[kNormalImage])
           << "\thover=" << ImageText(n->images[kHoverImage])
           << "\tpressed=" << ImageText(n->images[kPressedImage])
-          << "\tselected=" << (n->selected ? "true" : "false") << "\n";
+          << "\tselected=" << (n->selected ? "true" : "false");
+      if (n->page) out << "\tscroll=" << n->page->ScrollY() << "/" << n->page->MaxScroll();
+      out << "\n";
     }
   }
   if (!out.flush()) return Fail(line, "cannot write \"" + file + "\"");
@@ -234,6 +237,36 @@ Outcome Click(Command c) {
   return Outcome::kDone;
 }
 
+// The dialog that takes input at window coordinates: the innermost shown one.
+SkinDialogImpl* PointTarget(int line, const char* verb, bool parsed) {
+  if (!parsed) return Fail(line, std::string(verb) + " needs whole numbers"), nullptr;
+  SkinDialogImpl* d = SkinDialogImpl::TopDialog();
+  if (!d || !d->WindowShown()) return Fail(line, "no open window"), nullptr;
+  if (!d->AcceptsInput()) return Fail(line, "the window is behind a modal box"), nullptr;
+  return d;
+}
+
+Outcome ClickAt(Command c) {
+  int x = 0, y = 0;
+  const bool parsed = static_cast<bool>(c.in >> x >> y);
+  SkinDialogImpl* d = PointTarget(c.line, "click-at", parsed);
+  if (!d) return Outcome::kFailed;
+  d->OnMouseMove(x, y);
+  d->OnMouseDown(x, y);
+  d->OnMouseUp(x, y);
+  return Outcome::kDone;
+}
+
+Outcome WheelVerb(Command c) {
+  int x = 0, y = 0, notches = 0;
+  const bool parsed = static_cast<bool>(c.in >> x >> y >> notches);
+  SkinDialogImpl* d = PointTarget(c.line, "wheel", parsed);
+  if (!d) return Outcome::kFailed;
+  d->OnMouseMove(x, y);
+  d->OnMouseWheel(x, y, notches);
+  return Outcome::kDone;
+}
+
 Outcome Type(Command c) {
   std::string arg;
   c.in >> arg;
@@ -294,6 +327,7 @@ struct Verb {
 const Verb kVerbs[] = {
     {"wait-visible", WaitVisible}, {"sleep", Sleep}, {"stamp", Stamp},       {"click", Click},
     {"type", Type},                {"close", Close}, {"dump", DumpVerb}, {"screenshot", Screenshot},
+    {"click-at", ClickAt},         {"wheel", WheelVerb},
 };
 
 // Runs (one step of) the current command.

@@ -10,7 +10,7 @@
 namespace corvio {
 namespace skin {
 
-enum class Key { Enter, Escape, Tab, ShiftTab, Space, Backspace };
+enum class Key { Enter, Escape, Tab, ShiftTab, Space, Backspace, PageUp, PageDown, Home, End };
 
 // What the core offers each window: input in window coordinates. A backend calls these
 // from its event pump; the core only updates state there and posts what reaches the
@@ -21,6 +21,8 @@ class WindowHost {
   virtual void OnMouseDown(int x, int y) = 0;
   virtual void OnMouseUp(int x, int y) = 0;
   virtual void OnMouseLeave() = 0;
+  // notches > 0 scroll towards the end of what is under the pointer.
+  virtual void OnMouseWheel(int x, int y, int notches) = 0;
   virtual void OnKey(Key key) = 0;
   virtual void OnTextInput(const char* utf8) = 0;
   virtual void OnCloseRequest() = 0;
@@ -58,6 +60,8 @@ struct BackendOps {
   // window becomes a modal box over owner: the owner takes no input until this is called
   // again with a null owner, which gives the owner its input and the focus back.
   void (*set_modal_for)(BackendWindow* window, BackendWindow* owner);
+  // The pointer's look over the window: the hand over a link, else the arrow.
+  void (*set_hand_cursor)(BackendWindow* window, bool hand);
 };
 
 // The backend of this build (SDL2 on Linux, win32 on Windows).

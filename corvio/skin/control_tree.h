@@ -13,6 +13,8 @@
 namespace corvio {
 namespace skin {
 
+class PageView;
+
 enum class Kind { Dialog, Container, Button, Static, Edit, Image, Browser };
 const char* KindName(Kind kind);
 bool KindFromName(const std::string& name, Kind* out);
@@ -54,7 +56,8 @@ struct Node {
   int maxLength = 1023;
   bool readonly = false;
   std::string url;          // browser: the page
-  std::string browserText;  // browser: the page's text, UTF-8
+  std::string browserText;  // browser: the page's text, UTF-8, as dumps report it
+  std::shared_ptr<PageView> page;  // browser: the page once it is read
   StateImage images[4];     // normal (or the background / the image), hover, pressed, selected
 };
 

@@ -2,6 +2,10 @@
 // the events that follow (posted, so that they reach the program from its own loop).
 #include <algorithm>
 
+#include "corvio/report.h"
+#include "corvio/skin/browser/link_rules.h"
+#include "corvio/skin/browser/open_link.h"
+#include "corvio/skin/browser/page_view.h"
 #include "corvio/skin/skin_dialog_impl.h"
 #include "corvio/skin/text_codec.h"
 
@@ -10,10 +14,14 @@ namespace skin {
 
 namespace {
 
-// A read-only box only shows a text: it takes neither clicks nor the focus.
+// A read-only box only shows a text: it takes neither clicks nor the focus. A browser pane
+// takes both once it shows a page (it scrolls).
 bool Interactive(const Node* node) {
-  return node->kind == Kind::Button || (node->kind == Kind::Edit && !node->readonly);
+  return node->kind == Kind::Button || (node->kind == Kind::Edit && !node->readonly) ||
+         (node->kind == Kind::Browser && node->page);
 }
+
+bool IsPane(const Node* node) { return node && node->kind == Kind::Browser && node->page; }
 
 // The topmost interactive control under the point: later siblings lie above earlier ones.
 Node* HitNode(Node* node, int x, int y) {
@@ -36,15 +44,54 @@ Node* SkinDialogImpl::HitTest(int x, int y) const {
   return HitNode(skin_.tree.root.get(), x, y);
 }
 
+// The controls in document order, then the browser panes: reading comes after choosing.
 std::vector<Node*> SkinDialogImpl::FocusOrder() const {
   std::vector<Node*> out;
   if (skin_.tree.root) CollectFocusable(skin_.tree.root.get(), &out);
+  std::stable_partition(out.begin(), out.end(), [](Node* n) { return !IsPane(n); });
   return out;
+}
+
+void SkinDialogImpl::SetLinkTip(Node* pane, int x, int y) {
+  const std::string link = pane ? pane->page->HoverLink() : std::string();
+  if (state_.link == link && (link.empty() || (state_.linkX == x && state_.linkY == y))) return;
+  Invalidate(LinkTipRect(state_, canvas_.Width(), canvas_.Height()));
+  state_.linkPane = link.empty() ? nullptr : pane;
+  state_.link = link;
+  state_.linkX = x;
+  state_.linkY = y;
+  Invalidate(LinkTipRect(state_, canvas_.Width(), canvas_.Height()));
+  const BackendOps* ops = ActiveBackend();
+  if (window_ && ops && ops->set_hand_cursor) ops->set_hand_cursor(window_, !link.empty());
+}
+
+// A pointer over (or dragging in) a browser pane goes to its page; true when it did.
+bool SkinDialogImpl::PaneMouseMove(Node* hit, int x, int y) {
+  Node* pane = IsPane(pressed_) ? pressed_ : IsPane(hit) ? hit : nullptr;
+  if (!pane) {
+    if (state_.linkPane && state_.linkPane->page && state_.linkPane->page->MouseLeave())
+      InvalidateNode(state_.linkPane);
+    SetLinkTip(nullptr, x, y);
+    return false;
+  }
+  if (pane->page->MouseMove(x, y, pane->abs)) InvalidateNode(pane);
+  SetLinkTip(pane, x, y);
+  return true;
+}
+
+void SkinDialogImpl::OnMouseWheel(int x, int y, int notches) {
+  if (!AcceptsInput()) return;
+  Node* hit = HitTest(x, y);
+  if (IsPane(hit) && hit->page->Wheel(notches)) {
+    InvalidateNode(hit);
+    PaneMouseMove(hit, x, y);  // another link may be under the pointer now
+  }
 }
 
 void SkinDialogImpl::OnMouseMove(int x, int y) {
   if (!AcceptsInput()) return;
   Node* hit = HitTest(x, y);
+  if (PaneMouseMove(hit, x, y)) hit = nullptr;
   if (hit && hit->kind != Kind::Button) hit = nullptr;
   if (hit == state_.hover) return;
   InvalidateNode(state_.hover);
@@ -65,6 +112,13 @@ void SkinDialogImpl::OnMouseDown(int x, int y) {
   OnMouseMove(x, y);
   Node* hit = HitTest(x, y);
   if (!hit) return;
+  if (IsPane(hit)) {
+    FocusNode(hit);
+    state_.focusVisible = false;
+    pressed_ = hit;
+    if (hit->page->MouseDown(x, y, hit->abs)) InvalidateNode(hit);
+    return;
+  }
   if (hit->kind == Kind::Edit) {
     FocusNode(hit);
     state_.focusVisible = false;
@@ -82,6 +136,14 @@ void SkinDialogImpl::OnMouseUp(int x, int y) {
   state_.pressed = nullptr;
   if (!was) return;
   InvalidateNode(was);
+  if (IsPane(was)) {
+    std::string link;
+    was->page->MouseUp(x, y, was->abs, &link);
+    if (!link.empty() && !OpenLink(link) && !IsWebUrl(link))
+      ReportF("[Corvio_Browser]", "link %s not opened: only http and https links leave the launcher",
+              link.c_str());
+    return;
+  }
   Node* hit = HitTest(x, y);
   // A click is a press and a release on the same button; releasing elsewhere cancels it.
   if (hit == was && ControlTree::Shown(was)) PostNotify(NotifyClick, 0, was->id);
@@ -91,6 +153,7 @@ void SkinDialogImpl::OnMouseLeave() {
   InvalidateNode(state_.hover);
   state_.hover = nullptr;
   SetTooltip(nullptr);
+  if (!IsPane(pressed_)) PaneMouseMove(nullptr, 0, 0);
 }
 
 void SkinDialogImpl::FocusNode(Node* node) {
@@ -138,6 +201,18 @@ void SkinDialogImpl::OnKey(Key key) {
       InvalidateNode(order[index]);
       break;
     }
+    case Key::PageUp:
+    case Key::PageDown:
+    case Key::Home:
+    case Key::End:
+      if (IsPane(focus)) {
+        PageView& page = *focus->page;
+        const bool moved = key == Key::Home   ? page.ScrollTo(0)
+                           : key == Key::End  ? page.ScrollTo(page.MaxScroll())
+                                              : page.PageKey(key == Key::PageDown);
+        if (moved) InvalidateNode(focus);
+      }
+      break;
     case Key::Backspace:
       if (focus && focus->kind == Kind::Edit && !focus->readonly && !focus->text.empty()) {
         PopLastGbkChar(&focus->text);

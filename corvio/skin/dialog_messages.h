@@ -9,6 +9,7 @@ namespace skin {
 
 constexpr UINT kMsgNotify = WM_APP + 0x310;   // deliver the oldest pending control event
 constexpr UINT kMsgBrowser = WM_APP + 0x311;  // a browser pane's page has arrived
+constexpr WPARAM kBrowserStart = 1;  // with kMsgBrowser: the panes may ask for their pages
 constexpr UINT kMsgWake = WM_APP + 0x312;     // make a modal loop look at its state
 constexpr UINT kMsgAutomation = WM_APP + 0x313;  // run the next automation command
 // corvio::kMsgBringToFront (WM_APP + 0x314), posted by the instance guard: show the window.

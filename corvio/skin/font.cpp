@@ -10,6 +10,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SIZES_H
+#include FT_SYNTHESIS_H
 
 #include "corvio/report.h"
 #include "corvio/skin/font_source.h"
@@ -74,16 +75,17 @@ Font::~Font() {
   }
 }
 
-std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize, std::string* error) {
+std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize, std::string* error,
+                                     bool em) {
   std::shared_ptr<Font> font(new Font());
   font->face_ = std::move(face);
   font->pixelSize_ = pixelSize;
   font->scaled_ = std::make_unique<Scaled>();
   std::lock_guard<std::mutex> lock(font->face_->lock);
   FT_Face f = font->face_->face;
-  // The size names the height from the highest ascender to the lowest descender, as the
-  // skin's font sizes always have.
-  FT_Size_RequestRec request = {FT_SIZE_REQUEST_TYPE_REAL_DIM, 0,
+  // The skin's size names the height from the highest ascender to the lowest descender;
+  // a web page's names the em.
+  FT_Size_RequestRec request = {em ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM, 0,
                                 static_cast<FT_Long>(pixelSize) << 6, 0, 0};
   if (pixelSize <= 0 || FT_New_Size(f, &font->scaled_->size) != 0 ||
       FT_Activate_Size(font->scaled_->size) != 0 || FT_Request_Size(f, &request) != 0) {
@@ -94,6 +96,16 @@ std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize, 
   font->ascent_ = Pixels(m.ascender);
   font->lineHeight_ = Pixels(m.height);
   if (font->lineHeight_ <= 0) font->lineHeight_ = pixelSize;
+  font->xHeight_ = std::max(1, font->ascent_ / 2);
+  if (FT_Load_Char(f, 'x', FT_LOAD_DEFAULT) == 0) font->xHeight_ = Pixels(f->glyph->metrics.height);
+  return font;
+}
+
+std::shared_ptr<Font> Font::Variant(int emPixels, bool bold, bool italic, std::string* error) const {
+  std::shared_ptr<Font> font = FromFace(face_, emPixels, error, true);
+  if (!font) return nullptr;
+  font->bold_ = bold;
+  font->italic_ = italic;
   return font;
 }
 
@@ -138,6 +150,11 @@ std::shared_ptr<Font> Font::LoadSystem(const std::string& family, int pixelSize,
   return FromFace(face, pixelSize, error);
 }
 
+std::string Font::FamilyName() const {
+  std::lock_guard<std::mutex> lock(face_->lock);
+  return face_->face->family_name ? face_->face->family_name : "";
+}
+
 bool Font::HasGlyph(uint32_t codepoint) const {
   std::lock_guard<std::mutex> lock(face_->lock);
   return FT_Get_Char_Index(face_->face, codepoint) != 0;
@@ -146,6 +163,8 @@ bool Font::HasGlyph(uint32_t codepoint) const {
 const Font::Glyph& Font::GlyphFor(uint32_t cp) {
   auto it = glyphs_.find(cp);
   if (it != glyphs_.end()) return it->second;
+  if (fallback_ && cp > 0x7F && !HasGlyph(cp) && fallback_->HasGlyph(cp))
+    return glyphs_.emplace(cp, fallback_->GlyphFor(cp)).first->second;
   SpanTimer timer("glyph_raster");
   Glyph g;
   {
@@ -153,9 +172,11 @@ const Font::Glyph& Font::GlyphFor(uint32_t cp) {
     FT_Face f = face_->face;
     // Hinted outlines, rendered as 8-bit coverage; a code point the face lacks draws its
     // missing-glyph box, as before.
-    if (FT_Activate_Size(scaled_->size) == 0 &&
-        FT_Load_Glyph(f, FT_Get_Char_Index(f, cp), FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0 &&
-        FT_Render_Glyph(f->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+    bool loaded = FT_Activate_Size(scaled_->size) == 0 &&
+                  FT_Load_Glyph(f, FT_Get_Char_Index(f, cp), FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0;
+    if (loaded && bold_) FT_GlyphSlot_Embolden(f->glyph);
+    if (loaded && italic_) FT_GlyphSlot_Oblique(f->glyph);
+    if (loaded && FT_Render_Glyph(f->glyph, FT_RENDER_MODE_NORMAL) == 0) {
       const FT_GlyphSlot slot = f->glyph;
       const FT_Bitmap& bitmap = slot->bitmap;
       g.advance = Pixels(slot->advance.x);
@@ -240,6 +261,18 @@ std::vector<std::string> Font::WrapLines(const std::string& utf8, int width) {
     for (size_t i = line.first; i < line.second; ++i) AppendUtf8(cps[i], &out.back());
   }
   return out;
+}
+
+int Font::DrawLine(Canvas* canvas, const std::string& utf8, int x, int baseline, Color color,
+                   const Rect& clip) {
+  const int start = x;
+  for (uint32_t cp : DecodeUtf8(utf8)) {
+    const Glyph& g = GlyphFor(cp == '\t' || cp == '\n' || cp == '\r' ? ' ' : cp);
+    if (!g.mask.empty() && !color.Transparent())
+      canvas->DrawMask(g.mask.data(), g.w, g.h, g.w, x + g.xoff, baseline + g.yoff, color, clip);
+    x += g.advance;
+  }
+  return x - start;
 }
 
 bool Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,

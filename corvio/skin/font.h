@@ -28,9 +28,20 @@ class Font {
   static std::shared_ptr<Font> LoadSystem(const std::string& family, int pixelSize,
                                           std::string* error);
   ~Font();
+  // This font's face at an em size in pixels (the web's sense of a font size, where the
+  // skin's sizes name the whole height), emboldened or slanted by the rasteriser when asked.
+  std::shared_ptr<Font> Variant(int emPixels, bool bold, bool italic, std::string* error) const;
+  // Characters this face lacks are drawn from fallback (a face that shows Chinese, say).
+  void SetFallback(std::shared_ptr<Font> fallback) { fallback_ = std::move(fallback); }
 
   int PixelSize() const { return pixelSize_; }
   int LineHeight() const { return lineHeight_; }
+  int Ascent() const { return ascent_; }
+  std::string FamilyName() const;  // as the face names itself
+  int XHeight() const { return xHeight_; }
+  // Draws one line of UTF-8 text with its baseline at y, starting at x; returns its width.
+  int DrawLine(Canvas* canvas, const std::string& utf8, int x, int baseline, Color color,
+               const Rect& clip);
   bool HasGlyph(uint32_t codepoint) const;  // false: drawn as the missing-glyph box
   int TextWidth(const std::vector<uint32_t>& cps, size_t from, size_t to);
   // Draws UTF-8 text inside box; lines are split at '\n' and, with wrap, at the width
@@ -53,15 +64,18 @@ class Font {
   };
   Font() = default;
   static std::shared_ptr<Font> FromFace(std::shared_ptr<Face> face, int pixelSize,
-                                        std::string* error);
+                                        std::string* error, bool em = false);
   const Glyph& GlyphFor(uint32_t cp);
   std::vector<std::pair<size_t, size_t>> Lines(const std::vector<uint32_t>& cps, int width,
                                                bool wrap);
 
   std::shared_ptr<Face> face_;
   std::unique_ptr<Scaled> scaled_;  // after face_: it goes first
+  std::shared_ptr<Font> fallback_;
   int pixelSize_ = 12;
+  bool bold_ = false, italic_ = false;
   int ascent_ = 0;
+  int xHeight_ = 6;
   int lineHeight_ = 12;
   std::map<uint32_t, Glyph> glyphs_;
 };

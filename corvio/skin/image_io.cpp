@@ -17,6 +17,9 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_ONLY_TGA
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_GIF
+#define STBI_ONLY_BMP
 #define STBI_NO_STDIO
 // Its buffers (a window-sized image, the inflated rows) in pixel memory, as the result is.
 #define STBI_MALLOC(size) corvio::skin::PixelMalloc(size)
@@ -111,6 +114,27 @@ bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, 
     *error = "image file \"" + path + "\" declares " + std::to_string(*width) + "x" +
              std::to_string(*height) + " pixels, more than " + std::to_string(kMaxImageSide) + "x" +
              std::to_string(kMaxImageSide);
+    return false;
+  }
+  return true;
+}
+
+bool ReadWebImageHeader(const std::vector<unsigned char>& data, int maxSide, int* width, int* height,
+                        std::string* error) {
+  int channels = 0;
+  if (data.size() > static_cast<size_t>(INT_MAX) ||
+      !stbi_info_from_memory(data.data(), static_cast<int>(data.size()), width, height, &channels) ||
+      *width <= 0 || *height <= 0) {
+    *error = "not a readable PNG, JPEG, GIF or BMP image";
+    return false;
+  }
+  if (*width > maxSide || *height > maxSide) {
+    *error = "declares " + std::to_string(*width) + "x" + std::to_string(*height) +
+             " pixels, more than " + std::to_string(maxSide) + " a side";
+    return false;
+  }
+  if (!PngChunksFit(data)) {
+    *error = "a PNG chunk is longer than the file";
     return false;
   }
   return true;

@@ -1,4 +1,5 @@
-// Image files: decoding PNG and TGA, writing PNG screenshots.
+// Image files: decoding PNG and TGA (and a web page's JPEG, GIF and BMP), writing PNG
+// screenshots.
 #pragma once
 
 #include <stddef.h>
@@ -24,6 +25,10 @@ bool ReadImageHeader(const std::string& path, std::vector<unsigned char>* data, 
                      std::string* error);
 bool DecodeImage(const std::string& path, const std::vector<unsigned char>& data, Image* out,
                  std::string* error);
+// A web page's image (PNG, JPEG, GIF's first frame, BMP) held in memory: its size from the
+// header, refused beyond maxSide either way; DecodeImage then gives its pixels.
+bool ReadWebImageHeader(const std::vector<unsigned char>& data, int maxSide, int* width, int* height,
+                        std::string* error);
 bool WritePng(const std::string& path, const Canvas& canvas, std::string* error);
 
 }  // namespace skin

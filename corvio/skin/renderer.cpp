@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "corvio/skin/browser/page_view.h"
 #include "corvio/skin/text_codec.h"
 
 namespace corvio {
@@ -89,22 +90,25 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
       break;
     case Kind::Browser:
       canvas->FillRect(r, node.bkColor, area);
-      DrawNodeText(node, node.browserText, Rect{r.x + 6, r.y + 6, r.w - 12, r.h - 12},
-                   node.textColor, HAlign::Left, VAlign::Top, true, area, canvas);
+      if (node.page) node.page->Draw(canvas, r, area, node.borderColor);
+      if (state.focus == &node && state.focusVisible) DrawFocusRing(node, area, canvas);
       break;
   }
   for (const auto& child : node.children) RenderNode(*child, state, area, canvas);
 }
 
-void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
-  if (!node.font) return;
-  Rect r = TooltipRect(node, canvas->Width(), canvas->Height());
+void DrawTip(Font* font, const std::string& utf8, const Rect& r, const Rect& clip, Canvas* canvas) {
   Rect area = Intersect(r, clip);
   if (area.Empty()) return;
   canvas->FillRect(r, kTooltipBack, area);
   canvas->FrameRect(r, kTooltipBorder, area);
-  node.font->Draw(canvas, GbkToUtf8(node.text), Rect{r.x + kTooltipPad, r.y, r.w - 2 * kTooltipPad, r.h},
-                  kTooltipText, HAlign::Left, VAlign::Center, false, area);
+  font->Draw(canvas, utf8, Rect{r.x + kTooltipPad, r.y, r.w - 2 * kTooltipPad, r.h}, kTooltipText,
+             HAlign::Left, VAlign::Center, false, area, true);
+}
+
+void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
+  if (!node.font) return;
+  DrawTip(node.font.get(), GbkToUtf8(node.text), TooltipRect(node, canvas->Width(), canvas->Height()), clip, canvas);
 }
 
 }  // namespace
@@ -117,6 +121,17 @@ Rect TextBox(const Node& node) {
 bool TextIsCut(const Node& node) {
   if (!node.ellipsis || !node.font || node.text.empty()) return false;
   return node.font->TextWidth(GbkToUtf8(node.text)) > TextBox(node).w;
+}
+
+Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight) {
+  const Node* pane = state.linkPane;
+  if (!pane || !pane->font || state.link.empty()) return Rect{};
+  const int w = std::min(pane->font->TextWidth(state.link) + 2 * kTooltipPad, windowWidth);
+  const int h = pane->font->LineHeight() + 8;
+  const int x = std::max(0, std::min(state.linkX, windowWidth - w));
+  int y = state.linkY + 20;
+  if (y + h > windowHeight) y = std::max(0, state.linkY - h - 4);
+  return Rect{x, y, w, h};
 }
 
 Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
@@ -137,6 +152,8 @@ void RenderTree(const ControlTree& tree, const InteractionState& state, const Re
   canvas->FillRect(all, Color{0, 0, 0, 255}, all);
   RenderNode(*tree.root, state, all, canvas);
   if (state.tooltip && ControlTree::Shown(state.tooltip)) RenderTooltip(*state.tooltip, all, canvas);
+  if (state.linkPane && ControlTree::Shown(state.linkPane) && state.linkPane->font)
+    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->Width(), canvas->Height()), all, canvas);
 }
 
 }  // namespace skin

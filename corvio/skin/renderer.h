@@ -1,6 +1,8 @@
 // Draws a control tree into a canvas, clipped to the part that changed.
 #pragma once
 
+#include <string>
+
 #include "corvio/skin/canvas.h"
 #include "corvio/skin/control_tree.h"
 
@@ -13,7 +15,14 @@ struct InteractionState {
   const Node* focus = nullptr;
   bool focusVisible = false;  // the focus was moved with the keyboard
   const Node* tooltip = nullptr;  // shows its whole text beside it
+  // A link's address under the pointer in a browser pane, shown below the pointer.
+  const Node* linkPane = nullptr;
+  std::string link;  // UTF-8
+  int linkX = 0, linkY = 0;
 };
+
+// Where the link tip of state goes in a window of the given size (empty: none).
+Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight);
 
 // Where a control's text goes: its rectangle less the text padding.
 Rect TextBox(const Node& node);

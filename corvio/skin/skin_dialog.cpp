@@ -11,7 +11,9 @@
 #include "corvio/registry.h"
 #include "corvio/report.h"
 #include "corvio/runtime/first_paint.h"
-#include "corvio/skin/browser_fetch.h"
+#include "corvio/download/http_fetcher.h"
+#include "corvio/skin/browser/page_load.h"
+#include "corvio/skin/browser/page_view.h"
 #include "corvio/skin/control_objects.h"
 #include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/text_codec.h"
@@ -138,8 +140,9 @@ int SkinDialogImpl::Release(int) {
 int SkinDialogImpl::Initialize(int) { return 1; }
 
 void SkinDialogImpl::Unload() {
-  for (auto& fetch : fetches_) fetch->Cancel();
-  fetches_.clear();
+  for (auto& pane : loads_) pane.load->Cancel();
+  loads_.clear();
+  browsersStarted_ = false;
   const BackendOps* ops = ActiveBackend();
   if (window_ && ops) ops->destroy_window(window_);
   window_ = nullptr;
@@ -480,19 +483,10 @@ LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       Deliver(&event);
       return 0;
     }
-    case kMsgBrowser: {
-      std::vector<std::shared_ptr<BrowserFetch>> done;
-      for (auto it = fetches_.begin(); it != fetches_.end();) {
-        if ((*it)->Done()) {
-          done.push_back(*it);
-          it = fetches_.erase(it);
-        } else {
-          ++it;
-        }
-      }
-      for (auto& fetch : done) OnBrowserDone(fetch->NodeId(), fetch->Status(), fetch->Text(), fetch->Url());
+    case kMsgBrowser:
+      if (wParam == kBrowserStart) LaunchBrowsers();
+      else OnBrowserProgress();
       return 0;
-    }
     case kMsgWake:
       return 0;
     case kMsgBringToFront: {
@@ -514,28 +508,52 @@ LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
   }
 }
 
+// The pages are asked for once the first picture is on the screen, with the pane's colours
+// as they are then (the program picks the background, and so the theme, before it).
 void SkinDialogImpl::StartBrowsers() {
+  HWND target = hwnd_;
+  AfterFirstPaint([target] { PostMessageA(target, kMsgBrowser, kBrowserStart, 0); });
+}
+
+void SkinDialogImpl::LaunchBrowsers() {
+  if (browsersStarted_) return;
+  browsersStarted_ = true;
   for (Node* node : skin_.tree.byId) {
     if (node->kind != Kind::Browser || node->url.empty()) continue;
-    auto fetch = std::make_shared<BrowserFetch>(node->id, node->url);
-    fetches_.push_back(fetch);
+    auto load = std::make_shared<PageLoad>(node->url, node->font, node->textColor);
+    loads_.push_back(PaneLoad{node->id, load});
     HWND target = hwnd_;
-    AfterFirstPaint([fetch, target] { BrowserFetch::Start(fetch, [target] { PostMessageA(target, kMsgBrowser, 0, 0); }); });
+    PageLoad::Start(load, SystemFetcher(), [target] { PostMessageA(target, kMsgBrowser, 0, 0); });
   }
 }
 
-void SkinDialogImpl::OnBrowserDone(int nodeId, int status, const std::string& text,
-                                   const std::string& url) {
-  Node* node = skin_.tree.ById(nodeId);
-  if (!node) return;
-  if (status != 200) return;
-  node->browserText = text;
-  InvalidateNode(node);
-  EventImpl event;
-  event.code = NotifyBrowserUrl;
-  event.sender = nodeId;
-  event.url = url;
-  Deliver(&event);
+// A page read is laid out and drawn, then the program hears that the pane shows its URL;
+// each image that arrives lays the page out again.
+void SkinDialogImpl::OnBrowserProgress() {
+  for (auto it = loads_.begin(); it != loads_.end();) {
+    Node* node = skin_.tree.ById(it->nodeId);
+    const PageLoad::Stage stage = it->load->CurrentStage();
+    if (!node || stage == PageLoad::Stage::kFailed) {
+      it = loads_.erase(it);
+      continue;
+    }
+    if (stage == PageLoad::Stage::kRead) {
+      const bool first = !node->page;
+      if (first) node->page = std::make_shared<PageView>(it->load);
+      if (node->page->NeedsLayout() && node->page->Layout(node->abs.w, node->abs.h)) {
+        InvalidateNode(node);
+        if (first) {
+          node->browserText = node->page->Text();
+          EventImpl event;
+          event.code = NotifyBrowserUrl;
+          event.sender = node->id;
+          event.url = it->load->Url();
+          Deliver(&event);
+        }
+      }
+    }
+    ++it;
+  }
 }
 
 namespace {

@@ -16,7 +16,7 @@ namespace corvio {
 namespace skin {
 
 class SkinDialogImpl;
-class BrowserFetch;
+class PageLoad;
 
 // Owns a control object whatever its interface.
 class ControlHolder {
@@ -58,6 +58,7 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   void OnMouseDown(int x, int y) override;
   void OnMouseUp(int x, int y) override;
   void OnMouseLeave() override;
+  void OnMouseWheel(int x, int y, int notches) override;
   void OnKey(Key key) override;
   void OnTextInput(const char* utf8) override;
   void OnCloseRequest() override;
@@ -97,13 +98,16 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   void DecodeAhead(const Node* node, bool withOwn);
   Node* HitTest(int x, int y) const;
   void SetTooltip(const Node* node);  // null: none
+  void SetLinkTip(Node* pane, int x, int y);  // the pane's link under the pointer, if any
+  bool PaneMouseMove(Node* hit, int x, int y);
   void Select(Node* button, bool selected);
   std::vector<Node*> FocusOrder() const;
   void PostNotify(int code, int message, int sender);
   void Deliver(EventImpl* event);
   void Activate(Node* button);
   void StartBrowsers();
-  void OnBrowserDone(int nodeId, int status, const std::string& text, const std::string& url);
+  void LaunchBrowsers();
+  void OnBrowserProgress();
   bool ApplyNamed(Node* node, const std::string& name, const std::string& value);
   // The theme whose background this dialog shows, else the one its owner's shows.
   void ChooseTheme();
@@ -131,7 +135,12 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   std::vector<ModalFrame*> modalFrames_;
   int busy_ = 0;
   bool released_ = false;
-  std::vector<std::shared_ptr<BrowserFetch>> fetches_;
+  struct PaneLoad {
+    int nodeId;
+    std::shared_ptr<PageLoad> load;
+  };
+  std::vector<PaneLoad> loads_;
+  bool browsersStarted_ = false;
   std::vector<EventImpl> pending_;  // events waiting for their posted message
   friend struct BusyScope;
 };

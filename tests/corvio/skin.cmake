@@ -29,6 +29,10 @@ if(WIN32)
   # send this one activation messages, which the quiet second counts.
   set_tests_properties(corvio_skin_idle_test PROPERTIES RUN_SERIAL ON)
 endif()
+zent_add_test(NAME corvio_browser_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/browser_test.cpp LIBS ${corvio_skin_libs})
+target_include_directories(corvio_browser_test SYSTEM PRIVATE
+  $<TARGET_PROPERTY:litehtml,INTERFACE_INCLUDE_DIRECTORIES>)
 zent_add_test(NAME corvio_skin_drawing_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_drawing_test.cpp LIBS ${corvio_skin_libs})
 zent_add_test(NAME corvio_image_cache_test

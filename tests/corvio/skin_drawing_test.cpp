@@ -9,7 +9,6 @@
 #include "corvio/skin/canvas.h"
 #include "corvio/skin/font.h"
 #include "corvio/skin/font_source.h"
-#include "corvio/skin/html_text.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/resources.h"
 #include "corvio/skin/text_codec.h"
@@ -249,27 +248,6 @@ TEST(SkinDrawing, text_is_clipped_to_its_box) {
   Rect ink = InkBox(c);
   EXPECT_FALSE(ink.Empty());
   EXPECT_LE(ink.x + ink.w, 30);
-}
-
-TEST(SkinDrawing, html_pages_give_their_readable_text) {
-  struct Row {
-    const char* html;
-    const char* text;
-  } rows[] = {
-      {"<p>One</p><p>Two</p>", "One\n\nTwo"},
-      {"a&amp;b &lt;c&gt; &quot;d&quot; &#65;&#x42;", "a&b <c> \"d\" AB"},
-      {"<script>var x = '<p>';</script>Text", "Text"},
-      {"<!-- <p>hidden</p> -->Shown", "Shown"},
-      {"line<br>next", "line\nnext"},
-      {"  many    blanks\n\n here ", "many blanks here"},
-      {"<b>bold</b> and <i>it</i>", "bold and it"},
-      {"\xB4\xF3\xC7\xF8", "\xE5\xA4\xA7\xE5\x8C\xBA"},  // a GBK page
-      {"&unknown; &#0;", "&unknown; \xEF\xBF\xBD"},
-      {"<p>unclosed", "unclosed"},
-      {"", ""},
-  };
-  for (size_t i = 0; i < sizeof rows / sizeof *rows; ++i)
-    EXPECT_EQ(HtmlToText(rows[i].html), rows[i].text) << "row " << i;
 }
 
 TEST(SkinDrawing, skin_file_names_resolve_with_backslashes_and_any_case) {

@@ -8,6 +8,13 @@
 #include <fstream>
 #include <thread>
 
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb/stb_image.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/e2e/icmp_echo_watch.h"
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/loopback_http_server.h"
@@ -50,6 +57,20 @@ std::vector<District> SampleDistricts() {
       {"网通一区", 3, "wt1.zent.invalid:7000", "127.0.0.4", 3, 0, "2.5.1"},
       {"网通二区", 3, "wt2.zent.invalid:7000", "127.0.0.5", 5},
   };
+}
+
+// The colour at x, y of a PNG screenshot, 0xRRGGBB (0xFFFFFFFF when it cannot be read).
+uint32_t ScreenshotPixel(const std::string& file, int x, int y) {
+  int w = 0, h = 0, n = 0;
+  unsigned char* pixels = stbi_load(file.c_str(), &w, &h, &n, 3);
+  if (!pixels) return 0xFFFFFFFFu;
+  uint32_t rgb = 0xFFFFFFFFu;
+  if (x >= 0 && y >= 0 && x < w && y < h) {
+    const unsigned char* p = pixels + (static_cast<size_t>(y) * w + x) * 3;
+    rgb = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+  }
+  stbi_image_free(pixels);
+  return rgb;
 }
 
 class LauncherE2eTest : public ::testing::Test {
@@ -339,6 +360,48 @@ TEST_F(LauncherE2eTest, browser_pane_is_revealed_on_the_exact_page_only) {
   RunResult other = session_.Run({"wait-visible " + Slot(kWt, 2) + " 15000", "wait-visible WebBrowser_right 3000"});
   EXPECT_EQ(other.exitCode, 3) << other.errors;
   EXPECT_GE(server_.Requests("/news.html"), 2);
+}
+
+// The notice page as a player meets it: styled, with its banner, scrolled by the wheel, a
+// web link handed to the desktop's browser (a stand-in xdg-open, which Wine's browser
+// bridge runs too) and a script link never.
+TEST_F(LauncherE2eTest, notice_page_is_drawn_scrolled_and_only_web_links_open) {
+  ServeList(SampleDistricts());
+  const std::string base = "http://127.0.0.1:" + std::to_string(server_.port());
+  std::string page = "<html><head><link rel=stylesheet href=\"s.css\"></head><body>"
+                     "<a href=\"/promo.html\"><img src=\"img/banner.png\"></a>"
+                     "<a class=js href=\"javascript:alert(1)\">script</a><ul>";
+  for (int i = 0; i < 40; ++i) page += "<li>news " + std::to_string(i) + "</li>";
+  server_.Serve("/news.html", page + "</ul></body></html>");
+  server_.Serve("/s.css", "body{margin:0} img{display:block;width:200px;height:40px} a.js{display:block;height:30px}");
+  // A 2x2 magenta PNG, scaled to the banner's box by the page's style.
+  server_.Serve("/img/banner.png", std::string(
+      "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00\x00\x02"
+      "\x08\x02\x00\x00\x00\xfd\xd4\x9a\x73\x00\x00\x00\x16\x49\x44\x41\x54\x78\x9c\x63\xfc\xcf\xf0\x9f"
+      "\x81\x81\x81\x89\x81\x81\x81\x81\x81\x01\x00\x18\x12\x02\x02\x27\x13\x86\x39\x00\x00\x00\x00\x49"
+      "\x45\x4e\x44\xae\x42\x60\x82",
+      79));
+  session_.ConfigureServer(server_.port(), base + "/news.html");
+  const std::string bin = session_.Root() + "/bin", opened = session_.Root() + "/opened.txt";
+  mkdir(bin.c_str(), 0700);
+  session_.WriteFile("../bin/xdg-open", "#!/bin/sh\necho \"$1\" >> " + opened + "\n");
+  chmod((bin + "/xdg-open").c_str(), 0755);
+  session_.SetEnv("PATH", bin + ":" + getenv("PATH"));
+  const std::string before = session_.Root() + "/before.txt";
+  // The pane lies at 642,88 in the default skin.
+  RunResult r = session_.Run({"wait-visible WebBrowser_right 15000", "sleep 300", "dump " + before,
+                              "screenshot " + session_.Root() + "/pane.png", "click-at 660 145",
+                              "click-at 660 100", "wheel 760 300 2", "dump " + Dump(), "sleep 1500", "close"});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const auto shown = ReadDumpAt(before)["Dialog_ZentPorter\\WebBrowser_right"];
+  EXPECT_NE(shown.Field("text").find("news 39"), std::string::npos);
+  EXPECT_EQ(shown.Field("scroll").substr(0, 2), "0/");
+  const std::string scroll = ReadDump()["Dialog_ZentPorter\\WebBrowser_right"].Field("scroll");
+  EXPECT_GT(atoi(scroll.c_str()), 0) << scroll;
+  EXPECT_EQ(ScreenshotPixel(session_.Root() + "/pane.png", 642 + 100, 88 + 20), 0xFF00FFu) << "the banner";
+  std::string clicked;
+  for (int i = 0; i < 50 && (clicked = session_.ReadFile("../opened.txt")).empty(); ++i) usleep(100000);
+  EXPECT_EQ(clicked, base + "/promo.html\n");
 }
 
 }  // namespace

@@ -216,7 +216,7 @@ int LauncherSession::Start(const std::vector<std::string>& script,
     // WINEPATH would let the program load libraries from outside its own folder.
     if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("CORVIO_AUTOMATION=", 0) == 0 ||
         entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_CACHE_HOME=", 0) == 0 ||
-        entry.rfind("WINEPATH=", 0) == 0)
+        entry.rfind("WINEPATH=", 0) == 0 || env_.count(entry.substr(0, entry.find('='))))
       continue;
     env.push_back(entry);
   }
@@ -224,6 +224,7 @@ int LauncherSession::Start(const std::vector<std::string>& script,
   env.push_back("CORVIO_AUTOMATION=" + target.PathForProgram(scriptFile));
   env.push_back("XDG_RUNTIME_DIR=" + runtime_);
   env.push_back("XDG_CACHE_HOME=" + root_ + "/cache");  // the image cache, never the user's own
+  for (const auto& e : env_) env.push_back(e.first + "=" + e.second);
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(&e[0]);
   envp.push_back(nullptr);

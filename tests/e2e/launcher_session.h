@@ -61,6 +61,9 @@ class LauncherSession {
             const std::string& workingDir, const std::string& tag);
   RunResult Wait(int pid, const std::string& tag, int limitMs);
 
+  // An environment variable for the runs from here on (replacing the inherited one).
+  void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+
   // The controls of a dump file written by the automation (an absolute path).
   std::map<std::string, DumpedControl> ReadDump(const std::string& file) const;
   // The arguments a stand-in recorded, one a line; false when it never ran.
@@ -72,7 +75,8 @@ class LauncherSession {
   std::string prog_;
   std::string runtime_;
   int runs_ = 0;
-  std::map<int, int> closers_;  // program pid -> its message box closer's pid (Wine)
+  std::map<int, int> closers_;
+  std::map<std::string, std::string> env_;  // program pid -> its message box closer's pid (Wine)
 };
 
 // UTF-8 text as GBK bytes, and back.

@@ -90,6 +90,18 @@ bool MapKey(const SDL_KeyboardEvent& key, Key* out) {
     case SDLK_BACKSPACE:
       *out = Key::Backspace;
       return true;
+    case SDLK_PAGEUP:
+      *out = Key::PageUp;
+      return true;
+    case SDLK_PAGEDOWN:
+      *out = Key::PageDown;
+      return true;
+    case SDLK_HOME:
+      *out = Key::Home;
+      return true;
+    case SDLK_END:
+      *out = Key::End;
+      return true;
     default:
       return false;
   }
@@ -108,6 +120,14 @@ void HandleEvent(const SDL_Event& e) {
       if (e.button.button != SDL_BUTTON_LEFT) break;
       if (BackendWindow* w = WindowFor(e.button.windowID)) w->host->OnMouseUp(e.button.x, e.button.y);
       break;
+    case SDL_MOUSEWHEEL: {
+      BackendWindow* w = WindowFor(e.wheel.windowID);
+      const int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? e.wheel.y : -e.wheel.y;
+      int x = 0, y = 0;
+      SDL_GetMouseState(&x, &y);
+      if (w && notches) w->host->OnMouseWheel(x, y, notches);
+      break;
+    }
     case SDL_KEYDOWN: {
       BackendWindow* w = WindowFor(e.key.windowID);
       if (!w) break;
@@ -440,9 +460,18 @@ void SetModalFor(BackendWindow* w, BackendWindow* owner) {
   SDL_SetWindowInputFocus(back);
 }
 
+void SetHandCursor(BackendWindow* w, bool hand) {
+  if (DisplayGone()) return;
+  // System cursors are made once and kept for the process's life, as SDL expects.
+  static SDL_Cursor* const kHand = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
+  static SDL_Cursor* const kArrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+  SDL_Cursor* want = hand ? kHand : kArrow;
+  if (want && SDL_GetCursor() != want) SDL_SetCursor(want);
+}
+
 const BackendOps kSdlOps = {
     "sdl",         Init,      CreateWindow, DestroyWindow, ShowWindow, Present,
-    RequestAttention, SetTitle, GetPosition,  Raise,         SetModalFor,
+    RequestAttention, SetTitle, GetPosition,  Raise,         SetModalFor, SetHandCursor,
 };
 
 }  // namespace

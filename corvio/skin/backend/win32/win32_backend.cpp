@@ -21,6 +21,8 @@ struct BackendWindow {
   bool buttonDown = false;    // a press in this window waits for its release
   wchar_t highSurrogate = 0;  // the first half of a character typed in two WM_CHARs
   HWND modalOwner = nullptr;  // disabled while this window is its modal box
+  bool hand = false;          // the pointer is over a link
+  int wheelRest = 0;          // a high-resolution wheel's part of a notch
 };
 
 namespace {
@@ -99,6 +101,18 @@ bool MapKey(WPARAM vk, Key* out) {
       return true;
     case VK_BACK:
       *out = Key::Backspace;
+      return true;
+    case VK_PRIOR:
+      *out = Key::PageUp;
+      return true;
+    case VK_NEXT:
+      *out = Key::PageDown;
+      return true;
+    case VK_HOME:
+      *out = Key::Home;
+      return true;
+    case VK_END:
+      *out = Key::End;
       return true;
     default:
       return false;
@@ -197,6 +211,22 @@ LRESULT Handle(BackendWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
       ScreenToClient(hwnd, &p);
       return w->host->IsDragArea(p.x, p.y) ? HTCAPTION : HTCLIENT;
     }
+    case WM_MOUSEWHEEL: {
+      // Screen coordinates; a positive delta turns away from the player, towards the start.
+      POINT p = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ScreenToClient(hwnd, &p);
+      w->wheelRest += GET_WHEEL_DELTA_WPARAM(wParam);
+      const int notches = w->wheelRest / WHEEL_DELTA;
+      w->wheelRest -= notches * WHEEL_DELTA;
+      if (notches) w->host->OnMouseWheel(p.x, p.y, -notches);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(w->hand ? IDC_HAND : IDC_ARROW)));
+        return TRUE;
+      }
+      break;
     case WM_KEYDOWN: {
       Key key;
       if (!MapKey(wParam, &key)) break;
@@ -377,9 +407,15 @@ void SetModalFor(BackendWindow* w, BackendWindow* owner) {
   EnableWindow(owner->hwnd, FALSE);
 }
 
+void SetHandCursor(BackendWindow* w, bool hand) {
+  if (w->hand == hand) return;
+  w->hand = hand;
+  SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(hand ? IDC_HAND : IDC_ARROW)));
+}
+
 const BackendOps kWin32Ops = {
     "win32",          Init,     OpenSkinWindow, CloseSkinWindow, ShowSkinWindow, Present,
-    RequestAttention, SetTitle, GetPosition,    Raise,           SetModalFor,
+    RequestAttention, SetTitle, GetPosition,    Raise,           SetModalFor, SetHandCursor,
 };
 
 }  // namespace

@@ -1,0 +1,30 @@
+# litehtml, the notice pane's HTML and CSS engine, compiled from Debian's litehtml source
+# (fetched by scripts/deps) into a static library on both systems, so both lay a page out
+# alike. Its HTML parser: Debian's libgumbo on Linux; on Windows the gumbo that litehtml's
+# source carries, since Debian has no mingw build of it.
+set(ZENT_LITEHTML_SOURCE_DIR ${PROJECT_SOURCE_DIR}/build/deps/litehtml CACHE PATH
+    "Unpacked litehtml source (scripts/deps puts it there)")
+if(NOT EXISTS ${ZENT_LITEHTML_SOURCE_DIR}/src/document.cpp)
+  message(FATAL_ERROR
+    "litehtml source missing: ${ZENT_LITEHTML_SOURCE_DIR}/src/document.cpp not found. "
+    "Run scripts/deps (it fetches Debian's litehtml source into build/deps/litehtml), "
+    "then configure again.")
+endif()
+if(NOT TARGET litehtml)
+  set(BUILD_SHARED_LIBS OFF)
+  set(LITEHTML_BUILD_TESTING OFF CACHE BOOL "" FORCE)
+  if(WIN32)
+    set(EXTERNAL_GUMBO OFF CACHE BOOL "" FORCE)
+  else()
+    find_path(ZENT_GUMBO_INCLUDE gumbo.h)
+    if(NOT ZENT_GUMBO_INCLUDE)
+      message(FATAL_ERROR "gumbo.h not found (package libgumbo-dev, run scripts/deps)")
+    endif()
+    set(EXTERNAL_GUMBO ON CACHE BOOL "" FORCE)
+  endif()
+  add_subdirectory(${ZENT_LITEHTML_SOURCE_DIR} ${CMAKE_BINARY_DIR}/deps/litehtml EXCLUDE_FROM_ALL SYSTEM)
+  target_compile_options(litehtml PRIVATE -w)
+  if(TARGET gumbo)
+    target_compile_options(gumbo PRIVATE -w)
+  endif()
+endif()
