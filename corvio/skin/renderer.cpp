@@ -90,7 +90,9 @@ void RenderNode(const Node& node, const InteractionState& state, const Rect& cli
       break;
     case Kind::Browser:
       canvas->FillRect(r, node.bkColor, area);
-      if (node.page) node.page->Draw(canvas, r, area, node.borderColor);
+      // The scroll bar in the pane's text colour, half seen, so it follows the theme.
+      if (node.page)
+        node.page->Draw(canvas, r, area, Color{node.textColor.r, node.textColor.g, node.textColor.b, 0x90});
       if (state.focus == &node && state.focusVisible) DrawFocusRing(node, area, canvas);
       break;
   }
