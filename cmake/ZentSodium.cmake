@@ -27,8 +27,10 @@ if(WIN32)
     set(SODIUM_LIBRARY_MINIMAL_DEF "")
     configure_file(${sodium_src}/include/sodium/version.h.in
                    ${sodium_version_dir}/sodium/version.h @ONLY)
+    # version.h includes "export.h" from its own folder.
+    configure_file(${sodium_src}/include/sodium/export.h ${sodium_version_dir}/sodium/export.h COPYONLY)
     add_library(zent_sodium STATIC ${sodium_sources})
-    target_include_directories(zent_sodium PRIVATE ${sodium_src}/include/sodium)
+    target_include_directories(zent_sodium PRIVATE ${sodium_src}/include/sodium ${sodium_version_dir}/sodium)
     # SYSTEM: the library's own headers are not ours to hold to the project's warnings.
     target_include_directories(zent_sodium SYSTEM PUBLIC ${sodium_version_dir} ${sodium_src}/include)
     target_compile_definitions(zent_sodium PRIVATE CONFIGURED=1 NATIVE_LITTLE_ENDIAN=1 HAVE_TI_MODE=1

@@ -86,27 +86,19 @@ TEST(ListSignature, tampering_and_malformed_files_are_refused) {
       {"the list with one more byte", message + " ", sig, v.publicKey, SignatureProblem::Wrong},
       {"truncated by a digit", message, sig.substr(0, 127), v.publicKey, SignatureProblem::Malformed},
       {"one digit too many", message, sig + "0", v.publicKey, SignatureProblem::Malformed},
-      {"two signatures", message, sig + sig, v.publicKey, SignatureProblem::Malformed},
       {"empty file", message, "", v.publicKey, SignatureProblem::Malformed},
       {"blank before", message, " " + sig, v.publicKey, SignatureProblem::Malformed},
       {"text after the line end", message, sig + "\nx", v.publicKey, SignatureProblem::Malformed},
       {"lone CR", message, sig + "\r", v.publicKey, SignatureProblem::Malformed},
       {"not hexadecimal", message, "g" + sig.substr(1), v.publicKey, SignatureProblem::Malformed},
+      {"a blank inside", message, sig.substr(0, 64) + " " + sig.substr(65), v.publicKey,
+       SignatureProblem::Malformed},
   };
   for (const auto& c : cases) {
     unsigned char key[ListPublicKeyBytes];
     ASSERT_TRUE(ParseHexBytes(c.key, key, sizeof key)) << c.what;
     EXPECT_EQ(CheckListSignature(c.message, c.signature, key), c.expected) << c.what;
   }
-}
-
-TEST(ListSignature, a_key_is_exactly_64_hexadecimal_digits) {
-  unsigned char key[ListPublicKeyBytes];
-  const std::string good = kRfc8032[0].publicKey;
-  EXPECT_TRUE(ParseHexBytes(good, key, sizeof key));
-  for (const std::string& bad : {good.substr(1), good + "0", good.substr(0, 63) + "x", std::string(),
-                                 good.substr(0, 62) + " 0"})
-    EXPECT_FALSE(ParseHexBytes(bad, key, sizeof key)) << bad;
 }
 
 TEST(ListSignature, fresh_seeds_differ_and_sign_what_their_key_checks) {

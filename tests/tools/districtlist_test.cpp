@@ -450,7 +450,6 @@ TEST_F(DistrictListTool, keygen_encode_sign_and_verify_agree) {
   EXPECT_EQ(again.code, 2);
   EXPECT_NE(again.err.find("never replaced"), std::string::npos) << again.err;
   EXPECT_EQ(ReadFile(Path("op.key")), seed);
-
   ASSERT_EQ(Run("encode list.xml -o list.htm --sign op.key").code, 0);
   EXPECT_EQ(Lines(ReadFile(Path("list.htm.sig"))), 1);
   EXPECT_EQ(Run("verify list.htm --public " + publicKey).code, 0);
