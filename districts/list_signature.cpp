@@ -79,6 +79,8 @@ bool VerifyListSignature(const std::string& xml, const unsigned char signature[L
                                      xml.size(), publicKey) == 0;
 }
 
+void WipeSecret(void* data, size_t size) { sodium_memzero(data, size); }
+
 bool NewListSeed(unsigned char seed[ListSeedBytes]) {
   if (!SodiumReady()) return false;
   randombytes_buf(seed, ListSeedBytes);

@@ -36,3 +36,6 @@ bool VerifyListSignature(const std::string& xml, const unsigned char signature[L
 bool NewListSeed(unsigned char seed[ListSeedBytes]);
 bool ListPublicKeyOf(const unsigned char seed[ListSeedBytes], unsigned char publicKey[ListPublicKeyBytes]);
 bool SignList(const std::string& xml, const unsigned char seed[ListSeedBytes], std::string* signatureText);
+
+// Overwrites a secret with zeros in a way the compiler cannot leave out.
+void WipeSecret(void* data, size_t size);

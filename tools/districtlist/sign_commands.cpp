@@ -41,7 +41,7 @@ bool ReadKeyFile(const std::string& path, unsigned char seed[ListSeedBytes]) {
     return false;
   }
   const bool parsed = ParseHexLine(text, seed, ListSeedBytes);
-  for (char& c : text) c = '\0';
+  WipeSecret(&text[0], text.size());
   if (!parsed) ReportError(path + ": not a key file (one line of 64 hexadecimal digits)");
   return parsed;
 }
@@ -63,7 +63,7 @@ int SignWithKeyFile(const std::string& xml, const std::string& keyFile, std::str
   unsigned char seed[ListSeedBytes];
   if (!ReadKeyFile(keyFile, seed)) return ExitUsage;
   const bool signedOk = SignList(xml, seed, signature);
-  for (unsigned char& b : seed) b = 0;
+  WipeSecret(seed, sizeof seed);
   if (signedOk) return ExitOk;
   ReportError("cannot sign: the signature library failed");
   return ExitProblem;
@@ -80,14 +80,15 @@ int RunKeygen(const std::vector<std::string>& args) {
   unsigned char seed[ListSeedBytes];
   unsigned char publicKey[ListPublicKeyBytes];
   if (!NewListSeed(seed) || !ListPublicKeyOf(seed, publicKey)) {
+    WipeSecret(seed, sizeof seed);
     ReportError("cannot make a key: the signature library failed");
     return ExitProblem;
   }
   std::string text = HexEncode(seed, static_cast<int16_t>(sizeof seed)) + "\n";
-  for (unsigned char& b : seed) b = 0;
+  WipeSecret(seed, sizeof seed);
   std::string error;
   const bool created = CreatePrivateFile(options.output, text, &error);
-  for (char& c : text) c = '\0';
+  WipeSecret(&text[0], text.size());
   if (!created) {
     ReportError(error);
     return ExitUsage;
