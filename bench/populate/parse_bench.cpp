@@ -1,5 +1,6 @@
 // Time to turn one list file into the drawn table (in process): read, decrypt, walk 40 districts, probe
-// them on loopback, wait and draw, against the launcher tests' component doubles.
+// them on loopback, wait and draw, against the launcher tests' component doubles; and the
+// signature check of such a list.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "app/launcher_dialog.h"
 #include "components/program_directory.h"
+#include "districts/list_signature.h"
 #include "platform/win32.h"
 #include "tests/app/fake_components.h"
 #include "tests/app/program_dir_fixture.h"
@@ -75,6 +77,21 @@ void BM_ParseDistrictList(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ParseDistrictList)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The signature check a signed list adds to the parse (target: well under 1 ms).
+void BM_VerifyListSignature(benchmark::State& state) {
+  const std::string xml = ListOf(20);
+  unsigned char seed[ListSeedBytes], key[ListPublicKeyBytes];
+  std::string signature;
+  if (!NewListSeed(seed) || !ListPublicKeyOf(seed, key) || !SignList(xml, seed, &signature)) {
+    state.SkipWithError("cannot sign the list");
+    return;
+  }
+  for (auto _ : state) {
+    if (CheckListSignature(xml, signature, key) != SignatureProblem::None) state.SkipWithError("does not hold");
+  }
+}
+BENCHMARK(BM_VerifyListSignature)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

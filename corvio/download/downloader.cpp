@@ -22,6 +22,15 @@ namespace {
 
 // A real district list is a few kilobytes; anything near this is not one.
 constexpr size_t kMaxListBytes = 1024 * 1024;
+// A list's signature file is 128 hexadecimal digits and a line end.
+constexpr size_t kMaxSignatureBytes = 1024;
+
+size_t MaxBodyBytesFor(const std::string& fileName) {
+  const std::string suffix = ".sig";
+  const bool signature = fileName.size() >= suffix.size() &&
+                         fileName.compare(fileName.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return signature ? kMaxSignatureBytes : kMaxListBytes;
+}
 
 const char kPrefix[] = "[Corvio_Download]";
 
@@ -141,7 +150,7 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
     job.request.url = BuildDownloadUrl(*target, fileName);
     job.request.connectTimeoutMs = connectMs_;
     job.request.totalTimeoutMs = totalMs_;
-    job.request.maxBodyBytes = kMaxListBytes;
+    job.request.maxBodyBytes = MaxBodyBytesFor(fileName);
     job.folder = target->localDir.empty() ? base : base + "\\" + target->localDir;
     job.fileName = fileName;
     job.finalPath = job.folder + "\\" + fileName;

@@ -222,6 +222,8 @@ class TestServer {
       streamed_ = sent;
       ++streamsDone_;
       changed_.notify_all();
+    } else if (file == "long.htm.sig") {  // well within a list's limit, not a signature's
+      SendAll(s, "HTTP/1.0 200 OK\r\nContent-Length: 1500\r\n\r\n" + std::string(1500, '0'));
     } else if (file == "redirect.htm") {
       SendAll(s, "HTTP/1.0 302 Found\r\nLocation: /zent/landed.htm\r\nContent-Length: 0\r\n\r\n");
     } else if (file == "loop.htm") {
@@ -483,6 +485,7 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
               {"trickles", live, "trickle.htm"},
               {"announces more than a list can be", live, "huge.htm"},
               {"streams more than a list can be", live, "stream.htm"},
+              {"a signature file over 1 KiB", live, "long.htm.sig"},
               {"connection refused", refused, "zentxmlwtz.htm"}};
   const std::string earlier("earlier list \x00\xff\r\n", 17);
   for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {

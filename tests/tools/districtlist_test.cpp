@@ -382,7 +382,7 @@ TEST_F(DistrictListTool, encode_accepts_the_largest_list_the_launcher_reads) {
 
 TEST_F(DistrictListTool, help_is_given_for_the_program_and_each_command) {
   const char* rows[] = {"--help", "-h", "encode --help", "decode --help", "check --help",
-                        "decode x.htm --help"};
+                        "decode x.htm --help", "keygen --help", "sign --help", "verify --help"};
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
     Result r = Run(rows[i]);
     EXPECT_EQ(r.code, 0) << "row " << i;
@@ -407,12 +407,91 @@ TEST_F(DistrictListTool, usage_faults_and_missing_files_exit_two_with_a_message)
       {"encode missing.xml", "cannot open 'missing.xml'"},
       {"decode missing.htm", "cannot open 'missing.htm'"},
       {"check missing.xml", "cannot open 'missing.xml'"},
+      {"keygen", "keygen needs -o KEYFILE"},
+      {"sign list.htm", "sign needs --key KEYFILE"},
+      {"verify list.htm --public 12", "64 hexadecimal digits"},
+      {"encode list.xml --sign k.key", "needs -o FILE"},
   };
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
     Result r = Run(rows[i].args);
     EXPECT_EQ(r.code, 2) << "row " << i << ": " << rows[i].args;
     EXPECT_NE(r.err.find(rows[i].phrase), std::string::npos) << "row " << i << ": " << r.err;
   }
+}
+
+// The operator's key: a new file only its owner reads (on Windows no access list entry for
+// anyone but the owner and the system itself, where a plain file grants Everyone reading).
+void ExpectOwnerOnly(const std::string& path) {
+#ifdef _WIN32
+  unsigned char buffer[2048];
+  DWORD needed = 0;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL acl = nullptr;
+  PSID owner = nullptr;
+  ASSERT_TRUE(GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION,
+                               buffer, sizeof buffer, &needed));
+  ASSERT_TRUE(GetSecurityDescriptorDacl(buffer, &present, &acl, &defaulted) && present && acl);
+  ASSERT_TRUE(GetSecurityDescriptorOwner(buffer, &owner, &defaulted) && owner);
+  for (DWORD i = 0; i < acl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
+    PSID sid = &ace->SidStart;
+    EXPECT_TRUE(EqualSid(sid, owner) || IsWellKnownSid(sid, WinLocalSystemSid)) << "entry " << i;
+  }
+#else
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+#endif
+}
+
+TEST_F(DistrictListTool, keygen_encode_sign_and_verify_agree) {
+  WriteFile(Path("list.xml"), kList);
+  Result key = Run("keygen -o op.key");
+  ASSERT_EQ(key.code, 0) << key.err;
+  ASSERT_EQ(key.out.find_first_not_of("0123456789abcdef"), 64u) << key.out;
+  const std::string publicKey = key.out.substr(0, 64);
+  ExpectOwnerOnly(Path("op.key"));
+  const std::string seed = ReadFile(Path("op.key"));
+  Result again = Run("keygen -o op.key");
+  EXPECT_EQ(again.code, 2);
+  EXPECT_NE(again.err.find("never replaced"), std::string::npos) << again.err;
+  EXPECT_EQ(ReadFile(Path("op.key")), seed);
+  ASSERT_EQ(Run("encode list.xml -o list.htm --sign op.key").code, 0);
+  EXPECT_EQ(Lines(ReadFile(Path("list.htm.sig"))), 1);
+  EXPECT_EQ(Run("verify list.htm --public " + publicKey).code, 0);
+  // Another encoding of the same XML keeps the signature; sign makes the same one.
+  ASSERT_EQ(Run("encode list.xml -o again.htm").code, 0);
+  EXPECT_EQ(Run("verify again.htm --public " + publicKey + " --sig list.htm.sig").code, 0);
+  ASSERT_EQ(Run("sign again.htm --key op.key").code, 0);
+  EXPECT_EQ(ReadFile(Path("again.htm.sig")), ReadFile(Path("list.htm.sig")));
+}
+
+TEST_F(DistrictListTool, verify_says_why_a_signature_does_not_hold) {
+  WriteFile(Path("list.xml"), kList);
+  WriteFile(Path("other.xml"), std::string(kList) + "<!-- -->\n");
+  const std::string publicKey = Run("keygen -o op.key").out.substr(0, 64);
+  ASSERT_EQ(Run("encode list.xml -o list.htm --sign op.key").code, 0);
+  ASSERT_EQ(Run("encode other.xml -o other.htm --sign op.key").code, 0);
+  WriteFile(Path("big.sig"), std::string(2000, '0'));
+  WriteFile(Path("bad.htm"), "0011\n");
+  const struct {
+    std::string args;
+    int code;
+    const char* phrase;
+  } rows[] = {
+      {"verify list.htm --sig other.htm.sig", 1, "list.htm: bad signature"},
+      {"verify list.htm --sig missing.sig", 1, "list.htm: no signature"},
+      {"verify list.htm --sig big.sig", 1, "malformed signature"},
+      {"verify bad.htm", 1, "damaged district list"},
+      {"sign bad.htm --key op.key", 1, "damaged district list"},
+  };
+  for (const auto& row : rows) {
+    const bool verify = row.args.rfind("verify", 0) == 0;
+    Result r = Run(verify ? row.args + " --public " + publicKey : row.args);
+    EXPECT_EQ(r.code, row.code) << row.args << ": " << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << row.args << ": " << r.err;
+    EXPECT_NE(r.err.find(row.phrase), std::string::npos) << row.args << ": " << r.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("bad.htm.sig"))) << "a list that does not open is not signed";
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class CheckPrinter : public DistrictWalkSink {
 
 int RunCheck(const std::vector<std::string>& args) {
   CommandOptions options;
-  if (!ParseCommandOptions("check", args, false, false, &options)) return ExitUsage;
+  if (!ParseCommandOptions("check", args, 0, &options)) return ExitUsage;
   if (options.help) {
     fputs(kHelp, stdout);
     return ExitOk;

@@ -8,31 +8,48 @@ void ReportError(const std::string& message) {
 }
 
 bool ParseCommandOptions(const char* command, const std::vector<std::string>& args,
-                         bool allowOutput, bool encodeOptions, CommandOptions* options) {
+                         unsigned allowed, CommandOptions* options) {
+  // The options that take a value: the flag that allows each, and where it goes.
+  struct ValuedOption {
+    const char* name;
+    unsigned flag;
+    std::string* value;
+    const char* what;
+  };
+  const ValuedOption valued[] = {
+      {"-o", OptionOutput, &options->output, "a file name"},
+      {"--sign", OptionSign, &options->key, "a key file"},
+      {"--key", OptionKey, &options->key, "a key file"},
+      {"--public", OptionPublic, &options->publicKey, "the public key"},
+      {"--sig", OptionSig, &options->signature, "a signature file"}};
+  unsigned given = 0;
   bool haveInput = false;
-  bool haveOutput = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string fault;
-    if (arg == "--help" || arg == "-h") {
+    const ValuedOption* option = nullptr;
+    for (const ValuedOption& candidate : valued) {
+      if ((allowed & candidate.flag) && arg == candidate.name) option = &candidate;
+    }
+    if (option) {
+      if (given & option->flag) {
+        fault = arg + " given twice";
+      } else if (i + 1 >= args.size()) {
+        fault = arg + " needs " + option->what;
+      } else {
+        *option->value = args[++i];
+        given |= option->flag;
+      }
+    } else if (arg == "--help" || arg == "-h") {
       options->help = true;
       return true;
-    } else if (allowOutput && arg == "-o") {
-      if (haveOutput) {
-        fault = "-o given twice";
-      } else if (i + 1 >= args.size()) {
-        fault = "-o needs a file name";
-      } else {
-        options->output = args[++i];
-        haveOutput = true;
-      }
-    } else if (encodeOptions && arg == "--upper") {
+    } else if ((allowed & OptionEncode) && arg == "--upper") {
       options->upper = true;
-    } else if (encodeOptions && arg == "--force") {
+    } else if ((allowed & OptionEncode) && arg == "--force") {
       options->force = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       fault = "unknown option '" + arg + "'";
-    } else if (haveInput) {
+    } else if (haveInput || (allowed & OptionNoInput)) {
       fault = "more than one input file ('" + options->input + "', '" + arg + "')";
     } else {
       options->input = arg;
@@ -44,7 +61,7 @@ bool ParseCommandOptions(const char* command, const std::vector<std::string>& ar
       return false;
     }
   }
-  if (!haveInput) {
+  if (!haveInput && !(allowed & OptionNoInput)) {
     fprintf(stderr, "districtlist %s: no input file given ('-' reads standard input)\n"
                     "Try 'districtlist %s --help'.\n", command, command);
     return false;

@@ -1,4 +1,5 @@
-// `districtlist decode`: the list file back into the XML text the launcher would parse.
+// `districtlist decode`: the list file back into the XML text the launcher would parse;
+// the same opening serves sign and verify.
 #include <stdio.h>
 
 #include "command_line.h"
@@ -38,33 +39,39 @@ std::string TextHint(const std::string& line) {
 
 }  // namespace
 
-int RunDecode(const std::vector<std::string>& args) {
-  CommandOptions options;
-  if (!ParseCommandOptions("decode", args, true, false, &options)) return ExitUsage;
-  if (options.help) {
-    fputs(kHelp, stdout);
-    return ExitOk;
-  }
+int OpenListFile(const std::string& path, std::string* xml) {
   std::string line, error;
   bool tooLong = false;
-  if (!ReadFirstLine(options.input, MaxListLineChars, &line, &tooLong, &error)) {
+  if (!ReadFirstLine(path, MaxListLineChars, &line, &tooLong, &error)) {
     ReportError(error);
     return ExitUsage;
   }
   if (tooLong) {
-    ReportError(options.input + ": damaged district list: the first line is longer than the " +
+    ReportError(path + ": damaged district list: the first line is longer than the " +
                 std::to_string(MaxListLineChars) + " characters the launcher reads");
     return ExitProblem;
   }
-  std::string xml;
   EnvelopeError reason = EnvelopeError::None;
-  if (!DecryptDistrictList(line, &xml, &reason)) {
+  if (!DecryptDistrictList(line, xml, &reason)) {
     const size_t bytes = line.size() / 2;
-    ReportError(options.input + ": damaged district list: " + EnvelopeErrorText(reason) + " (" +
+    ReportError(path + ": damaged district list: " + EnvelopeErrorText(reason) + " (" +
                 std::to_string(bytes) + " bytes from " + std::to_string(line.size()) +
                 " characters" + TextHint(line) + ")");
     return ExitProblem;
   }
+  return ExitOk;
+}
+
+int RunDecode(const std::vector<std::string>& args) {
+  CommandOptions options;
+  if (!ParseCommandOptions("decode", args, OptionOutput, &options)) return ExitUsage;
+  if (options.help) {
+    fputs(kHelp, stdout);
+    return ExitOk;
+  }
+  std::string xml, error;
+  const int opened = OpenListFile(options.input, &xml);
+  if (opened != ExitOk) return opened;
   if (!WriteWholeFile(options.output, xml, &error)) {
     ReportError(error);
     return ExitUsage;

@@ -12,12 +12,14 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: districtlist encode LIST.xml [-o FILE] [--upper] [--force]\n"
+    "Usage: districtlist encode LIST.xml [-o FILE] [--upper] [--force] [--sign KEYFILE]\n"
     "Encrypts an XML district list into the one-line hexadecimal list file that the\n"
     "launcher downloads. Every run draws fresh random header bits, padding and salt.\n"
     "  -o FILE   write to FILE instead of standard output ('-' is standard output)\n"
     "  --upper   write uppercase hexadecimal digits (default lowercase)\n"
     "  --force   encode even a list that 'districtlist check' finds problems in\n"
+    "  --sign KEYFILE  also sign the list with KEYFILE (see 'districtlist keygen') into\n"
+    "            FILE.sig, written after FILE; needs -o FILE\n"
     "LIST.xml '-' reads standard input. The list must be well-formed XML without zero\n"
     "bytes and small enough for the launcher to read (at most 10222 bytes). A list that\n"
     "'districtlist check' reports problems in is refused, with check's words (exit 1).\n";
@@ -26,10 +28,15 @@ const char kHelp[] =
 
 int RunEncode(const std::vector<std::string>& args) {
   CommandOptions options;
-  if (!ParseCommandOptions("encode", args, true, true, &options)) return ExitUsage;
+  if (!ParseCommandOptions("encode", args, OptionOutput | OptionEncode | OptionSign, &options))
+    return ExitUsage;
   if (options.help) {
     fputs(kHelp, stdout);
     return ExitOk;
+  }
+  if (!options.key.empty() && options.output == "-") {
+    ReportError("encode --sign needs -o FILE: the signature goes to FILE.sig");
+    return ExitUsage;
   }
   std::string xml, error;
   if (!ReadWholeFile(options.input, 1 << 20, &xml, &error)) {
@@ -64,6 +71,12 @@ int RunEncode(const std::vector<std::string>& args) {
                 " bytes; the launcher reads lists of at most " + std::to_string(MaxPayloadBytes));
     return ExitProblem;
   }
+  // Signed before anything is written, so a key that does not read leaves no unsigned list.
+  std::string signature;
+  if (!options.key.empty()) {
+    const int code = SignWithKeyFile(xml, options.key, &signature);
+    if (code != ExitOk) return code;
+  }
   std::string cipher;
   if (!SealEnvelope(xml, DistrictListKey().data(), &cipher)) {
     ReportError("no random source available to seal the list");
@@ -75,7 +88,8 @@ int RunEncode(const std::vector<std::string>& args) {
     for (char& c : line) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
   }
   line.push_back('\n');
-  if (!WriteWholeFile(options.output, line, &error)) {
+  if (!WriteWholeFile(options.output, line, &error) ||
+      (!options.key.empty() && !WriteWholeFile(options.output + ".sig", signature, &error))) {
     ReportError(error);
     return ExitUsage;
   }

@@ -15,3 +15,8 @@ bool ReadFirstLine(const std::string& path, size_t maxChars, std::string* line, 
 // Writes data to path through a temporary file renamed into place, so a failed write
 // never leaves half a file; "-" writes to standard output.
 bool WriteWholeFile(const std::string& path, const std::string& data, std::string* error);
+
+// Creates a new file holding data, readable and writable by its owner only (mode 0600; on
+// Windows an access list naming the owner alone); never replaces an existing file.
+// private_file_posix.cpp, private_file_windows.cpp
+bool CreatePrivateFile(const std::string& path, const std::string& data, std::string* error);
