@@ -1,5 +1,6 @@
 // District list retrieval: the downloader's configuration and request, its notifications,
 // and the reading of the list file with its local copy, which only a real list replaces.
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -64,6 +65,20 @@ bool ReadFirstLine(const char* fileName, std::string* text) {
   return true;
 }
 
+// The operator learns why a download that arrived was not taken; the player sees the
+// local copy, as after any failed download.
+void ReportUnusedDownload(const char* fileName, bool opened, const std::string& line,
+                          EnvelopeError error) {
+  std::string why = "it cannot be opened";
+  if (opened && line.find_first_not_of("\r\n") == std::string::npos) why = "it is empty";
+  else if (opened && error != EnvelopeError::None)
+    why = std::string("it is not an encrypted district list (") + EnvelopeErrorText(error) + ")";
+  else if (opened) why = "its text is not a district list";
+  fprintf(stderr, "ZentPorter: the downloaded district list %s is not used: %s; reading the local copy\n",
+          fileName, why.c_str());
+  fflush(stderr);
+}
+
 }  // namespace
 
 int FillDownloadSettings(DownloadSettingsRecord* record) {
@@ -108,10 +123,16 @@ void LauncherDialog::StartDistrictListDownload() {
     return;
   }
   notifier->SetDownloadSink(static_cast<DownloadEventSink*>(this), 0);
+  // A server address the downloader refuses (it says why) is a download that failed:
+  // nothing will ever report back, so the local copy is read now.
   DownloadSettings* settings = nullptr;
-  if (!CreateDownloadSettings(&settings)) return;
+  if (!CreateDownloadSettings(&settings)) {
+    ParseDistrictList(kFallbackListFile);
+    return;
+  }
   loader->AddSettings(kSettingsName, settings);
-  loader->StartDownload(kSettingsName, "zentxmlwtz.htm", -1, 0, 4, 0);
+  if (loader->StartDownload(kSettingsName, "zentxmlwtz.htm", -1, 0, 4, 0) == 0)
+    ParseDistrictList(kFallbackListFile);
 }
 
 void LauncherDialog::OnDownloadFinished(int32_t, int32_t) { ParseDistrictList(kDownloadedListFile); }
@@ -125,17 +146,20 @@ bool LauncherDialog::ReadListFile(const char* fileName, std::string* line) {
   std::string text;
   // The local copy itself is read below, like any download that failed.
   const bool isCopy = strcmp(fileName ? fileName : "", kFallbackListFile) == 0;
-  if (!isCopy && fileName && ReadFirstLine(fileName, &text)) {
+  if (!isCopy && fileName) {
     // Only a real list replaces the copy, so the last good list is never lost. Anything
     // else (an error page, an empty body, a list cut short or with another root) counts
     // as a download that failed.
+    const bool opened = ReadFirstLine(fileName, &text);
     std::string xml;
+    EnvelopeError error = EnvelopeError::None;
     XmlReader* reader = xmlReader.component;
-    if (reader && DecryptDistrictList(text, &xml) && LoadDistrictList(*reader, xml)) {
+    if (opened && reader && DecryptDistrictList(text, &xml, &error) && LoadDistrictList(*reader, xml)) {
       RefreshLocalCopy(text);
       if (line) *line = text;
       return true;
     }
+    if (reader) ReportUnusedDownload(fileName, opened, text, error);
   }
   if (!ReadFirstLine(kFallbackListFile, &text)) {
     ShowHint(kMsgListLoadFailed);

@@ -42,6 +42,7 @@ struct FetchResult {
   long httpStatus = 0;    // 0 when no answer came
   FetchFailure failure = FetchFailure::kNone;
   std::string error;      // why the transfer did not complete, for a person
+  std::string contentEncoding;  // the answer's Content-Encoding as sent; empty when none
 };
 
 // Receives body bytes; returning false aborts the transfer.

@@ -1,6 +1,11 @@
 // The real ZentPorter, headless, driven through CORVIO_AUTOMATION against a district
 // list served on loopback: what the player sees, what gets started, what is remembered.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -339,6 +344,205 @@ TEST_F(LauncherE2eTest, browser_pane_is_revealed_on_the_exact_page_only) {
   RunResult other = session_.Run({"wait-visible " + Slot(kWt, 2) + " 15000", "wait-visible WebBrowser_right 3000"});
   EXPECT_EQ(other.exitCode, 3) << other.errors;
   EXPECT_GE(server_.Requests("/news.html"), 2);
+}
+
+// A name server on loopback that takes every question and answers none, named by a
+// resolv.conf that the program's runs see in place of the system's.
+class SilentResolver {
+ public:
+  explicit SilentResolver(LauncherSession& session) {
+    if (getuid() != 0 || !getenv("ZENT_PRIVATE_NET")) {
+      why_ = "needs root in the private network namespace (a mount namespace, port 53)";
+      return;
+    }
+    const std::string address = "127.53." + std::to_string(getpid() % 250) + ".1";
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(53);
+    inet_pton(AF_INET, address.c_str(), &at.sin_addr);
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+      why_ = "cannot bind " + address + ":53";
+      return;
+    }
+    const std::string conf = session.Root() + "/resolv.conf";
+    std::ofstream(conf) << "nameserver " << address << "\n";
+    session.BindForRuns(conf, "/etc/resolv.conf");
+  }
+  ~SilentResolver() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool ok() const { return why_.empty(); }
+  const std::string& why() const { return why_; }
+
+ private:
+  int fd_ = -1;
+  std::string why_;
+};
+
+long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start).count());
+}
+
+// A look-up that never answers: the local copy comes within the 5 s connect limit, a
+// probe still waiting is drawn as failed, and the close ends the process within a second.
+TEST_F(LauncherE2eTest, resolver_that_never_answers_neither_delays_the_list_nor_holds_the_close) {
+  SilentResolver resolver(session_);
+  if (!resolver.ok()) GTEST_SKIP() << resolver.why();
+  const bool windows = LauncherTarget::Current().windows;
+  std::vector<District> hanging = SampleDistricts();
+  hanging[0].pinpip = "ping.zent.test";
+  const std::string plainCopy = session_.EncodeList(ListXml(SampleDistricts()));
+  const std::string hangingCopy = session_.EncodeList(ListXml(hanging));
+  struct Row {
+    const char* serverhost;
+    bool hangingProbe;    // the first district's ping address is looked up too
+    std::string waitFor;  // shown once the list (or only the window) is up
+    long shownWithinMs;
+  } rows[] = {
+      {"districts.zent.test", false, Slot(kWt, 2), 5000 + 3000},
+      {"districts.zent.test", false, "Button_close", 5000},
+      {"127.0.0.1:1", true, Slot(kWt, 2), 3000 + 3000},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.WriteFile("Config/rudadever.ini",
+                       std::string("[Public]\r\nserverhost=") + rows[row].serverhost + "\r\nserverpath=zent\r\n");
+    session_.WriteFile("zaduvodi.xml", (rows[row].hangingProbe ? hangingCopy : plainCopy) + std::string(1, '\0'));
+    const std::string dump = session_.Root() + "/timed" + std::to_string(row) + ".txt";
+    const std::string tag = "timed" + std::to_string(row);
+    const auto start = std::chrono::steady_clock::now();
+    const int pid = session_.Start({"wait-visible " + rows[row].waitFor + " 20000", "dump " + dump, "close"},
+                                   {}, "", tag);
+    ASSERT_GT(pid, 0);
+    while (!std::filesystem::exists(dump) && MillisecondsSince(start) < 25000)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const long shown = MillisecondsSince(start);
+    RunResult r = session_.Wait(pid, tag, 30000);
+    const long closing = MillisecondsSince(start) - shown;
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    EXPECT_LT(shown, rows[row].shownWithinMs) << "row " << row;
+    // Wine needs its own moment to take a process down.
+    EXPECT_LT(closing, windows ? 2000 : 1000) << "row " << row << ": the close waited";
+    auto shownDump = ReadDumpAt(dump);
+    if (rows[row].waitFor != "Button_close")
+      EXPECT_EQ(shownDump[Slot(kDx, 1)].Field("text"), "电信一区") << "row " << row;
+    if (rows[row].hangingProbe) {
+      EXPECT_NE(shownDump[Slot(kDx, 1)].Field("image").find("fuwuqi_slow00.tga"), std::string::npos)
+          << "row " << row << ": a district never measured is drawn " << shownDump[Slot(kDx, 1)].Field("image");
+    }
+    if (!windows && row == 0)
+      EXPECT_NE(r.errors.find("name look-up of districts.zent.test did not answer"), std::string::npos) << r.errors;
+  }
+}
+
+// Configuration that never ends or would block: each counts as absent, is named on
+// standard error, and costs neither time nor memory.
+TEST_F(LauncherE2eTest, fifos_and_endless_devices_as_configuration_read_as_absent) {
+  ServeList(SampleDistricts());
+  const LauncherTarget& target = LauncherTarget::Current();
+  const std::string redirected = session_.Root() + "/redirected.ini";
+  std::string redirect = target.PathForProgram(redirected);
+  for (char& c : redirect) c = c == '/' ? '\\' : c;
+  struct Row {
+    std::string file;  // in the program directory, or the redirect's target
+    bool fifo;         // else a link to /dev/zero
+    std::vector<std::string> script;
+  } rows[] = {
+      {"Config/rudadever.ini", true, {"wait-visible Button_close 15000", "close"}},
+      {"Config/rudadever.ini", false, {"wait-visible Button_close 15000", "close"}},
+      {"Config/rudadever.htm", true, {"wait-visible Button_MsgOk 15000", "click Button_MsgOk", "wait-visible Button_close 15000", "close"}},
+      {"Config/rudadever.htm", false, {"wait-visible Button_MsgOk 15000", "click Button_MsgOk", "wait-visible Button_close 15000", "close"}},
+      {redirected, true, {}},
+      {redirected, false, {}},
+  };
+  const std::string ini = session_.ReadFile("Config/rudadever.ini");
+  const std::string version = session_.ReadFile("Config/rudadever.htm");
+  const std::string corvio = session_.ReadFile("Corvio.ini");
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    const Row& r = rows[row];
+    // Wine reads profile files itself: only the version file goes through this program.
+    if (target.windows && r.file != "Config/rudadever.htm") continue;
+    session_.WriteFile("Config/rudadever.ini", ini);
+    session_.WriteFile("Config/rudadever.htm", version);
+    session_.WriteFile("Corvio.ini", corvio);
+    const bool redirecting = r.file == redirected;
+    const std::string path = redirecting ? r.file : session_.ProgramDir() + "/" + r.file;
+    if (redirecting) session_.WriteFile("Corvio.ini", "[Redirect]\r\nPath=" + redirect + "\r\n");
+    std::filesystem::remove(path);
+    ASSERT_EQ(r.fifo ? mkfifo(path.c_str(), 0644) : symlink("/dev/zero", path.c_str()), 0) << path;
+    const auto start = std::chrono::steady_clock::now();
+    RunResult result = session_.Run(r.script, {}, "", 20000);
+    EXPECT_EQ(result.exitCode, 0) << "row " << row << "\n" << result.errors;
+    EXPECT_LT(MillisecondsSince(start), 15000) << "row " << row;
+    EXPECT_LT(result.peakKb, 400 * 1024) << "row " << row;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (!target.windows)
+      EXPECT_NE(result.errors.find(name + " is " + (r.fifo ? "a FIFO" : "a device")), std::string::npos)
+          << "row " << row << "\n" << result.errors;
+    std::filesystem::remove(path);
+  }
+}
+
+TEST_F(LauncherE2eTest, server_addresses_the_downloader_refuses_read_the_local_copy_at_once) {
+  ServeList(SampleDistricts());
+  const char* rows[] = {"127.0.0.1:70000", "user:pw@127.0.0.1", "127.0.0.1/zent", "127.0.0.1 80"};
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.WriteFile("zaduvodi.xml", list_ + std::string(1, '\0'));
+    session_.WriteFile("Config/rudadever.ini", std::string("[Public]\r\nserverhost=") + rows[row] + "\r\n");
+    const auto start = std::chrono::steady_clock::now();
+    RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    EXPECT_LT(MillisecondsSince(start), 5000) << "row " << row;
+    EXPECT_EQ(ReadDump()[Slot(kDx, 1)].Field("text"), "电信一区") << "row " << row;
+    if (!LauncherTarget::Current().windows)
+      EXPECT_NE(r.errors.find("[Corvio_Download] settings refused"), std::string::npos) << r.errors;
+  }
+}
+
+// An answer that is no list is never silent: the operator reads why, the player gets
+// the local copy.
+TEST_F(LauncherE2eTest, answers_that_are_not_used_say_why_on_standard_error) {
+  const std::string good = session_.EncodeList(ListXml(SampleDistricts()));
+  ASSERT_FALSE(good.empty());
+  const struct {
+    std::string body, headers, why;
+  } rows[] = {
+      {"", "", "is not used: it is empty"},
+      {"<html>maintenance</html>\n", "", "is not used: it is not an encrypted district list"},
+      {good, "Content-Encoding: gzip\r\n", "(Content-Encoding: gzip), which is not unpacked"},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.WriteFile("zaduvodi.xml", good + std::string(1, '\0'));
+    server_.Serve("/zent/zentxmlwtz.htm", rows[row].body, 200, rows[row].headers);
+    RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    EXPECT_EQ(ReadDump()[Slot(kWt, 2)].Field("text"), "网通二区") << "row " << row;
+    if (!LauncherTarget::Current().windows)
+      EXPECT_NE(r.errors.find(rows[row].why), std::string::npos) << "row " << row << "\n" << r.errors;
+  }
+}
+
+TEST_F(LauncherE2eTest, choice_that_cannot_be_remembered_is_told_and_the_game_still_starts) {
+  ServeList(SampleDistricts());
+  const std::string remembered = "[Public]\r\nIsKeepLoginUrl=1\r\n";
+  session_.WriteFile("Config/Info.ini", remembered);
+  ASSERT_EQ(chmod((session_.ProgramDir() + "/Config/Info.ini").c_str(), 0444), 0);
+  const std::string hint = session_.Root() + "/hint.txt";
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 1), {"click " + Slot(kWt, 1), "click Button_enter",
+                                                         "wait-visible Static_MsgInfo 15000", "dump " + hint,
+                                                         "click Button_MsgOk"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  bool told = false;
+  for (const auto& c : ReadDumpAt(hint))
+    if (c.first.find("Static_MsgInfo") != std::string::npos)
+      told = c.second.Field("text") == "无法保存所选大区，下次启动需重新选择。";
+  EXPECT_TRUE(told);
+  std::vector<std::string> args;
+  for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(args, (std::vector<std::string>{"wt1.zent.invalid:7000"}));
+  EXPECT_EQ(session_.ReadFile("Config/Info.ini"), remembered);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ struct DumpedControl {
 struct RunResult {
   int exitCode = -1;  // -1: killed at the time limit
   std::string errors;  // standard error, then each system message box as "caption: text"
+  long peakKb = 0;     // the program's peak resident memory
 };
 
 class LauncherSession {
@@ -61,6 +62,10 @@ class LauncherSession {
             const std::string& workingDir, const std::string& tag);
   RunResult Wait(int pid, const std::string& tag, int limitMs);
 
+  // Later runs see `source` in place of `target`, in a mount namespace of their own
+  // (needs root); read-only when asked. A run whose binds fail exits with 125.
+  void BindForRuns(const std::string& source, const std::string& target, bool readOnly = false);
+
   // The controls of a dump file written by the automation (an absolute path).
   std::map<std::string, DumpedControl> ReadDump(const std::string& file) const;
   // The arguments a stand-in recorded, one a line; false when it never ran.
@@ -73,6 +78,11 @@ class LauncherSession {
   std::string runtime_;
   int runs_ = 0;
   std::map<int, int> closers_;  // program pid -> its message box closer's pid (Wine)
+  struct Bind {
+    std::string source, target;
+    bool readOnly;
+  };
+  std::vector<Bind> binds_;
 };
 
 // UTF-8 text as GBK bytes, and back.

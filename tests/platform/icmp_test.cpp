@@ -121,6 +121,18 @@ TEST(IcmpEcho, reply_buffer_must_hold_the_record_and_the_data) {
   }
 }
 
+TEST(IcmpEcho, destinations_that_name_no_single_host_fail_as_on_windows_without_sending) {
+  const char* rows[] = {"0.0.0.0", "255.255.255.255", "224.0.0.1", "239.255.255.250"};
+  for (const char* target : rows) {
+    const auto start = std::chrono::steady_clock::now();
+    Echo echo = SendEcho(target);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(echo.replies, 0u) << target;
+    EXPECT_EQ(echo.error, ERROR_INVALID_NETNAME) << target;
+    EXPECT_LT(ms.count(), 100) << target << ": waited for a reply";
+  }
+}
+
 TEST(IcmpEcho, unknown_handles_are_refused) {
   unsigned char request[8] = {};
   unsigned char reply[128] = {};

@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <vector>
 #endif
@@ -579,6 +580,67 @@ TEST_F(PlatformProfile, file_that_cannot_be_read_is_not_replaced) {
   struct stat st;
   ASSERT_EQ(stat((dir_.path() + "/t.ini").c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+// A FIFO would block, a device never end, a folder holds no text: each reads as a missing
+// file at once, and a write leaves it as it is.
+TEST_F(PlatformProfile, fifo_device_and_folder_read_as_missing_and_are_never_replaced) {
+  const std::string path = dir_.path() + "/t.ini";
+  const struct {
+    const char* kind;
+    int (*make)(const std::string& path);
+  } rows[] = {
+      {"fifo", [](const std::string& p) { return mkfifo(p.c_str(), 0644); }},
+      {"/dev/zero", [](const std::string& p) { return symlink("/dev/zero", p.c_str()); }},
+      {"folder", [](const std::string& p) { return mkdir(p.c_str(), 0755); }},
+  };
+  for (const auto& row : rows) {
+    std::filesystem::remove_all(path);
+    ASSERT_EQ(row.make(path), 0) << row.kind;
+    const auto start = std::chrono::steady_clock::now();
+    char buffer[16];
+    SetLastError(0);
+    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "def", buffer, sizeof buffer, kFile), 3u) << row.kind;
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << row.kind;
+    EXPECT_EQ(GetPrivateProfileIntA("s", "k", 7, kFile), 7u) << row.kind;
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", kFile)) << row.kind;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << row.kind;
+    struct stat st;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0) << row.kind;
+    EXPECT_FALSE(S_ISREG(st.st_mode)) << row.kind << ": replaced by a file";
+  }
+}
+
+// Past 16 MiB nothing is read, and a read costs a small multiple of what it read, however
+// many lines it holds; a write would lose the tail, so it is refused.
+TEST_F(PlatformProfile, long_file_is_read_up_to_16_mib_in_little_memory) {
+  std::string text = "[s]\r\nk=v\r\n";
+  text.reserve(20u << 20);
+  while (text.size() < (20u << 20)) text += "kkkk\n";
+  text += "late=1\r\n";
+  dir_.Write("t.ini", text);
+  const size_t written = text.size();
+  std::string().swap(text);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    char buffer[16];
+    const bool early = GetPrivateProfileStringA("s", "k", "", buffer, sizeof buffer, kFile) == 1;
+    const bool late = GetPrivateProfileIntA("s", "late", 0, kFile) == 0;
+    getrusage(RUSAGE_SELF, &after);
+    const bool small = after.ru_maxrss - before.ru_maxrss < 48 * 1024;
+    SetLastError(0);
+    const bool kept = !WritePrivateProfileStringA("s", "k", "w", kFile) && GetLastError() == ERROR_FILE_TOO_LARGE;
+    _exit((early ? 0 : 1) | (late ? 0 : 2) | (small ? 0 : 4) | (kept ? 0 : 8));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the key at the start, 2: the tail was read, 4: memory, "
+                                       "8: the cut file was written";
+  EXPECT_EQ(std::filesystem::file_size(dir_.path() + "/t.ini"), written);
 }
 #endif
 
