@@ -173,6 +173,15 @@ bool NamedServer(const std::string& url, std::string* host, int* port) {
   return inet_pton(AF_INET, host->c_str(), &literal) != 1;
 }
 
+// A proxy looks the server's name up itself; the name may mean nothing here.
+bool ProxyConfigured() {
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    const char* value = getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
 // Runs the transfer; false when it was cancelled.
 bool Drive(const CurlApi* curl, CURLM* multi, CancelToken* cancel) {
   int running = 1;
@@ -295,7 +304,7 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
   FetchRequest limited = request;
   std::string host;
   int port = 0;
-  if (NamedServer(request.url, &host, &port)) {
+  if (!ProxyConfigured() && NamedServer(request.url, &host, &port)) {
     std::vector<std::string> addresses;
     std::string why;
     switch (LookUpName(host, request.connectTimeoutMs, cancel, &addresses, &why)) {

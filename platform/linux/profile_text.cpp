@@ -137,10 +137,9 @@ size_t ProfileText::SectionEnd(size_t header) const {
   return lines_.size();
 }
 
-bool ProfileText::FindValue(const std::string& section, const std::string& key,
-                            std::string* value) const {
-  const std::string wantedSection = Trim(section);
-  const std::string wantedKey = Trim(key);
+template <typename Visit>
+bool ProfileText::EachKeyOf(const std::string& section, Visit visit) const {
+  const std::string wanted = Trim(section);
   bool inside = false;
   bool found = false;
   // Only the first section of the name is searched; the next header ends it.
@@ -148,10 +147,20 @@ bool ProfileText::FindValue(const std::string& section, const std::string& key,
     const Parsed p = Parse(text);
     if (p.kind == Kind::Section) {
       if (inside) return false;
-      inside = NamesEqual(p.name, wantedSection);
+      inside = found = NamesEqual(p.name, wanted);
       return true;
     }
-    if (!inside || p.kind != Kind::Key || !NamesEqual(p.name, wantedKey)) return true;
+    return !inside || p.kind != Kind::Key || visit(p);
+  });
+  return found;
+}
+
+bool ProfileText::FindValue(const std::string& section, const std::string& key,
+                            std::string* value) const {
+  const std::string wanted = Trim(key);
+  bool found = false;
+  EachKeyOf(section, [&](const Parsed& p) {
+    if (!NamesEqual(p.name, wanted)) return true;
     const std::string& v = p.value;
     const bool quoted = v.size() > 1 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0];
     *value = quoted ? v.substr(1, v.size() - 2) : v;
@@ -172,20 +181,10 @@ std::vector<std::string> ProfileText::SectionNames() const {
 }
 
 bool ProfileText::KeyNames(const std::string& section, std::vector<std::string>* keys) const {
-  const std::string wanted = Trim(section);
-  bool inside = false;
-  bool found = false;
-  EachLine([&](const std::string& text) {
-    const Parsed p = Parse(text);
-    if (p.kind == Kind::Section) {
-      if (inside) return false;
-      inside = found = NamesEqual(p.name, wanted);
-      return true;
-    }
-    if (inside && p.kind == Kind::Key && !Contains(*keys, p.name)) keys->push_back(p.name);
+  return EachKeyOf(section, [&](const Parsed& p) {
+    if (!Contains(*keys, p.name)) keys->push_back(p.name);
     return true;
   });
-  return found;
 }
 
 void ProfileText::SetValue(const std::string& section, const std::string& key,

@@ -65,6 +65,10 @@ class ProfileText {
   // Calls visit(line text) for each line in order until it returns false.
   template <typename Visit>
   void EachLine(Visit visit) const;
+  // Calls visit(parsed key line) for each key of the first section named section until it
+  // returns false; false when there is no such section.
+  template <typename Visit>
+  bool EachKeyOf(const std::string& section, Visit visit) const;
   // Before an edit: the text as lines.
   void Split();
 
