@@ -297,8 +297,9 @@ RunResult LauncherSession::Wait(int pid, const std::string& tag, int limitMs) {
     }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      wait4(pid, &status, 0, &usage);
       result.exitCode = -1;
+      result.peakKb = usage.ru_maxrss;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -605,7 +605,6 @@ TEST_F(PlatformProfile, long_file_is_read_up_to_16_mib_in_little_memory) {
   std::string text = "[s]\r\nk=v\r\n";
   while (text.size() < (20u << 20)) text += "kkkk\n";
   dir_.Write("t.ini", text + "late=1\r\n");
-  const size_t written = text.size() + 8;
   std::string().swap(text);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
@@ -626,7 +625,6 @@ TEST_F(PlatformProfile, long_file_is_read_up_to_16_mib_in_little_memory) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the key at the start, 2: the tail was read, 4: memory, "
                                        "8: the cut file was written";
-  EXPECT_EQ(std::filesystem::file_size(dir_.path() + "/t.ini"), written);
 }
 #endif
 
