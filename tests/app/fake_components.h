@@ -74,7 +74,6 @@ struct World {
   DownloadEventSink* downloadSink = nullptr;
   std::vector<std::string> settingsAdded;
   int acceptSettings = 1;
-  int startDownloadResult = 7;  // what StartDownload answers (0: it did not start)
   std::vector<unsigned char> lastRecord;
   int settingsReleased = 0;
 

@@ -86,20 +86,12 @@ TEST_F(ListFileTest, request_registers_sink_adds_settings_then_starts) {
   EXPECT_EQ(world().Live(DownloadSettings::kId), 0);
 }
 
-// Refused or missing settings, or a download that does not start: nothing will report
-// back, so the local copy is read at once.
-TEST_F(ListFileTest, a_download_that_cannot_start_reads_the_local_copy_at_once) {
-  for (int row = 0; row < 3; ++row) {
-    fake::ResetWorld();
-    WriteFile("zaduvodi.xml", ValidLine() + "\n");
-    if (row == 0) world().acceptSettings = 0;
-    if (row == 1) world().missing.insert(DownloadSettings::kId);
-    if (row == 2) world().startDownloadResult = 0;
-    auto launcher = MakeLauncher();
-    EXPECT_EQ(launcher->dxCount, 1) << "row " << row;
-    EXPECT_EQ(world().Live(DownloadSettings::kId), row == 2 ? 1 : 0) << "row " << row;  // the downloader's
-    EXPECT_EQ(world().settingsReleased, row == 0 ? 1 : 0) << "row " << row;
-  }
+TEST_F(ListFileTest, refused_settings_are_released_and_the_local_copy_read_at_once) {
+  world().acceptSettings = 0;
+  WriteFile("zaduvodi.xml", ValidLine() + "\n");
+  auto launcher = MakeLauncher();
+  EXPECT_EQ(launcher->dxCount, 1);
+  EXPECT_EQ(world().settingsReleased, 1);
 }
 
 TEST_F(ListFileTest, without_downloader_the_local_copy_is_parsed_at_once) {
