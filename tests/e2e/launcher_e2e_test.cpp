@@ -462,7 +462,6 @@ TEST_F(LauncherE2eTest, server_addresses_the_downloader_refuses_read_the_local_c
   for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
     session_.WriteFile("zaduvodi.xml", list_ + std::string(1, '\0'));
     session_.WriteFile("Config/rudadever.ini", std::string("[Public]\r\nserverhost=") + rows[row] + "\r\n");
-    // Before, nothing came until the 15 s of the wait had passed.
     RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
     ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
     EXPECT_EQ(ReadDump()[Slot(kDx, 1)].Field("text"), "电信一区") << "row " << row;
