@@ -139,6 +139,20 @@ bool EndsSignatureRequest(const LauncherDialog* dialog, int32_t task) {
   return true;
 }
 
+// The operator learns why a download that arrived was not taken; the player sees the
+// local copy, as after any failed download.
+void ReportUnusedDownload(const char* fileName, bool opened, const std::string& line,
+                          EnvelopeError error) {
+  std::string why = "it cannot be opened";
+  if (opened && line.find_first_not_of("\r\n") == std::string::npos) why = "it is empty";
+  else if (opened && error != EnvelopeError::None)
+    why = std::string("it is not an encrypted district list (") + EnvelopeErrorText(error) + ")";
+  else if (opened) why = "its text is not a district list";
+  fprintf(stderr, "ZentPorter: the downloaded district list %s is not used: %s; reading the local copy\n",
+          fileName, why.c_str());
+  fflush(stderr);
+}
+
 }  // namespace
 
 int FillDownloadSettings(DownloadSettingsRecord* record) {
@@ -183,11 +197,17 @@ void LauncherDialog::StartDistrictListDownload() {
     return;
   }
   notifier->SetDownloadSink(static_cast<DownloadEventSink*>(this), 0);
+  // A server address the downloader refuses (it says why) is a download that failed:
+  // nothing will ever report back, so the local copy is read now.
   DownloadSettings* settings = nullptr;
-  if (!CreateDownloadSettings(&settings)) return;
+  if (!CreateDownloadSettings(&settings)) {
+    ParseDistrictList(kFallbackListFile);
+    return;
+  }
   loader->AddSettings(kSettingsName, settings);
   g_signatureRequest = {nullptr, 0};
-  loader->StartDownload(kSettingsName, "zentxmlwtz.htm", -1, 0, 4, 0);
+  if (loader->StartDownload(kSettingsName, "zentxmlwtz.htm", -1, 0, 4, 0) == 0)
+    ParseDistrictList(kFallbackListFile);
 }
 
 // With a public key the list counts as downloaded only with its signature, fetched once
@@ -233,22 +253,27 @@ bool LauncherDialog::ReadListFile(const char* fileName, std::string* line) {
     fprintf(stderr, "ZentPorter: %s: bad key: [Public] ListPublicKey is not 64 hexadecimal "
                     "digits; no district list is shown\n", kServerSettingsFile);
     fflush(stderr);
-  } else if (!isCopy && fileName && ReadFirstLine(fileName, &text)) {
+  } else if (!isCopy && fileName) {
     // Only a real list replaces the copy, so the last good list is never lost. Anything
     // else (an error page, an empty body, a list cut short or with another root, with a
     // key a list without the operator's signature) counts as a download that failed.
+    const bool opened = ReadFirstLine(fileName, &text);
     std::string xml;
     std::string signature;
+    EnvelopeError error = EnvelopeError::None;
     XmlReader* reader = xmlReader.component;
-    if (reader && DecryptDistrictList(text, &xml)) {
+    bool refused = false;  // said why already
+    if (opened && reader && DecryptDistrictList(text, &xml, &error)) {
       if (signedLists && !SignatureHolds(fileName, xml, key, &signature)) {
         DiscardDownload();
+        refused = true;
       } else if (LoadDistrictList(*reader, xml)) {
         RefreshLocalCopy(text, signedLists ? &signature : nullptr);
         if (line) *line = text;
         return true;
       }
     }
+    if (reader && !refused) ReportUnusedDownload(fileName, opened, text, error);
   }
   bool copyShown = keyState != ListKeyState::Malformed && ReadFirstLine(kFallbackListFile, &text);
   if (copyShown && signedLists) {

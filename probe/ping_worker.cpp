@@ -28,13 +28,28 @@ F EntryPoint(HMODULE module, const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void (*)(void)>(GetProcAddress(module, name)));
 }
 
+// A dotted address or a host name: letters, digits, '.', '-' and '_' only. Anything else
+// (empty, blanks, control characters) cannot name a host to probe; an empty name would
+// make the look-up answer with this machine, which must never read as a fast district.
+bool IsProbeAddress(const char* address) {
+  if (!address || !*address) return false;
+  for (const char* p = address; *p; ++p) {
+    const char c = *p;
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '-' || c == '_';
+    if (!ok) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SendIcmpEcho(const char* address, int32_t& milliseconds) {
+  if (!IsProbeAddress(address)) return false;
   HMODULE library = LoadLibraryA("ICMP.DLL");
   if (!library) return false;
   bool ok = false;
-  hostent* host = gethostbyname(address ? address : "");
+  hostent* host = gethostbyname(address);
   IcmpCreateFileFn createFile = EntryPoint<IcmpCreateFileFn>(library, "IcmpCreateFile");
   IcmpCloseHandleFn closeHandle = EntryPoint<IcmpCloseHandleFn>(library, "IcmpCloseHandle");
   IcmpSendEchoFn sendEcho = EntryPoint<IcmpSendEchoFn>(library, "IcmpSendEcho");

@@ -16,5 +16,6 @@ DWORD WINAPI PingWorker(LPVOID ticket);
 bool PingHost(const char* address, int32_t& milliseconds);
 
 // The probe itself; needs Windows Sockets started. On success writes the echo time;
-// on failure leaves `milliseconds` as it was. An empty address is the local host.
+// on failure leaves `milliseconds` as it was. An empty address, or one with a
+// character no host name has, fails without a look-up.
 bool SendIcmpEcho(const char* address, int32_t& milliseconds);

@@ -9,6 +9,9 @@
 
 SpeedBand ChooseSpeedBand(int32_t operStatus, int32_t latency) {
   if (operStatus == OperStatusMaintenance) return SpeedBand::Down;
+  // A probe still pending (or any other negative value) never measured anything: it is
+  // drawn as a failed one, never as fast.
+  if (latency < 0) latency = LatencyFailed;
   if (latency <= 70) return SpeedBand::Fast;
   if (latency <= 200) return SpeedBand::Normal;
   return SpeedBand::Slow;

@@ -153,7 +153,9 @@ void LauncherDialog::LaunchSelected() {
     const std::string hex =
         HexEncode(reinterpret_cast<const unsigned char*>(selectedDistrict.url),
                   static_cast<int16_t>(strnlen(selectedDistrict.url, sizeof selectedDistrict.url)));
-    WritePrivateProfileStringA("Public", "LastLoginUrl", hex.c_str(), kInfoIni);
+    // The player learns now that the choice will be gone next time; the game starts anyway.
+    if (!WritePrivateProfileStringA("Public", "LastLoginUrl", hex.c_str(), kInfoIni))
+      ShowHint(kMsgChoiceNotSaved);
   }
   char parameters[sizeof selectedDistrict.url + 1 + sizeof cmdLine] = {0};
   SafeFormat(parameters, sizeof parameters, sizeof parameters - 1, "%s %s", selectedDistrict.url,

@@ -44,7 +44,9 @@ const CurlApi* Load() {
             Bind(library, "curl_multi_poll", &api.multi_poll) &&
             Bind(library, "curl_multi_wakeup", &api.multi_wakeup) &&
             Bind(library, "curl_multi_info_read", &api.multi_info_read) &&
-            Bind(library, "curl_multi_cleanup", &api.multi_cleanup);
+            Bind(library, "curl_multi_cleanup", &api.multi_cleanup) &&
+            Bind(library, "curl_slist_append", &api.slist_append) &&
+            Bind(library, "curl_slist_free_all", &api.slist_free_all);
   if (!ok) return nullptr;
   if (globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     ReportF("[Corvio_Download]", "the network library failed to start");

@@ -22,6 +22,8 @@ struct CurlApi {
   CURLMcode (*multi_wakeup)(CURLM*);
   CURLMsg* (*multi_info_read)(CURLM*, int*);
   CURLMcode (*multi_cleanup)(CURLM*);
+  struct curl_slist* (*slist_append)(struct curl_slist*, const char*);
+  void (*slist_free_all)(struct curl_slist*);
 };
 
 // The loaded and initialised library, the same table for every caller; nullptr when it

@@ -2,13 +2,19 @@
 // another thread wakes the wait at once (curl_multi_wakeup) instead of after a time-out.
 #include "corvio/download/curl_fetcher.h"
 
+#include <arpa/inet.h>
 #include <stdlib.h>
+#include <string.h>
+#include <strings.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "corvio/download/cancel_token.h"
 #include "corvio/download/curl_api.h"
+#include "corvio/download/name_lookup.h"
 #include "corvio/report.h"
 
 namespace corvio {
@@ -21,7 +27,26 @@ struct WriteContext {
   size_t received = 0;
   bool tooLarge = false;
   bool refused = false;
+  std::string contentEncoding;  // of the last answer (redirects each start afresh)
 };
+
+// Notes the Content-Encoding of the answer; each status line starts a new answer.
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* context = static_cast<WriteContext*>(user);
+  const size_t bytes = size * count;
+  const std::string line(data, bytes);
+  static const char kName[] = "content-encoding:";
+  if (line.compare(0, 5, "HTTP/") == 0) {
+    context->contentEncoding.clear();
+  } else if (line.size() >= sizeof kName - 1 &&
+             strncasecmp(line.c_str(), kName, sizeof kName - 1) == 0) {
+    const size_t first = line.find_first_not_of(" \t", sizeof kName - 1);
+    const size_t last = line.find_last_not_of(" \t\r\n");
+    if (first != std::string::npos && last != std::string::npos && last >= first)
+      context->contentEncoding = line.substr(first, last - first + 1);
+  }
+  return bytes;
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* context = static_cast<WriteContext*>(user);
@@ -74,6 +99,8 @@ void SetUp(const CurlApi* curl, CURL* easy, const FetchRequest& request, WriteCo
   curl->easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
   curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
   curl->easy_setopt(easy, CURLOPT_WRITEDATA, context);
+  curl->easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl->easy_setopt(easy, CURLOPT_HEADERDATA, context);
   SetProxyRule(curl, easy);
 }
 
@@ -86,6 +113,7 @@ class Transfer {
     if (added_) curl_->multi_remove_handle(multi_, easy_);
     if (easy_) curl_->easy_cleanup(easy_);
     if (multi_) curl_->multi_cleanup(multi_);
+    if (resolved_) curl_->slist_free_all(resolved_);
   }
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
@@ -93,6 +121,15 @@ class Transfer {
   bool ok() const { return easy_ && multi_; }
   // Once the easy handle is set up: the multi handle takes it over.
   void Start() { added_ = curl_->multi_add_handle(multi_, easy_) == CURLM_OK; }
+  // The addresses found for the server, so that curl never looks its name up itself.
+  void UseAddresses(const std::string& host, int port, const std::vector<std::string>& addresses) {
+    std::string entry = host + ":" + std::to_string(port) + ":";
+    for (size_t i = 0; i < addresses.size(); ++i) entry += (i ? "," : "") + addresses[i];
+    if (struct curl_slist* list = curl_->slist_append(nullptr, entry.c_str())) {
+      resolved_ = list;
+      curl_->easy_setopt(easy_, CURLOPT_RESOLVE, resolved_);
+    }
+  }
   CURL* easy() const { return easy_; }
   CURLM* multi() const { return multi_; }
 
@@ -101,7 +138,49 @@ class Transfer {
   CURL* easy_;
   CURLM* multi_;
   bool added_ = false;
+  struct curl_slist* resolved_ = nullptr;
 };
+
+// The host name and port of an http or https address when it names its server by a name
+// the system's resolver would be asked about; false for an address literal or anything
+// curl should judge itself.
+bool NamedServer(const std::string& url, std::string* host, int* port) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return false;
+  const std::string name = url.substr(0, scheme);
+  int defaultPort = 0;
+  if (strcasecmp(name.c_str(), "http") == 0) defaultPort = 80;
+  else if (strcasecmp(name.c_str(), "https") == 0) defaultPort = 443;
+  else return false;
+  std::string authority = url.substr(scheme + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  const size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority = authority.substr(at + 1);
+  if (authority.empty() || authority[0] == '[') return false;
+  const size_t colon = authority.find(':');
+  *host = authority.substr(0, colon);
+  *port = defaultPort;
+  if (colon != std::string::npos) {
+    const std::string digits = authority.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    *port = atoi(digits.c_str());
+  }
+  if (host->empty() || host->find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                               "0123456789.-_") != std::string::npos)
+    return false;
+  in_addr literal;
+  return inet_pton(AF_INET, host->c_str(), &literal) != 1;
+}
+
+// A proxy looks the server's name up itself; the name may mean nothing here.
+bool ProxyConfigured() {
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    const char* value = getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
 
 // Runs the transfer; false when it was cancelled.
 bool Drive(const CurlApi* curl, CURLM* multi, CancelToken* cancel) {
@@ -219,13 +298,44 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
     result.error = "cannot start the network library";
     return result;
   }
+  const auto start = std::chrono::steady_clock::now();
+  // The server's name is looked up here, within the connect limit: curl's own look-up
+  // ignores it, and waits for a resolver that never answers when the transfer ends.
+  FetchRequest limited = request;
+  std::string host;
+  int port = 0;
+  if (!ProxyConfigured() && NamedServer(request.url, &host, &port)) {
+    std::vector<std::string> addresses;
+    std::string why;
+    switch (LookUpName(host, request.connectTimeoutMs, cancel, &addresses, &why)) {
+      case LookupOutcome::kCancelled:
+        result.failure = FetchFailure::kCancelled;
+        result.error = "cancelled";
+        return result;
+      case LookupOutcome::kTimedOut:
+        result.failure = FetchFailure::kConnect;
+        result.error = "no connection within " + std::to_string(request.connectTimeoutMs) +
+                       " ms: the name look-up of " + host + " did not answer";
+        return result;
+      case LookupOutcome::kNotFound:
+        result.failure = FetchFailure::kConnect;
+        result.error = "no connection: cannot resolve " + host + ": " + why;
+        return result;
+      case LookupOutcome::kFound:
+        transfer.UseAddresses(host, port, addresses);
+        break;
+    }
+    // The look-up's time counts against both limits.
+    const long spent = MillisecondsSince(start);
+    limited.connectTimeoutMs = std::max(1L, request.connectTimeoutMs - spent);
+    limited.totalTimeoutMs = std::max(1L, request.totalTimeoutMs - spent);
+  }
   char errorText[CURL_ERROR_SIZE] = {};
-  WriteContext context{&body, request.maxBodyBytes};
-  SetUp(curl, transfer.easy(), request, &context, errorText);
+  WriteContext context{&body, request.maxBodyBytes, 0, false, false, std::string()};
+  SetUp(curl, transfer.easy(), limited, &context, errorText);
   transfer.Start();
   CURLM* multi = transfer.multi();
   if (cancel) cancel->SetWaker([curl, multi] { curl->multi_wakeup(multi); });
-  const auto start = std::chrono::steady_clock::now();
   const bool ran = Drive(curl, multi, cancel);
   const long elapsedMs = MillisecondsSince(start);
   if (cancel) cancel->SetWaker(nullptr);
@@ -238,6 +348,7 @@ FetchResult CurlFetcher::Fetch(const FetchRequest& request, const BodySink& body
   char* contentType = nullptr;
   if (curl->easy_getinfo(transfer.easy(), CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
     result.contentType = contentType;
+  result.contentEncoding = context.contentEncoding;
   result.failure = FetchFailure::kNone;
   if (!ran) {
     result.failure = FetchFailure::kCancelled;

@@ -24,6 +24,16 @@ void EnsureFolder(const std::string& folder) {
   }
 }
 
+bool IsIdentity(const std::string& encoding) {
+  static const char kIdentity[] = "identity";
+  if (encoding.size() != sizeof kIdentity - 1) return false;
+  for (size_t i = 0; i < encoding.size(); ++i) {
+    const char c = encoding[i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kIdentity[i]) return false;
+  }
+  return true;
+}
+
 DownloadOutcome Fail(const DownloadJob& job, long status, const std::string& why) {
   DeleteFileA(job.tempPath.c_str());
   DownloadOutcome outcome;
@@ -56,6 +66,12 @@ DownloadOutcome RunDownloadJob(HttpFetcher& fetcher, const DownloadJob& job,
   if (!result.complete) return Fail(job, result.httpStatus, result.error);
   if (result.httpStatus != 200) {
     return Fail(job, result.httpStatus, "server answered " + std::to_string(result.httpStatus));
+  }
+  // Nothing here unpacks a compressed body: stored, it would only fail later without a word.
+  if (!result.contentEncoding.empty() && !IsIdentity(result.contentEncoding)) {
+    return Fail(job, result.httpStatus,
+                "the answer is encoded (Content-Encoding: " + result.contentEncoding +
+                    "), which is not unpacked");
   }
   if (!ReplaceWithPart(job.tempPath, job.finalPath)) {
     return Fail(job, result.httpStatus, "cannot replace " + job.finalPath);

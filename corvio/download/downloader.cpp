@@ -2,6 +2,7 @@
 // the sink's thread through a UiDispatcher, so sinks never need a lock.
 #include "corvio/download/downloader.h"
 
+#include <chrono>
 #include <utility>
 
 #include "components/program_directory.h"
@@ -32,21 +33,31 @@ size_t MaxBodyBytesFor(const std::string& fileName) {
   return signature ? kMaxSignatureBytes : kMaxListBytes;
 }
 
+// How long a release waits for cancelled workers before leaving them behind.
+constexpr std::chrono::milliseconds kJoinWait(300);
+
 const char kPrefix[] = "[Corvio_Download]";
 
 }  // namespace
 
 DownloaderImpl::DownloaderImpl(std::shared_ptr<HttpFetcher> fetcher)
-    : fetcher_(std::move(fetcher)) {}
+    : fetcher_(std::move(fetcher)), channel_(std::make_shared<Channel>()) {}
 
 DownloaderImpl::~DownloaderImpl() {
   for (Task& task : tasks_) task.cancel->Cancel();
+  // A cancelled worker ends at once unless the system holds it (a look-up, a disk); the
+  // window's close must not wait for that, so such a worker is left to end on its own.
+  const auto deadline = std::chrono::steady_clock::now() + kJoinWait;
   for (Task& task : tasks_) {
-    if (task.thread.joinable()) task.thread.join();
+    while (!task.done->load() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!task.thread.joinable()) continue;
+    if (task.done->load()) task.thread.join();
+    else task.thread.detach();
   }
   {
-    std::lock_guard<std::mutex> lock(dispatcherMutex_);
-    dispatcher_.reset();  // drops notifications not yet delivered
+    std::lock_guard<std::mutex> lock(channel_->mutex);
+    channel_->dispatcher.reset();  // drops notifications not yet delivered
   }
   for (auto& entry : settings_) {
     if (entry.second) entry.second->Release(0);
@@ -76,9 +87,9 @@ int DownloaderImpl::AddSettings(const char* settingsName, DownloadSettings* sett
 
 int DownloaderImpl::SetDownloadSink(DownloadEventSink* sink, int) {
   sink_ = sink;
-  std::lock_guard<std::mutex> lock(dispatcherMutex_);
-  if (!dispatcher_) {
-    if (!Guarded([&] { dispatcher_.reset(new UiDispatcher()); })) return 0;
+  std::lock_guard<std::mutex> lock(channel_->mutex);
+  if (!channel_->dispatcher) {
+    if (!Guarded([&] { channel_->dispatcher.reset(new UiDispatcher()); })) return 0;
   }
   return 1;
 }
@@ -162,8 +173,11 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
     std::shared_ptr<HttpFetcher> fetcher = fetcher_;
     std::shared_ptr<CancelToken> cancel = entry.cancel;
     std::shared_ptr<std::atomic<bool>> done = entry.done;
+    std::shared_ptr<Channel> channel = channel_;
     tasks_.reserve(tasks_.size() + 1);  // so the push below cannot fail after the start
-    entry.thread = std::thread([this, task, job, fetcher, cancel, done] {
+    // The worker holds only shared state: `this` is used on the sink's thread alone, by
+    // work the channel drops once this object goes.
+    entry.thread = std::thread([this, task, job, fetcher, cancel, done, channel] {
       DownloadOutcome outcome;
       const bool ran = Guarded([&] {
         WaitForFirstPaint(cancel.get());
@@ -174,7 +188,13 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
       if (!outcome.stored && !cancel->Cancelled()) {
         Guarded([&] { Report(kPrefix, "download of " + job.request.url + " failed: " + outcome.message); });
       }
-      if (!cancel->Cancelled()) Notify(task, outcome.stored, outcome.httpStatus);
+      if (!cancel->Cancelled()) {
+        const bool stored = outcome.stored;
+        const long status = outcome.httpStatus;
+        std::lock_guard<std::mutex> lock(channel->mutex);
+        if (channel->dispatcher)  // else nobody asked to hear about it
+          channel->dispatcher->Post([this, task, stored, status] { Deliver(task, stored, status); });
+      }
       done->store(true);
     });
     tasks_.push_back(std::move(entry));
@@ -183,12 +203,6 @@ int DownloaderImpl::StartDownload(const char* settingsName, const char* fileName
   if (started >= 0) return started;
   Report(kPrefix, "cannot start a download");
   return 0;
-}
-
-void DownloaderImpl::Notify(int task, bool stored, long status) {
-  std::lock_guard<std::mutex> lock(dispatcherMutex_);
-  if (!dispatcher_) return;  // nobody asked to hear about it
-  dispatcher_->Post([this, task, stored, status] { Deliver(task, stored, status); });
 }
 
 void DownloaderImpl::Deliver(int task, bool stored, long status) {

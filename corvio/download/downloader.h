@@ -21,7 +21,8 @@ class UiDispatcher;
 class DownloaderImpl final : public Downloader, public DownloadNotifier {
  public:
   explicit DownloaderImpl(std::shared_ptr<HttpFetcher> fetcher);
-  // Cancels and joins downloads in flight; their notifications never arrive.
+  // Cancels downloads in flight; their notifications never arrive. A worker that does not
+  // end within a moment is left to end by itself: it holds nothing of this object.
   int Release(int) override;
   int Initialize(int) override { return 0; }
   // Fetches fileName from the server of the named settings into the settings' local
@@ -49,15 +50,18 @@ class DownloaderImpl final : public Downloader, public DownloadNotifier {
 
   ~DownloaderImpl();
   void Deliver(int task, bool stored, long status);  // on the sink's thread
-  void Notify(int task, bool stored, long status);   // from a worker
   void JoinFinished();
   std::string ProgramFolder();  // the program folder, or the one a test set
 
   std::shared_ptr<HttpFetcher> fetcher_;
   std::map<std::string, DownloadSettings*> settings_;
   DownloadEventSink* sink_ = nullptr;
-  std::mutex dispatcherMutex_;
-  std::unique_ptr<UiDispatcher> dispatcher_;
+  // Shared with the workers, so one left behind at release never touches this object.
+  struct Channel {
+    std::mutex mutex;
+    std::unique_ptr<UiDispatcher> dispatcher;
+  };
+  std::shared_ptr<Channel> channel_;
   std::vector<Task> tasks_;
   int nextTask_ = 1;
   long connectMs_ = 5000;

@@ -43,6 +43,7 @@ struct FetchResult {
   std::string contentType;  // the answer's Content-Type header, as sent (empty: none)
   FetchFailure failure = FetchFailure::kNone;
   std::string error;      // why the transfer did not complete, for a person
+  std::string contentEncoding;  // the answer's Content-Encoding as sent; empty when none
 };
 
 // Receives body bytes; returning false aborts the transfer.

@@ -7,6 +7,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <winhttp.h>
+#include <string.h>
 
 #include <string>
 
@@ -409,8 +410,17 @@ bool Transfer::ReadHeaders() {
     // Header values are ASCII; anything else cannot name a character set.
     for (const wchar_t* p = type; *p; ++p) result_.contentType += *p < 0x80 ? static_cast<char>(*p) : '?';
   }
-  // A chunked body carries its own end; a length beside it means nothing.
   wchar_t text[64] = {};
+  size = sizeof text - sizeof text[0];
+  if (WinHttpQueryHeaders(request_handle_, WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
+                          text, &size, WINHTTP_NO_HEADER_INDEX)) {
+    result_.contentEncoding.clear();
+    for (const wchar_t* p = text; *p; ++p) result_.contentEncoding += *p < 0x80 ? static_cast<char>(*p) : '?';
+  } else if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    result_.contentEncoding = "(a value too long to show)";
+  }
+  // A chunked body carries its own end; a length beside it means nothing.
+  memset(text, 0, sizeof text);
   size = sizeof text - sizeof text[0];
   if (WinHttpQueryHeaders(request_handle_, WINHTTP_QUERY_TRANSFER_ENCODING,
                           WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX)) {

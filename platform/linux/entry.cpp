@@ -1,6 +1,8 @@
 // The process entry on Linux: rebuilds the command line that Windows would hand WinMain
-// (the arguments after the program name, quoted where they need it) and calls WinMain.
+// (the arguments after the program name, quoted where they need it), calls WinMain and
+// ends the process with its code.
 #include <stdio.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -24,5 +26,9 @@ int main(int argc, char** argv) {
     if (i > 1) commandLine += ' ';
     PlatformAppendQuotedArgument(commandLine, ansi.c_str());
   }
-  return WinMain(GetModuleHandleA(nullptr), nullptr, &commandLine[0], SW_SHOWNORMAL);
+  const int code = WinMain(GetModuleHandleA(nullptr), nullptr, &commandLine[0], SW_SHOWNORMAL);
+  // The process ends as Windows ends it: threads still running (a look-up, a probe, a
+  // fetch) stop with it, and never meet libraries that tear themselves down at exit.
+  fflush(nullptr);
+  _exit(code);
 }

@@ -1,14 +1,19 @@
 // PlatformOpenFile on Linux: Windows-form paths and the Windows C runtime's text mode
 // (CR LF read as LF, 0x1A ends the file, LF written as CR LF) over a plain stream.
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/linux/path.h"
+#include "platform/linux/report.h"
 
 namespace {
 
@@ -98,11 +103,43 @@ int TextClose(void* cookie) {
   return result;
 }
 
+const char* KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
 }  // namespace
+
+int PlatformOpenRegularFile(const char* function, const std::string& hostPath) {
+  // Non-blocking, so that opening a FIFO without a writer returns at once.
+  const int fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+  }
+  const char* kind = fstat(fd, &st) == 0 ? KindOfFile(st.st_mode) : "unreadable";
+  close(fd);
+  static std::mutex* mutex = new std::mutex;  // never destroyed: any thread may read late
+  static std::set<std::string>* reported = new std::set<std::string>;
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> lock(*mutex);
+    first = reported->insert(hostPath).second;
+  }
+  if (first) PlatformReport("%s: %s is %s, not a file: read as absent", function, hostPath.c_str(), kind);
+  errno = EACCES;
+  return -1;
+}
 
 // "b" in the mode opens in binary, anything else in text mode; "t" is accepted too.
 // A folder is refused with EACCES (ERROR_ACCESS_DENIED), as the Windows runtime refuses
-// it, where Linux would open it for reading. A path that is not GBK text fails with
+// it, where Linux would open it for reading; for reading ("r"), so is anything but a
+// regular file (PlatformOpenRegularFile). A path that is not GBK text fails with
 // EILSEQ (ERROR_NO_UNICODE_TRANSLATION).
 FILE* PlatformOpenFile(const char* path, const char* mode) {
   if (!path || !mode || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a')) {
@@ -121,12 +158,20 @@ FILE* PlatformOpenFile(const char* path, const char* mode) {
     errno = EILSEQ;
     return nullptr;
   }
-  FILE* raw = fopen(host.c_str(), (hostMode + "e").c_str());
-  struct stat st;
-  if (raw && fstat(fileno(raw), &st) == 0 && S_ISDIR(st.st_mode)) {
-    fclose(raw);
-    raw = nullptr;
-    errno = EISDIR;
+  FILE* raw = nullptr;
+  if (hostMode == "r") {
+    // Only a regular file is read: nothing here may block or never end.
+    const int fd = PlatformOpenRegularFile("PlatformOpenFile", host);
+    raw = fd >= 0 ? fdopen(fd, "r") : nullptr;
+    if (fd >= 0 && !raw) close(fd);
+  } else {
+    raw = fopen(host.c_str(), (hostMode + "e").c_str());
+    struct stat st;
+    if (raw && fstat(fileno(raw), &st) == 0 && S_ISDIR(st.st_mode)) {
+      fclose(raw);
+      raw = nullptr;
+      errno = EISDIR;
+    }
   }
   if (!raw) {
     const int err = errno == EISDIR ? EACCES : errno;

@@ -229,6 +229,14 @@ bool ValidHandle(HANDLE handle, SocketKind* kind) {
   return true;
 }
 
+// 0.0.0.0, the limited broadcast and multicast (224.0.0.0/4) name no single host. Linux
+// would send to them (0.0.0.0 reaching this machine itself); Windows refuses 0.0.0.0 with
+// ERROR_INVALID_NETNAME before sending, and the other two are refused the same way here.
+bool IsSingleHost(IPAddr destination) {
+  const uint32_t host = ntohl(destination);
+  return host != INADDR_ANY && host != INADDR_BROADCAST && (host >> 28) != 0xE;
+}
+
 class SocketCloser {
  public:
   explicit SocketCloser(int fd) : fd_(fd) {}
@@ -278,7 +286,8 @@ extern "C" BOOL IcmpCloseHandle(HANDLE handle) {
 // Sends one echo and waits up to `timeout` ms for its reply; other ICMP traffic is
 // ignored. Returns the number of replies (1), or 0 with IP_REQ_TIMED_OUT. The reply
 // buffer must hold the record and the echoed data (else IP_BUF_TOO_SMALL); the data is
-// copied right behind the record. RoundTripTime is whole milliseconds, so a reply within
+// copied right behind the record. 0.0.0.0, 255.255.255.255 and multicast fail with
+// ERROR_INVALID_NETNAME, nothing sent. RoundTripTime is whole milliseconds, so a reply within
 // one millisecond reads 0.
 extern "C" DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID requestData,
                               WORD requestSize, PIP_OPTION_INFORMATION options,
@@ -294,6 +303,10 @@ extern "C" DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID requestD
   }
   if (replySize < sizeof(ICMP_ECHO_REPLY) + requestSize) {
     SetLastError(IP_BUF_TOO_SMALL);
+    return 0;
+  }
+  if (!IsSingleHost(destination)) {
+    SetLastError(ERROR_INVALID_NETNAME);
     return 0;
   }
   int fd = OpenSocket(kind);

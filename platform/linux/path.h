@@ -40,3 +40,10 @@ std::string PlatformHostBaseName(const std::string& hostPath);
 // The Windows error code for a failed file call on hostPath with errno err. A missing
 // final component gives ERROR_FILE_NOT_FOUND, a missing folder ERROR_PATH_NOT_FOUND.
 DWORD PlatformErrorFromErrno(int err, const std::string& hostPath);
+
+// Opens hostPath for reading only when it is a regular file (a symbolic link to one is
+// fine): a FIFO would block the open and every read, a device such as /dev/zero never
+// ends, a folder holds no text. For anything else one line on standard error names the
+// file (once a path for the process) and -1 comes back with errno EACCES; a missing file
+// is -1 with ENOENT as usual. The descriptor is blocking and close-on-exec.
+int PlatformOpenRegularFile(const char* function, const std::string& hostPath);

@@ -19,6 +19,9 @@
 //   missing file                -> default, ERROR_FILE_NOT_FOUND
 //   "abc" for an integer        -> 0, not the default; "-1" -> 4294967295
 //   null section on write       -> FALSE, ERROR_FILE_NOT_FOUND, nothing created
+// A read-only file (no write bit) is not written: FALSE, ERROR_ACCESS_DENIED.
+// Only a regular file is read, up to 16 MiB (a FIFO, device or folder reads as missing,
+// named once on standard error); a write never replaces a file it could not read whole.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -30,6 +33,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -74,7 +78,8 @@ bool StartsWith(const std::string& bytes, const char* mark, size_t size) {
   return bytes.size() >= size && bytes.compare(0, size, mark, size) == 0;
 }
 
-ProfileFile Decode(const std::string& bytes) {
+// Takes the bytes over: a read keeps one copy of the file's text, not two.
+ProfileFile Decode(std::string bytes) {
   ProfileFile file;
   if (StartsWith(bytes, "\xEF\xBB\xBF", 3)) {
     file.encoding = FileEncoding::Utf8;
@@ -86,7 +91,7 @@ ProfileFile Decode(const std::string& bytes) {
     file.encoding = FileEncoding::Utf16Be;
     file.text = PlatformUtf16ToUtf8(bytes.substr(2), true);
   } else {
-    file.text = bytes;
+    file.text = std::move(bytes);
   }
   return file;
 }
@@ -134,16 +139,26 @@ std::string FromFile(const ProfileFile& file, const std::string& text) {
   return file.encoding == FileEncoding::Ansi ? text : PlatformUtf8ToAnsiText(text);
 }
 
-// Reads the whole file; errno-style code in *error when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string* bytes, int* error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// A profile file longer than this is read up to it: the rest is never looked at.
+constexpr size_t kMaxProfileBytes = 16 * 1024 * 1024;
+
+// Reads a regular file, up to kMaxProfileBytes (*cut, if given, tells whether more
+// followed); errno-style code in *error when it cannot be read. Anything but a regular
+// file is not read (EACCES): see PlatformOpenRegularFile.
+bool ReadWholeFile(const std::string& path, std::string* bytes, int* error, bool* cut = nullptr) {
+  const int fd = PlatformOpenRegularFile("profile", path);
   if (fd < 0) {
     *error = errno;
     return false;
   }
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_size > 0)
+    bytes->reserve(std::min(static_cast<size_t>(st.st_size), kMaxProfileBytes));
   char chunk[65536];
   for (;;) {
-    const ssize_t got = read(fd, chunk, sizeof chunk);
+    const size_t room = kMaxProfileBytes - bytes->size();
+    // At the bound one more byte is asked for, to tell a cut file from one that ends here.
+    const ssize_t got = read(fd, chunk, room ? std::min(room, sizeof chunk) : 1);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       *error = errno;
@@ -151,6 +166,10 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, int* error) {
       return false;
     }
     if (got == 0) break;
+    if (room == 0) {
+      if (cut) *cut = true;
+      break;
+    }
     bytes->append(chunk, static_cast<size_t>(got));
   }
   close(fd);
@@ -404,8 +423,8 @@ extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def
     if (named) SetLastError(ERROR_FILE_NOT_FOUND);
     return section && key ? CopyOut(fallback, out, size) : CopyList({}, out, size);
   }
-  const ProfileFile file = Decode(bytes);
-  const ProfileText text(file.text, TextEncoding(file));
+  ProfileFile file = Decode(std::move(bytes));
+  const ProfileText text(std::move(file.text), TextEncoding(file));
   if (!section || !key) {
     std::vector<std::string> names;
     if (!section) names = text.SectionNames();
@@ -437,9 +456,9 @@ extern "C" UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultVal
     SetLastError(ERROR_FILE_NOT_FOUND);
     return static_cast<UINT>(defaultValue);
   }
-  const ProfileFile file = Decode(bytes);
+  ProfileFile file = Decode(std::move(bytes));
   std::string value;
-  if (!ProfileText(file.text, TextEncoding(file)).FindValue(InFile(file, SectionName(section)), InFile(file, key), &value) ||
+  if (!ProfileText(std::move(file.text), TextEncoding(file)).FindValue(InFile(file, SectionName(section)), InFile(file, key), &value) ||
       value.empty()) {
     return static_cast<UINT>(defaultValue);
   }
@@ -466,18 +485,31 @@ extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR va
   std::string host;
   if (!ProfileHostPath("WritePrivateProfileStringA", fileName, &host)) return FALSE;
   const std::string target = ReplacedFile(host);
+  // The replacement would go through a read-only file's folder, past the file's own
+  // protection; Windows refuses a read-only file (no write bit here), so does this.
+  struct stat st;
+  if (stat(target.c_str(), &st) == 0 && ((st.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   RemoveStaleTemporaries(target);
   std::string bytes;
   int error = 0;
-  const bool exists = ReadWholeFile(host, &bytes, &error);
+  bool cut = false;
+  const bool exists = ReadWholeFile(host, &bytes, &error, &cut);
   if (!exists && error != ENOENT) {
     // Never replace a file that could not be read: its contents would be lost.
     SetLastError(PlatformErrorFromErrno(error, host));
     return FALSE;
   }
+  if (cut) {
+    // Nor one read only in part: its tail would be lost.
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return FALSE;
+  }
   const bool deleting = !key || !value;
   if (!exists && deleting) return TRUE;  // nothing to delete, and no file to create
-  const ProfileFile file = Decode(bytes);
+  ProfileFile file = Decode(bytes);
   ProfileText text(file.text, TextEncoding(file));
   const std::string sectionName = InFile(file, SectionName(BeforeLineBreak(section)));
   if (!key) text.DeleteSection(sectionName);

@@ -1,6 +1,8 @@
 // Profile file text: line parsing, lookups and edits with the rules Windows applies.
 #include "platform/linux/profile_text.h"
 
+#include <utility>
+
 #include "platform/linux/gbk_chars.h"
 
 namespace {
@@ -54,15 +56,38 @@ std::string ProfileText::Trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-ProfileText::ProfileText(const std::string& bytes, Encoding encoding) : encoding_(encoding) {
+ProfileText::ProfileText(std::string bytes, Encoding encoding)
+    : encoding_(encoding), text_(std::move(bytes)) {}
+
+template <typename Visit>
+void ProfileText::EachLine(Visit visit) const {
+  if (split_) {
+    for (const Line& line : lines_) {
+      if (!visit(line.text)) return;
+    }
+    return;
+  }
+  std::string line;
+  for (size_t i = 0; i < text_.size();) {
+    size_t end = text_.find_first_of("\r\n", i);
+    if (end == std::string::npos) end = text_.size();
+    line.assign(text_, i, end - i);
+    if (!visit(line)) return;
+    i = end;
+    if (i < text_.size()) i += (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') ? 2 : 1;
+  }
+}
+
+void ProfileText::Split() {
+  if (split_) return;
   Line line;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
+  for (size_t i = 0; i < text_.size(); ++i) {
+    const char c = text_[i];
     if (c != '\r' && c != '\n') {
       line.text += c;
       continue;
     }
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+    if (c == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') {
       line.ending = "\r\n";
       ++i;
     } else {
@@ -72,6 +97,8 @@ ProfileText::ProfileText(const std::string& bytes, Encoding encoding) : encoding
     line = Line();
   }
   if (!line.text.empty()) lines_.push_back(line);
+  std::string().swap(text_);
+  split_ = true;
 }
 
 ProfileText::Parsed ProfileText::Parse(const std::string& text) const {
@@ -110,47 +137,59 @@ size_t ProfileText::SectionEnd(size_t header) const {
   return lines_.size();
 }
 
+template <typename Visit>
+bool ProfileText::EachKeyOf(const std::string& section, Visit visit) const {
+  const std::string wanted = Trim(section);
+  bool inside = false;
+  bool found = false;
+  // Only the first section of the name is searched; the next header ends it.
+  EachLine([&](const std::string& text) {
+    const Parsed p = Parse(text);
+    if (p.kind == Kind::Section) {
+      if (inside) return false;
+      inside = found = NamesEqual(p.name, wanted);
+      return true;
+    }
+    return !inside || p.kind != Kind::Key || visit(p);
+  });
+  return found;
+}
+
 bool ProfileText::FindValue(const std::string& section, const std::string& key,
                             std::string* value) const {
-  const long header = FindSection(section);
-  if (header < 0) return false;
   const std::string wanted = Trim(key);
-  const size_t end = SectionEnd(static_cast<size_t>(header));
-  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-    const Parsed p = Parse(lines_[i].text);
-    if (p.kind != Kind::Key || !NamesEqual(p.name, wanted)) continue;
-    std::string v = p.value;
-    if (v.size() > 1 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) {
-      v = v.substr(1, v.size() - 2);
-    }
-    *value = v;
-    return true;
-  }
-  return false;
+  bool found = false;
+  EachKeyOf(section, [&](const Parsed& p) {
+    if (!NamesEqual(p.name, wanted)) return true;
+    const std::string& v = p.value;
+    const bool quoted = v.size() > 1 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0];
+    *value = quoted ? v.substr(1, v.size() - 2) : v;
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 std::vector<std::string> ProfileText::SectionNames() const {
   std::vector<std::string> names;
-  for (const Line& line : lines_) {
-    const Parsed p = Parse(line.text);
+  EachLine([&](const std::string& text) {
+    const Parsed p = Parse(text);
     if (p.kind == Kind::Section && !Contains(names, p.name)) names.push_back(p.name);
-  }
+    return true;
+  });
   return names;
 }
 
 bool ProfileText::KeyNames(const std::string& section, std::vector<std::string>* keys) const {
-  const long header = FindSection(section);
-  if (header < 0) return false;
-  const size_t end = SectionEnd(static_cast<size_t>(header));
-  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-    const Parsed p = Parse(lines_[i].text);
-    if (p.kind == Kind::Key && !Contains(*keys, p.name)) keys->push_back(p.name);
-  }
-  return true;
+  return EachKeyOf(section, [&](const Parsed& p) {
+    if (!Contains(*keys, p.name)) keys->push_back(p.name);
+    return true;
+  });
 }
 
 void ProfileText::SetValue(const std::string& section, const std::string& key,
                            const std::string& value) {
+  Split();
   const std::string sectionName = Trim(section);
   const std::string keyName = Trim(key);
   const long header = FindSection(sectionName);
@@ -178,6 +217,7 @@ void ProfileText::SetValue(const std::string& section, const std::string& key,
 }
 
 void ProfileText::DeleteKey(const std::string& section, const std::string& key) {
+  Split();
   const long header = FindSection(section);
   if (header < 0) return;
   const std::string wanted = Trim(key);
@@ -194,6 +234,7 @@ void ProfileText::DeleteKey(const std::string& section, const std::string& key) 
 }
 
 void ProfileText::DeleteSection(const std::string& section) {
+  Split();
   const long header = FindSection(section);
   if (header < 0) return;
   const size_t end = SectionEnd(static_cast<size_t>(header));
@@ -201,6 +242,7 @@ void ProfileText::DeleteSection(const std::string& section) {
 }
 
 std::string ProfileText::Bytes() const {
+  if (!split_) return text_;
   std::string out;
   for (const Line& line : lines_) {
     out += line.text;

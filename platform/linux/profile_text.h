@@ -12,7 +12,9 @@ class ProfileText {
   // Gbk: names compare and brackets are found stepping over double-byte characters,
   // whose trail bytes may look like ASCII. Utf8: bytes of non-ASCII characters are all
   // 0x80 or above, so a plain scan is right.
-  ProfileText(const std::string& bytes, Encoding encoding);
+  // Lookups scan the text as it is, line by line, so a read costs little beyond the text;
+  // the first edit splits it into lines.
+  ProfileText(std::string bytes, Encoding encoding);
 
   // The value of key in the first section named section (both without regard to case,
   // blanks around them ignored); the first of duplicate keys wins; one pair of matching
@@ -60,6 +62,18 @@ class ProfileText {
   // One past the last line of the section whose header is at index header.
   size_t SectionEnd(size_t header) const;
 
+  // Calls visit(line text) for each line in order until it returns false.
+  template <typename Visit>
+  void EachLine(Visit visit) const;
+  // Calls visit(parsed key line) for each key of the first section named section until it
+  // returns false; false when there is no such section.
+  template <typename Visit>
+  bool EachKeyOf(const std::string& section, Visit visit) const;
+  // Before an edit: the text as lines.
+  void Split();
+
   Encoding encoding_;
+  std::string text_;  // the whole text until the first edit
+  bool split_ = false;
   std::vector<Line> lines_;
 };

@@ -75,7 +75,9 @@ typedef intptr_t (*FARPROC)(void);
 #define ERROR_MOD_NOT_FOUND 126u
 #define ERROR_PROC_NOT_FOUND 127u
 #define ERROR_ALREADY_EXISTS 183u
-#define ERROR_NO_UNICODE_TRANSLATION 1113u  // a name the ANSI code page (GBK) cannot hold
+#define ERROR_FILE_TOO_LARGE 223u
+#define ERROR_NO_UNICODE_TRANSLATION 1113u
+#define ERROR_INVALID_NETNAME 1214u  // IcmpSendEcho: a destination no echo can go to  // a name the ANSI code page (GBK) cannot hold
 #define ERROR_INVALID_WINDOW_HANDLE 1400u
 #define ERROR_INVALID_THREAD_ID 1444u
 

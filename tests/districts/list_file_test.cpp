@@ -86,26 +86,12 @@ TEST_F(ListFileTest, request_registers_sink_adds_settings_then_starts) {
   EXPECT_EQ(world().Live(DownloadSettings::kId), 0);
 }
 
-TEST_F(ListFileTest, refused_settings_are_released_and_no_request_is_made) {
+TEST_F(ListFileTest, refused_settings_are_released_and_the_local_copy_read_at_once) {
   world().acceptSettings = 0;
-  auto launcher = MakeLauncher(false);
-  DownloadSettings* settings = reinterpret_cast<DownloadSettings*>(0x1);
-  EXPECT_EQ(launcher->CreateDownloadSettings(&settings), 0);
-  EXPECT_EQ(settings, nullptr);
+  WriteFile("zaduvodi.xml", ValidLine() + "\n");
+  auto launcher = MakeLauncher();
+  EXPECT_EQ(launcher->dxCount, 1);
   EXPECT_EQ(world().settingsReleased, 1);
-  world().log.clear();
-  launcher->StartDistrictListDownload();
-  EXPECT_EQ(world().log, (std::vector<std::string>{"SetDownloadSink"}));
-  EXPECT_EQ(world().Live(DownloadSettings::kId), 0);
-}
-
-TEST_F(ListFileTest, settings_that_cannot_be_created_make_no_request) {
-  world().missing.insert(DownloadSettings::kId);
-  auto launcher = MakeLauncher(false);
-  DownloadSettings* settings = nullptr;
-  EXPECT_EQ(launcher->CreateDownloadSettings(&settings), 0);
-  launcher->StartDistrictListDownload();
-  EXPECT_EQ(world().log, (std::vector<std::string>{"SetDownloadSink"}));
 }
 
 TEST_F(ListFileTest, without_downloader_the_local_copy_is_parsed_at_once) {

@@ -100,7 +100,7 @@ TEST_F(ListParserTest, unanswered_probes_share_one_budget_of_about_three_seconds
   EXPECT_EQ(DrawOrder(), (std::vector<std::string>{"p1", "p2", "p3"}));
   for (int k = 1; k <= 2; ++k) {
     EXPECT_EQ(LoadLatency(launcher_->districts.dxGroup[k]), LatencyPending) << k;
-    EXPECT_EQ(world().state[Button("dx", k)]["Background"], Image("fuwuqi_fast00.tga")) << k;
+    EXPECT_EQ(world().state[Button("dx", k)]["Background"], Image("fuwuqi_slow00.tga")) << k;
   }
 }
 

@@ -1,6 +1,14 @@
 // The real ZentPorter, headless, driven through CORVIO_AUTOMATION against a district
 // list served on loopback: what the player sees, what gets started, what is remembered.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -209,7 +217,6 @@ TEST_F(LauncherE2eTest, no_list_and_no_local_copy_tells_the_player_and_ends) {
 
 TEST_F(LauncherE2eTest, damaged_download_keeps_the_old_copy_for_the_next_start) {
   const std::string good = session_.EncodeList(ListXml(SampleDistricts()));
-  ASSERT_FALSE(good.empty());
   session_.WriteFile("zaduvodi.xml", good + std::string(1, '\0'));
   server_.Serve("/zent/zentxmlwtz.htm", "<html><body>maintenance page</body></html>\n");
   RunResult first = session_.Run({"wait-visible Button_enter 15000", "close"});
@@ -402,6 +409,187 @@ TEST_F(LauncherE2eTest, notice_page_is_drawn_scrolled_and_only_web_links_open) {
   std::string clicked;
   for (int i = 0; i < 50 && (clicked = session_.ReadFile("../opened.txt")).empty(); ++i) usleep(100000);
   EXPECT_EQ(clicked, base + "/promo.html\n");
+}
+
+// A name server on loopback that takes every question and answers none, named by a
+// resolv.conf that the session's runs see in place of the system's; empty, or why not.
+std::string UseSilentResolver(LauncherSession& session, int* fd) {
+  if (getuid() != 0 || !getenv("ZENT_PRIVATE_NET")) return "needs root in the private network namespace";
+  const std::string address = "127.53." + std::to_string(getpid() % 250) + ".1";
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(53);
+  inet_pton(AF_INET, address.c_str(), &at.sin_addr);
+  *fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (*fd < 0 || bind(*fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return "cannot bind " + address;
+  std::ofstream(session.Root() + "/resolv.conf") << "nameserver " << address << "\n";
+  session.BindForRuns(session.Root() + "/resolv.conf", "/etc/resolv.conf");
+  return "";
+}
+
+long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start).count());
+}
+
+// A look-up that never answers: the local copy comes within the 5 s connect limit, a
+// probe still waiting is drawn as failed, and the close ends the process within a second.
+TEST_F(LauncherE2eTest, resolver_that_never_answers_neither_delays_the_list_nor_holds_the_close) {
+  int silent = -1;
+  const std::string why = UseSilentResolver(session_, &silent);
+  if (!why.empty()) GTEST_SKIP() << why;
+  const bool windows = LauncherTarget::Current().windows;
+  std::vector<District> hanging = SampleDistricts();
+  hanging[0].pinpip = "ping.zent.test";
+  const std::string plainCopy = session_.EncodeList(ListXml(SampleDistricts()));
+  const std::string hangingCopy = session_.EncodeList(ListXml(hanging));
+  // hangingProbe: the first district's ping address is looked up too; waitFor: shown once
+  // the list (or only the window) is up.
+  const struct { const char* serverhost; bool hangingProbe; std::string waitFor; long shownWithinMs; } rows[] = {
+      {"districts.zent.test", false, Slot(kWt, 2), 5000 + 3000},
+      {"districts.zent.test", false, "Button_close", 5000},
+      {"127.0.0.1:1", true, Slot(kWt, 2), 3000 + 3000},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.WriteFile("Config/rudadever.ini",
+                       std::string("[Public]\r\nserverhost=") + rows[row].serverhost + "\r\nserverpath=zent\r\n");
+    session_.WriteFile("zaduvodi.xml", (rows[row].hangingProbe ? hangingCopy : plainCopy) + std::string(1, '\0'));
+    const std::string tag = "timed" + std::to_string(row), dump = session_.Root() + "/" + tag + ".txt";
+    const auto start = std::chrono::steady_clock::now();
+    const int pid = session_.Start({"wait-visible " + rows[row].waitFor + " 20000", "dump " + dump, "close"},
+                                   {}, "", tag);
+    ASSERT_GT(pid, 0);
+    while (!std::filesystem::exists(dump) && MillisecondsSince(start) < 25000)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const long shown = MillisecondsSince(start);
+    RunResult r = session_.Wait(pid, tag, 30000);
+    const long closing = MillisecondsSince(start) - shown;
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    EXPECT_LT(shown, rows[row].shownWithinMs) << "row " << row;
+    // Wine itself takes about two seconds to take a process down.
+    EXPECT_LT(closing, windows ? 3000 : 1000) << "row " << row << ": the close waited";
+    const std::string image = ReadDumpAt(dump)[Slot(kDx, 1)].Field("image");
+    EXPECT_TRUE(!rows[row].hangingProbe || image.find("fuwuqi_slow00.tga") != std::string::npos)
+        << "never measured, yet drawn " << image;
+    EXPECT_TRUE(windows || row != 0 || r.errors.find("look-up of districts.zent.test did not answer") != std::string::npos)
+        << r.errors;
+  }
+  close(silent);
+}
+
+// Configuration that never ends or would block: each counts as absent, is named on
+// standard error, and costs neither time nor memory.
+TEST_F(LauncherE2eTest, fifos_and_endless_devices_as_configuration_read_as_absent) {
+  ServeList(SampleDistricts());
+  const LauncherTarget& target = LauncherTarget::Current();
+  const std::string redirected = session_.Root() + "/redirected.ini";
+  std::string redirect = target.PathForProgram(redirected);
+  for (char& c : redirect) c = c == '/' ? '\\' : c;
+  const std::string version = "Config/rudadever.htm";
+  // A file of the program directory, or the redirect's target; a FIFO, else a link to /dev/zero.
+  const struct { std::string file; bool fifo; } rows[] = {{"Config/rudadever.ini", true}, {"Config/rudadever.ini", false}, {version, true},
+              {version, false}, {redirected, true}, {redirected, false}};
+  const std::string ini = session_.ReadFile("Config/rudadever.ini");
+  const std::string corvio = session_.ReadFile("Corvio.ini");
+  const std::string versionText = session_.ReadFile(version);
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    const auto& r = rows[row];
+    // Wine reads profile files itself: only the version file goes through this program.
+    if (target.windows && r.file != version) continue;
+    session_.WriteFile("Config/rudadever.ini", ini);
+    session_.WriteFile("Corvio.ini", corvio);
+    const bool redirecting = r.file == redirected;
+    // Without the framework there is no window; without the version file a hint first.
+    std::vector<std::string> script{"wait-visible Button_close 15000", "close"};
+    if (r.file == version) script.insert(script.begin(), {"wait-visible Button_MsgOk 15000", "click Button_MsgOk"});
+    if (redirecting) script = {};
+    const std::string path = redirecting ? r.file : session_.ProgramDir() + "/" + r.file;
+    if (redirecting) session_.WriteFile("Corvio.ini", "[Redirect]\r\nPath=" + redirect + "\r\n");
+    std::filesystem::remove(path);
+    ASSERT_EQ(r.fifo ? mkfifo(path.c_str(), 0644) : symlink("/dev/zero", path.c_str()), 0) << path;
+    const auto start = std::chrono::steady_clock::now();
+    RunResult result = session_.Run(script, {}, "", 20000);
+    EXPECT_EQ(result.exitCode, 0) << "row " << row << "\n" << result.errors;
+    EXPECT_LT(MillisecondsSince(start), 15000) << "row " << row;
+    EXPECT_LT(result.peakKb, 400 * 1024) << "row " << row;
+    const std::string named = path.substr(path.rfind('/') + 1) + " is " + (r.fifo ? "a FIFO" : "a device");
+    EXPECT_TRUE(target.windows || result.errors.find(named) != std::string::npos) << row << "\n" << result.errors;
+    std::filesystem::remove(path);
+    if (r.file == version) session_.WriteFile(version, versionText);
+  }
+}
+
+TEST_F(LauncherE2eTest, server_addresses_the_downloader_refuses_read_the_local_copy_at_once) {
+  ServeList(SampleDistricts());
+  const char* rows[] = {"127.0.0.1:70000", "user:pw@127.0.0.1", "127.0.0.1/zent", "127.0.0.1 80"};
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.WriteFile("zaduvodi.xml", list_ + std::string(1, '\0'));
+    session_.WriteFile("Config/rudadever.ini", std::string("[Public]\r\nserverhost=") + rows[row] + "\r\n");
+    RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    EXPECT_EQ(ReadDump()[Slot(kDx, 1)].Field("text"), "电信一区") << "row " << row;
+    EXPECT_TRUE(LauncherTarget::Current().windows || r.errors.find("[Corvio_Download] settings refused") != std::string::npos)
+        << r.errors;
+  }
+}
+
+// An answer that is no list is never silent: the operator reads why, the player gets
+// the local copy.
+TEST_F(LauncherE2eTest, answers_that_are_not_used_say_why_on_standard_error) {
+  const std::string good = session_.EncodeList(ListXml(SampleDistricts()));
+  const struct {
+    std::string body, headers, why;
+  } rows[] = {
+      {"", "", "is not used: it is empty"},
+      {"<html>maintenance</html>\n", "", "is not used: it is not an encrypted district list"},
+      {good, "Content-Encoding: gzip\r\n", "(Content-Encoding: gzip), which is not unpacked"},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.WriteFile("zaduvodi.xml", good + std::string(1, '\0'));
+    server_.Serve("/zent/zentxmlwtz.htm", rows[row].body, 200, rows[row].headers);
+    RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"close"}));
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    EXPECT_EQ(ReadDump()[Slot(kWt, 2)].Field("text"), "网通二区") << "row " << row;
+    EXPECT_TRUE(LauncherTarget::Current().windows || r.errors.find(rows[row].why) != std::string::npos)
+        << "row " << row << "\n" << r.errors;
+  }
+}
+
+// A file nobody may change while it lives, root and Wine included (the immutable flag).
+struct Immutable {
+  explicit Immutable(const std::string& path) : path(path), ok(Set(FS_IMMUTABLE_FL)) {}
+  ~Immutable() { if (ok) Set(0); }
+  bool Set(int flag) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    const bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags = (flags & ~FS_IMMUTABLE_FL) | flag, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0) close(fd);
+    return done;
+  }
+  std::string path;
+  bool ok;  // set
+};
+
+TEST_F(LauncherE2eTest, choice_that_cannot_be_remembered_is_told_and_the_game_still_starts) {
+  ServeList(SampleDistricts());
+  session_.WriteFile("Config/Info.ini", "[Public]\r\nIsKeepLoginUrl=1\r\n");
+  Immutable locked(session_.ProgramDir() + "/Config/Info.ini");  // root cannot change it either
+  if (!locked.ok) GTEST_SKIP() << "this file system has no immutable flag";
+  const std::string hint = session_.Root() + "/hint.txt";
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 1), {"click " + Slot(kWt, 1), "click Button_enter",
+                                                         "wait-visible Static_MsgInfo 15000", "dump " + hint,
+                                                         "click Button_MsgOk"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  bool told = false;
+  for (const auto& c : ReadDumpAt(hint))
+    if (c.first.find("Static_MsgInfo") != std::string::npos)
+      told = c.second.Field("text") == "无法保存所选大区，下次启动需重新选择。";
+  EXPECT_TRUE(told);
+  std::vector<std::string> args;
+  for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(args, (std::vector<std::string>{"wt1.zent.invalid:7000"}));
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -255,6 +258,15 @@ int LauncherSession::Start(const std::vector<std::string>& script,
     if (closer > 0) closers_[static_cast<int>(pid)] = static_cast<int>(closer);
   }
   if (pid != 0) return pid < 0 ? -1 : static_cast<int>(pid);
+  if (!binds_.empty()) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(125);
+    for (const Bind& b : binds_) {
+      if (mount(b.source.c_str(), b.target.c_str(), nullptr, MS_BIND, nullptr) != 0) _exit(125);
+      if (b.readOnly &&
+          mount(nullptr, b.target.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+        _exit(125);
+    }
+  }
   if (chdir(dir.c_str()) != 0) _exit(126);
   int fd = open(errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0) {
@@ -277,15 +289,18 @@ RunResult LauncherSession::Wait(int pid, const std::string& tag, int limitMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
   int status = 0;
   for (;;) {
-    pid_t done = waitpid(pid, &status, WNOHANG);
+    rusage usage{};
+    pid_t done = wait4(pid, &status, WNOHANG, &usage);
     if (done == pid) {
+      result.peakKb = usage.ru_maxrss;
       result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       break;
     }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      wait4(pid, &status, 0, &usage);
       result.exitCode = -1;
+      result.peakKb = usage.ru_maxrss;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -304,6 +319,10 @@ RunResult LauncherSession::Wait(int pid, const std::string& tag, int limitMs) {
   }
   result.errors = text.str();
   return result;
+}
+
+void LauncherSession::BindForRuns(const std::string& source, const std::string& target, bool readOnly) {
+  binds_.push_back(Bind{source, target, readOnly});
 }
 
 RunResult LauncherSession::Run(const std::vector<std::string>& script,

@@ -30,6 +30,7 @@ struct DumpedControl {
 struct RunResult {
   int exitCode = -1;  // -1: killed at the time limit
   std::string errors;  // standard error, then each system message box as "caption: text"
+  long peakKb = 0;     // the program's peak resident memory
 };
 
 class LauncherSession {
@@ -63,6 +64,9 @@ class LauncherSession {
 
   // An environment variable for the runs from here on (replacing the inherited one).
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+  // Later runs see `source` in place of `target`, in a mount namespace of their own
+  // (needs root); read-only when asked. A run whose binds fail exits with 125.
+  void BindForRuns(const std::string& source, const std::string& target, bool readOnly = false);
 
   // The controls of a dump file written by the automation (an absolute path).
   std::map<std::string, DumpedControl> ReadDump(const std::string& file) const;
@@ -75,8 +79,13 @@ class LauncherSession {
   std::string prog_;
   std::string runtime_;
   int runs_ = 0;
-  std::map<int, int> closers_;
-  std::map<std::string, std::string> env_;  // program pid -> its message box closer's pid (Wine)
+  std::map<int, int> closers_;  // program pid -> its message box closer's pid (Wine)
+  std::map<std::string, std::string> env_;
+  struct Bind {
+    std::string source, target;
+    bool readOnly;
+  };
+  std::vector<Bind> binds_;
 };
 
 // UTF-8 text as GBK bytes, and back.

@@ -55,9 +55,11 @@ LoopbackHttpServer::~LoopbackHttpServer() {
   if (listener_ >= 0) close(listener_);
 }
 
-void LoopbackHttpServer::Serve(const std::string& path, const std::string& body, int status) {
+void LoopbackHttpServer::Serve(const std::string& path, const std::string& body, int status,
+                               const std::string& headers) {
   std::lock_guard<std::mutex> lock(mutex_);
   routes_[path] = {status, body};
+  headers_[path] = headers;
 }
 
 int LoopbackHttpServer::Requests(const std::string& path) {
@@ -94,6 +96,7 @@ void LoopbackHttpServer::Answer(int client) {
   if (second != std::string::npos) path = request.substr(first + 1, second - first - 1);
   int status = 404;
   std::string body = "not found";
+  std::string headers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ++requests_[path];
@@ -101,11 +104,12 @@ void LoopbackHttpServer::Answer(int client) {
     if (it != routes_.end()) {
       status = it->second.first;
       body = it->second.second;
+      headers = headers_[path];
     }
   }
   std::string answer = "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Error") +
                        "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
-                       "\r\nConnection: close\r\n\r\n" + body;
+                       "\r\n" + headers + "Connection: close\r\n\r\n" + body;
   size_t sent = 0;
   while (sent < answer.size()) {
     ssize_t n = send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);

@@ -17,8 +17,10 @@ class LoopbackHttpServer {
 
   int port() const { return port_; }
   bool ok() const { return listener_ >= 0; }
-  // Answers GET `path` with `status` and `body`; any other path gets 404.
-  void Serve(const std::string& path, const std::string& body, int status = 200);
+  // Answers GET `path` with `status` and `body` (and `headers`, each line ending in CR LF);
+  // any other path gets 404.
+  void Serve(const std::string& path, const std::string& body, int status = 200,
+             const std::string& headers = "");
   int Requests(const std::string& path);
 
  private:
@@ -31,6 +33,7 @@ class LoopbackHttpServer {
   std::mutex mutex_;
   std::map<std::string, std::pair<int, std::string>> routes_;
   std::map<std::string, int> requests_;
+  std::map<std::string, std::string> headers_;
   std::thread thread_;
 };
 

@@ -121,6 +121,16 @@ TEST(IcmpEcho, reply_buffer_must_hold_the_record_and_the_data) {
   }
 }
 
+// Windows refuses 0.0.0.0 with ERROR_INVALID_NETNAME before sending; broadcast and
+// multicast alike. A send would wait for the time-out or answer from this machine.
+TEST(IcmpEcho, destinations_that_name_no_single_host_fail_as_on_windows_without_sending) {
+  for (const char* target : {"0.0.0.0", "255.255.255.255", "224.0.0.1", "239.255.255.250"}) {
+    Echo echo = SendEcho(target, kReplySize, 5000);
+    EXPECT_EQ(echo.replies, 0u) << target;
+    EXPECT_EQ(echo.error, ERROR_INVALID_NETNAME) << target;
+  }
+}
+
 TEST(IcmpEcho, unknown_handles_are_refused) {
   unsigned char request[8] = {};
   unsigned char reply[128] = {};

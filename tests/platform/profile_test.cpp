@@ -580,6 +580,52 @@ TEST_F(PlatformProfile, file_that_cannot_be_read_is_not_replaced) {
   ASSERT_EQ(stat((dir_.path() + "/t.ini").c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
+
+// A FIFO would block, a device never end, a folder holds no text: each reads as a missing
+// file at once, and a write leaves it as it is.
+TEST_F(PlatformProfile, fifo_device_and_folder_read_as_missing_and_are_never_replaced) {
+  const std::string path = dir_.path() + "/t.ini";
+  for (int row = 0; row < 3; ++row) {
+    std::filesystem::remove_all(path);
+    ASSERT_EQ(row == 0 ? mkfifo(path.c_str(), 0644) : row == 1 ? symlink("/dev/zero", path.c_str()) : mkdir(path.c_str(), 0755), 0);
+    char buffer[16];
+    SetLastError(0);
+    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "def", buffer, sizeof buffer, kFile), 3u) << "row " << row;
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << "row " << row;
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", kFile)) << "row " << row;
+    struct stat st;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0) << "row " << row;
+    EXPECT_FALSE(S_ISREG(st.st_mode)) << "row " << row << ": replaced by a file";
+  }
+}
+
+// Past 16 MiB nothing is read, and a read costs a small multiple of what it read, however
+// many lines it holds; a write would lose the tail, so it is refused.
+TEST_F(PlatformProfile, long_file_is_read_up_to_16_mib_in_little_memory) {
+  std::string text = "[s]\r\nk=v\r\n";
+  while (text.size() < (20u << 20)) text += "kkkk\n";
+  dir_.Write("t.ini", text + "late=1\r\n");
+  std::string().swap(text);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    char buffer[16];
+    const bool early = GetPrivateProfileStringA("s", "k", "", buffer, sizeof buffer, kFile) == 1;
+    const bool late = GetPrivateProfileIntA("s", "late", 0, kFile) == 0;
+    getrusage(RUSAGE_SELF, &after);
+    const bool small = after.ru_maxrss - before.ru_maxrss < 48 * 1024;
+    SetLastError(0);
+    const bool kept = !WritePrivateProfileStringA("s", "k", "w", kFile) && GetLastError() == ERROR_FILE_TOO_LARGE;
+    _exit((early ? 0 : 1) | (late ? 0 : 2) | (small ? 0 : 4) | (kept ? 0 : 8));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the key at the start, 2: the tail was read, 4: memory, "
+                                       "8: the cut file was written";
+}
 #endif
 
 }  // namespace
