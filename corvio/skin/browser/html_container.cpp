@@ -78,11 +78,12 @@ litehtml::uint_ptr HtmlContainer::create_font(const char* faceName, int size, in
                                               litehtml::font_metrics* fm) {
   std::shared_ptr<Font> face = FaceFor(faceName ? faceName : "");
   if (!face) return 0;
+  const int px = std::clamp(size, 4, 200);
+  const bool bold = weight >= 600, slanted = italic == litehtml::font_style_italic;
   std::string error;
-  std::shared_ptr<Font> font =
-      face->Variant(std::clamp(size, 4, 200), weight >= 600, italic == litehtml::font_style_italic, &error);
+  std::shared_ptr<Font> font = face->Variant(px, bold, slanted, &error);
   if (!font) return 0;
-  if (fallback_ && face != fallback_) font->SetFallback(fallback_->Variant(std::clamp(size, 4, 200), weight >= 600, italic == litehtml::font_style_italic, &error));
+  if (fallback_ && face != fallback_) font->SetFallback(fallback_->Variant(px, bold, slanted, &error));
   if (fm) {
     fm->ascent = font->Ascent();
     fm->descent = std::max(0, font->LineHeight() - font->Ascent());
