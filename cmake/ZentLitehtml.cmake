@@ -28,6 +28,11 @@ if(NOT TARGET litehtml)
   if(TARGET gumbo)
     target_compile_options(gumbo PRIVATE -w -g0)
   endif()
+  if(NOT WIN32)
+    # Kept inside the framework library: exported, its two thousand names would all be
+    # bound when the launcher loads the library, before the first paint.
+    set_target_properties(litehtml PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  endif()
   if(CMAKE_CXX_FLAGS MATCHES "sanitize=[^ ]*undefined")
     # litehtml numbers the names it meets after its own enum's last value (string_id): a
     # design of the library, not a fault the sanitizer should stop our runs for.

@@ -97,7 +97,6 @@ std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize, 
   font->lineHeight_ = Pixels(m.height);
   if (font->lineHeight_ <= 0) font->lineHeight_ = pixelSize;
   font->xHeight_ = std::max(1, font->ascent_ / 2);
-  if (FT_Load_Char(f, 'x', FT_LOAD_DEFAULT) == 0) font->xHeight_ = Pixels(f->glyph->metrics.height);
   return font;
 }
 
@@ -106,6 +105,12 @@ std::shared_ptr<Font> Font::Variant(int emPixels, bool bold, bool italic, std::s
   if (!font) return nullptr;
   font->bold_ = bold;
   font->italic_ = italic;
+  // A page's layout wants the real x-height; the skin's fonts never ask, so start-up is
+  // spared the glyph load.
+  std::lock_guard<std::mutex> lock(face_->lock);
+  FT_Face f = face_->face;
+  if (FT_Activate_Size(font->scaled_->size) == 0 && FT_Load_Char(f, 'x', FT_LOAD_DEFAULT) == 0)
+    font->xHeight_ = Pixels(f->glyph->metrics.height);
   return font;
 }
 
