@@ -56,6 +56,11 @@ std::string HtmlContainer::TakeClickedLink() {
 // The first family of the list that the system has by that very name; the generic
 // monospace and serif families as the system maps them; else the skin's own face.
 std::shared_ptr<Font> HtmlContainer::FaceFor(const std::string& families) {
+  // A page asks for the same list at every size and weight: the system is asked once.
+  auto known = faces_.find(families);
+  if (known != faces_.end()) return known->second;
+  std::shared_ptr<Font>& face = faces_[families];
+  face = baseFont_;
   size_t start = 0;
   while (start <= families.size()) {
     size_t end = families.find(',', start);
@@ -67,10 +72,12 @@ std::shared_ptr<Font> HtmlContainer::FaceFor(const std::string& families) {
       continue;
     std::string error;
     std::shared_ptr<Font> font = Font::LoadSystem(family, 12, &error);
-    if (font && (family == "monospace" || family == "serif" || Lower(font->FamilyName()) == family))
-      return font;
+    if (font && (family == "monospace" || family == "serif" || Lower(font->FamilyName()) == family)) {
+      face = font;
+      break;
+    }
   }
-  return baseFont_;
+  return face;
 }
 
 litehtml::uint_ptr HtmlContainer::create_font(const char* faceName, int size, int weight,

@@ -3,6 +3,7 @@
 // style sheets and images come from.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,7 @@ class HtmlContainer final : public litehtml::document_container {
 
   std::shared_ptr<Font> baseFont_;
   std::shared_ptr<Font> fallback_;  // a face that shows Chinese
+  std::map<std::string, std::shared_ptr<Font>> faces_;  // by font-family list
   std::string baseUrl_;
   std::shared_ptr<PageResources> resources_;
   std::vector<std::unique_ptr<PageFont>> fonts_;  // handle = index + 1
