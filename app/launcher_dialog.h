@@ -74,8 +74,10 @@ class LauncherDialog : public UiEventSink, public DownloadEventSink, public Comp
   void OnDownloadNoticeA(int32_t a, int32_t b, int32_t c) override;
   void OnDownloadNoticeB(int32_t a) override;
   void OnDownloadNoticeC(int32_t a, int32_t b) override;
-  // The list's first line, from the file or the local copy; false when neither opens
-  // (the message has been shown and the quit message posted).
+  // The list's first line, from the file or the local copy, decrypted and opened once:
+  // on true the XML reader holds its document (an empty one for a copy that does not
+  // open). False when neither file opens (the message has been shown and the quit message
+  // posted). Only a usable download replaces the local copy.
   bool ReadListFile(const char* fileName, std::string* line);
 
   // Parsing: districts/list_parser.cpp

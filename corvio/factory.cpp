@@ -21,12 +21,7 @@ class Factory final : public ComponentFactory {
 
 }  // namespace
 
-#ifdef _WIN32
-#define CORVIO_EXPORT __declspec(dllexport)
-#else
-#define CORVIO_EXPORT __attribute__((visibility("default")))
-#endif
-
+// CORVIO_EXPORT is given by the build, per system (corvio/CMakeLists.txt).
 extern "C" CORVIO_EXPORT ComponentFactory* CreateComponent(
     uint32_t id, uint32_t reserved) {
   (void)reserved;

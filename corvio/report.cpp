@@ -5,20 +5,13 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "platform/win32.h"
+#include "corvio/report_output.h"
 
 namespace corvio {
 
 namespace {
 
-void Emit(const char* text) {
-  OutputDebugStringA(text);
-#ifdef _WIN32
-  // The debugger output is not where a test or an operator looks: standard error too.
-  fputs(text, stderr);
-  fflush(stderr);
-#endif
-}
+void Emit(const char* text) { WriteReportText(text); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/launcher_dialog.h"
+#include "app/launcher_report.h"
 #include "components/safe_string.h"
 #include "districts/envelope.h"
 #include "districts/list_document.h"
@@ -79,8 +80,7 @@ bool ReadFirstLine(const char* fileName, std::string* text) {
 
 // One line on standard error for each list refused, naming the file and why.
 void ReportRefusal(const char* file, const char* why) {
-  fprintf(stderr, "ZentPorter: %s: list refused: %s\n", file, why);
-  fflush(stderr);
+  LauncherReport("%s: list refused: %s", file, why);
 }
 
 enum class ListKeyState { None, Valid, Malformed };
@@ -148,9 +148,8 @@ void ReportUnusedDownload(const char* fileName, bool opened, const std::string& 
   else if (opened && error != EnvelopeError::None)
     why = std::string("it is not an encrypted district list (") + EnvelopeErrorText(error) + ")";
   else if (opened) why = "its text is not a district list";
-  fprintf(stderr, "ZentPorter: the downloaded district list %s is not used: %s; reading the local copy\n",
-          fileName, why.c_str());
-  fflush(stderr);
+  LauncherReport("the downloaded district list %s is not used: %s; reading the local copy",
+                 fileName, why.c_str());
 }
 
 }  // namespace
@@ -250,9 +249,8 @@ bool LauncherDialog::ReadListFile(const char* fileName, std::string* line) {
   const bool isCopy = strcmp(fileName ? fileName : "", kFallbackListFile) == 0;
   if (keyState == ListKeyState::Malformed) {
     // Fails closed: a key the operator got wrong must not let any list through.
-    fprintf(stderr, "ZentPorter: %s: bad key: [Public] ListPublicKey is not 64 hexadecimal "
-                    "digits; no district list is shown\n", kServerSettingsFile);
-    fflush(stderr);
+    LauncherReport("%s: bad key: [Public] ListPublicKey is not 64 hexadecimal digits; no "
+                   "district list is shown", kServerSettingsFile);
   } else if (!isCopy && fileName) {
     // Only a real list replaces the copy, so the last good list is never lost. Anything
     // else (an error page, an empty body, a list cut short or with another root, with a
@@ -267,7 +265,7 @@ bool LauncherDialog::ReadListFile(const char* fileName, std::string* line) {
       if (signedLists && !SignatureHolds(fileName, xml, key, &signature)) {
         DiscardDownload();
         refused = true;
-      } else if (LoadDistrictList(*reader, xml)) {
+      } else if (LoadDistrictList(*reader, xml)) {  // the reader holds the list from here
         RefreshLocalCopy(text, signedLists ? &signature : nullptr);
         if (line) *line = text;
         return true;
@@ -276,18 +274,18 @@ bool LauncherDialog::ReadListFile(const char* fileName, std::string* line) {
     if (reader && !refused) ReportUnusedDownload(fileName, opened, text, error);
   }
   bool copyShown = keyState != ListKeyState::Malformed && ReadFirstLine(kFallbackListFile, &text);
-  if (copyShown && signedLists) {
-    // A copy that does not open is checked as the empty list it would show.
-    std::string xml;
-    std::string signature;
-    DecryptDistrictList(text, &xml);
-    copyShown = SignatureHolds(kFallbackListFile, xml, key, &signature);
-  }
+  // A copy that does not open is the empty list: no districts, the window stays usable;
+  // with a key it is checked as that empty list.
+  std::string xml;
+  if (copyShown && !DecryptDistrictList(text, &xml)) xml.clear();
+  std::string signature;
+  if (copyShown && signedLists) copyShown = SignatureHolds(kFallbackListFile, xml, key, &signature);
   if (!copyShown) {
     ShowHint(kMsgListLoadFailed);
     PostQuitMessage(0);
     return false;
   }
+  if (XmlReader* reader = xmlReader.component) LoadDistrictList(*reader, xml);
   if (line) *line = text;
   return true;
 }

@@ -1,17 +1,15 @@
 // ParseDistrictList: the list file, decrypted and walked into the groups, each district
 // probed and drawn on its button, and the district launched last time preselected.
-#include <stdio.h>
 #include <string.h>
 
 #include <string>
 
 #include "app/district_copy.h"
 #include "app/launcher_dialog.h"
+#include "app/launcher_report.h"
 #include "components/safe_string.h"
 #include "districts/district_walk.h"
-#include "districts/envelope.h"
 #include "districts/hex.h"
-#include "districts/list_document.h"
 #include "platform/win32.h"
 #include "probe/probe_round.h"
 
@@ -34,11 +32,8 @@ class ProbeStarter : public DistrictWalkSink {
     for (char& c : shown) {
       if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = '?';
     }
-    fprintf(stderr,
-            "ZentPorter: district \"%s\" is not shown: its address \"%s\" holds a blank, a "
-            "quote or a control character\n",
-            name ? name : "", shown.c_str());
-    fflush(stderr);
+    LauncherReport("district \"%s\" is not shown: its address \"%s\" holds a blank, a quote "
+                   "or a control character", name ? name : "", shown.c_str());
   }
 };
 
@@ -58,16 +53,10 @@ std::string RememberedUrl() {
 }  // namespace
 
 void LauncherDialog::ParseDistrictList(const char* fileName) {
-  std::string line;
-  if (!ReadListFile(fileName, &line)) return;
-
-  // A list that does not open is an empty document: no districts, the window stays usable.
-  std::string xml;
-  if (!DecryptDistrictList(line, &xml)) xml.clear();
+  if (!ReadListFile(fileName, nullptr)) return;
 
   DistrictWalkResult counts = {0, 0};
   if (XmlReader* reader = xmlReader.component) {
-    LoadDistrictList(*reader, xml);
     BeginProbeRound();
     ProbeStarter starter;
     counts = WalkDistrictList(*reader, districts, starter, false);

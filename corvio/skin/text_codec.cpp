@@ -3,6 +3,7 @@
 #include "corvio/skin/text_codec.h"
 
 #include "corvio/skin/text_codec_system.h"
+#include "platform/utf8.h"
 #include "platform/win32.h"
 
 namespace corvio {
@@ -14,16 +15,6 @@ bool IsAscii(const std::string& s) {
   for (char c : s)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   return true;
-}
-
-// The length of the UTF-8 sequence that starts at s[i], 0 when it is malformed.
-size_t Utf8Length(const std::string& s, size_t i) {
-  const unsigned char c = s[i];
-  const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-  if (len == 0 || i + len > s.size()) return 0;
-  for (size_t k = 1; k < len; ++k)
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-  return len;
 }
 
 }  // namespace
@@ -60,7 +51,8 @@ std::string Utf8ToGbk(const std::string& utf8) {
   if (SystemUtf8ToGbk(utf8.data(), utf8.size(), &out)) return out;
   size_t i = 0;
   while (i < utf8.size()) {
-    const size_t len = Utf8Length(utf8, i);
+    uint32_t cp = 0;
+    const size_t len = DecodeUtf8Char(utf8, i, &cp);
     if (len == 1) {
       out.push_back(utf8[i]);
     } else if (len == 0 || !SystemUtf8ToGbk(utf8.data() + i, len, &out)) {
@@ -73,31 +65,11 @@ std::string Utf8ToGbk(const std::string& utf8) {
 
 std::vector<uint32_t> DecodeUtf8(const std::string& s) {
   std::vector<uint32_t> out;
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = s[i];
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    uint32_t cp = len == 1 ? c : c & (0x7F >> len);
-    bool ok = true;
-    for (int k = 1; k < len; ++k) {
-      unsigned char t = s[i + k];
-      if ((t & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (t & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not characters either.
-    static const uint32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!ok || cp < kSmallest[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    out.push_back(cp);
-    i += len;
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp = 0xFFFD;
+    const size_t len = DecodeUtf8Char(s, i, &cp);
+    out.push_back(len ? cp : 0xFFFD);
+    i += len ? len : 1;
   }
   return out;
 }
@@ -111,24 +83,6 @@ bool IsValidUtf8(const std::string& text) {
   for (uint32_t cp : DecodeUtf8(text))
     if (cp == 0xFFFD) ++decoded;
   return decoded == written;
-}
-
-void AppendUtf8(uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 size_t GbkCharLengthAt(const std::string& gbk, size_t i) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace corvio {
 namespace skin {
 
@@ -18,7 +20,7 @@ std::string Utf8ToGbk(const std::string& utf8);
 bool IsValidUtf8(const std::string& text);
 // The code points of UTF-8 text (malformed bytes give U+FFFD).
 std::vector<uint32_t> DecodeUtf8(const std::string& utf8);
-void AppendUtf8(uint32_t codepoint, std::string* out);
+using ::AppendUtf8;  // platform/utf8.h
 // Removes the last whole GBK character (one or two bytes).
 void PopLastGbkChar(std::string* gbk);
 // Bytes of the GBK character at gbk[i] (1 or 2), by the system's own CharNextA.

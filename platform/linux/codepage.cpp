@@ -8,6 +8,7 @@
 
 #include "platform/linux/gbk_chars.h"
 #include "platform/linux/report.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -66,13 +67,10 @@ iconv_t Descriptor(Direction d) {
 size_t SkipLength(Direction d, const char* at, size_t left) {
   if (d == kAnsiToUtf8) return GbkCharLength(at, left, 0);
   if (d == kUtf16LeToUtf8 || d == kUtf16BeToUtf8) return left >= 2 ? 2 : left;
-  const unsigned char lead = static_cast<unsigned char>(at[0]);
-  size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
-  if (lead >= 0xF5) length = 1;
-  for (size_t i = 1; i < length; ++i) {
-    if (i >= left || (static_cast<unsigned char>(at[i]) & 0xC0) != 0x80) return i;
-  }
-  return length;
+  // A character GBK lacks is stepped over whole, a malformed byte alone.
+  uint32_t cp = 0;
+  const size_t length = DecodeUtf8Char(at, left, 0, &cp);
+  return length ? length : 1;
 }
 
 bool IsAscii(const std::string& text) {

@@ -2,13 +2,13 @@
 // there SDL's simple message box shows it too. SDL is loaded only when a box is shown,
 // so the platform library does not depend on it.
 #include <dlfcn.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
 #include "platform/linux/codepage.h"
+#include "platform/linux/report.h"
 #include "platform/win32.h"
 
 namespace {
@@ -59,8 +59,7 @@ void ShowWithSdl(UINT type, const std::string& caption, const std::string& text)
 extern "C" int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   const std::string utf8Caption = PlatformAnsiToUtf8Text(caption ? caption : "Error");
   const std::string utf8Text = PlatformAnsiToUtf8Text(text ? text : "");
-  fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
-  fflush(stderr);
+  PlatformReport("%s: %s", utf8Caption.c_str(), utf8Text.c_str());
   if (DisplayAvailable()) ShowWithSdl(type, utf8Caption, utf8Text);
   return IDOK;
 }

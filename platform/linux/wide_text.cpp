@@ -6,6 +6,7 @@
 
 #include "platform/linux/codepage.h"
 #include "platform/linux/gbk_chars.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -13,40 +14,6 @@ const UINT kGbk = 936;
 const UINT kUtf8 = 65001;
 
 bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == kGbk || codePage == kUtf8; }
-
-void AppendUtf8(uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-// One UTF-8 character at text[i]: its code point and length, or false when malformed.
-bool NextUtf8(const std::string& text, size_t i, uint32_t* cp, size_t* length) {
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-  if (n == 0 || i + n > text.size()) return false;
-  uint32_t value = n == 1 ? c : c & (0x7F >> n);
-  for (size_t k = 1; k < n; ++k) {
-    const unsigned char t = static_cast<unsigned char>(text[i + k]);
-    if ((t & 0xC0) != 0x80) return false;
-    value = (value << 6) | (t & 0x3F);
-  }
-  *cp = value;
-  *length = n;
-  return true;
-}
 
 void AppendUtf16(uint32_t cp, std::u16string* out) {
   if (cp >= 0x10000) {
@@ -93,11 +60,10 @@ extern "C" int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length
   }
   std::u16string wide;
   for (size_t i = 0; i < utf8.size();) {
-    uint32_t cp = 0;
-    size_t n = 1;
-    if (!NextUtf8(utf8, i, &cp, &n)) cp = 0xFFFD;
-    AppendUtf16(cp, &wide);
-    i += n;
+    uint32_t cp = 0xFFFD;
+    const size_t n = DecodeUtf8Char(utf8, i, &cp);
+    AppendUtf16(n ? cp : 0xFFFD, &wide);
+    i += n ? n : 1;
   }
   if (outSize == 0) return static_cast<int>(wide.size());
   if (wide.size() > static_cast<size_t>(outSize) || !out) {

@@ -1,45 +1,12 @@
-// File access with the standard library only, in binary mode so bytes pass untouched.
+// File access with the standard library, in binary mode so bytes pass untouched; what
+// differs per system is in file_io_posix.cpp and file_io_windows.cpp.
 #include "file_io.h"
 
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
-
 namespace {
-
-// Standard input and output start in text mode on Windows, which would drop the CR of
-// CR LF and stop reading at a 0x1A byte; the list passes as bytes on every system.
-void MakeBinary(FILE* stream) {
-#ifdef _WIN32
-  _setmode(_fileno(stream), _O_BINARY);
-#else
-  (void)stream;
-#endif
-}
-
-// Moves the finished temporary file over the old one in one step where the system can.
-bool MoveOverOld(const std::string& from, const std::string& to, int* code) {
-#ifdef _WIN32
-  // rename() refuses an existing target on Windows; MoveFileEx replaces it.
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return true;
-  const DWORD reason = GetLastError();
-  *code = reason == ERROR_ACCESS_DENIED || reason == ERROR_SHARING_VIOLATION ? EACCES
-          : reason == ERROR_PATH_NOT_FOUND || reason == ERROR_FILE_NOT_FOUND ? ENOENT
-                                                                            : EIO;
-  return false;
-#else
-  if (rename(from.c_str(), to.c_str()) == 0) return true;
-  *code = errno;
-  return false;
-#endif
-}
 
 std::string Describe(const char* what, const std::string& path, int code) {
   std::string text = "cannot ";
@@ -53,7 +20,7 @@ std::string Describe(const char* what, const std::string& path, int code) {
 FILE* OpenInput(const std::string& path, bool* owned, std::string* error) {
   *owned = path != "-";
   if (!*owned) {
-    MakeBinary(stdin);
+    SetBinaryMode(stdin);
     return stdin;
   }
   FILE* file = fopen(path.c_str(), "rb");
@@ -125,7 +92,7 @@ bool ReadFirstLine(const std::string& path, size_t maxChars, std::string* line, 
 
 bool WriteWholeFile(const std::string& path, const std::string& data, std::string* error) {
   if (path == "-") {
-    MakeBinary(stdout);
+    SetBinaryMode(stdout);
     if (fwrite(data.data(), 1, data.size(), stdout) != data.size() || fflush(stdout) != 0) {
       *error = Describe("write", "standard output", errno);
       return false;
@@ -147,7 +114,7 @@ bool WriteWholeFile(const std::string& path, const std::string& data, std::strin
     return false;
   }
   int code = 0;
-  if (!MoveOverOld(temporary, path, &code)) {
+  if (!ReplaceWithTemporary(temporary, path, &code)) {
     *error = Describe("replace", path, code) + " (the new content is in '" + temporary + "')";
     return false;
   }

@@ -5,7 +5,6 @@
 #include <SDL2/SDL_syswm.h>
 #include <dlfcn.h>
 #include <poll.h>
-#include <stdio.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -177,7 +176,7 @@ void DisplayLost() {
   SdlState& s = State();
   if (s.lost) return;
   s.lost = true;
-  fputs("display connection lost\n", stderr);
+  Report("", "display connection lost");
   PostQuitMessage(1);
 }
 

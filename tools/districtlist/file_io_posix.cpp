@@ -1,6 +1,8 @@
-// The operator's key file on POSIX systems: created exclusively with mode 0600.
+// The tool's files on POSIX systems: the key file created exclusively with mode 0600, and
+// the replacing rename.
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,4 +33,12 @@ bool CreatePrivateFile(const std::string& path, const std::string& data, std::st
     unlink(path.c_str());
   }
   return ok;
+}
+
+void SetBinaryMode(FILE*) {}
+
+bool ReplaceWithTemporary(const std::string& from, const std::string& to, int* code) {
+  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  *code = errno;
+  return false;
 }

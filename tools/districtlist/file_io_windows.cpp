@@ -1,5 +1,10 @@
-// The operator's key file on Windows: created new, with an access list that names the
-// user who runs the tool alone and inherits nothing from the folder.
+// The tool's files on Windows: the key file created new, with an access list that names
+// the user who runs the tool alone and inherits nothing from the folder; binary standard
+// streams; the replacing move.
+#include <errno.h>
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
 #include <windows.h>
 
 #include <string>
@@ -64,4 +69,17 @@ bool CreatePrivateFile(const std::string& path, const std::string& data, std::st
     DeleteFileA(path.c_str());
   }
   return ok;
+}
+
+void SetBinaryMode(FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
+
+// rename() refuses an existing target on Windows; MoveFileEx replaces it.
+bool ReplaceWithTemporary(const std::string& from, const std::string& to, int* code) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  const DWORD reason = GetLastError();
+  *code = reason == ERROR_ACCESS_DENIED || reason == ERROR_SHARING_VIOLATION ? EACCES
+          : reason == ERROR_PATH_NOT_FOUND || reason == ERROR_FILE_NOT_FOUND ? ENOENT
+                                                                            : EIO;
+  return false;
 }
