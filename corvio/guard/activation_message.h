@@ -1,7 +1,7 @@
 // The window message through which the instance guard asks the first instance's main
 // window to come to the front. It lives here, with its sender, so the guard needs no
-// window code; the value sits next to the dialog's own messages in
-// corvio/skin/dialog_messages.h, which checks that they stay apart.
+// window code. The dialog's window gets no other private message: its work arrives through
+// the UI-thread dispatcher's own window.
 #pragma once
 
 #include "platform/win32.h"

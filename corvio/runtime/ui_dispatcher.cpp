@@ -4,10 +4,11 @@
 
 #include <deque>
 #include <mutex>
+#include <set>
+#include <string>
 #include <utility>
 
 #include "corvio/report.h"
-#include "platform/win32.h"
 
 namespace corvio {
 
@@ -49,28 +50,47 @@ LRESULT CALLBACK DispatcherWindowProc(HWND window, UINT message, WPARAM wParam,
   return 0;
 }
 
-bool RegisterDispatcherClass() {
-  static std::once_flag once;
-  static bool registered = false;
-  std::call_once(once, [] {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DispatcherWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kWindowClass;
-    registered = RegisterClassA(&windowClass) != 0;
-  });
-  return registered;
+bool PostTo(const std::shared_ptr<UiDispatcher::State>& state, std::function<void()> work) {
+  if (!work) return false;
+  std::lock_guard<std::mutex> lock(state->mutex);
+  if (!state->open) return false;
+  if (!Guarded([&] { state->queue.push_back(std::move(work)); })) return false;
+  // Posting under the lock keeps the queue and the messages in step with the destructor.
+  if (!PostMessageA(state->window, kRunWorkMessage, 0, 0)) {
+    state->queue.pop_back();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
+HWND CreateHiddenWindow(const char* className, WNDPROC procedure, void* owner, const char* title,
+                        int width, int height, HWND parent) {
+  static std::mutex mutex;
+  static std::set<std::string> registered;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!registered.count(className)) {
+      WNDCLASSA windowClass = {};
+      windowClass.lpfnWndProc = procedure;
+      windowClass.hInstance = GetModuleHandleA(nullptr);
+      windowClass.lpszClassName = className;
+      if (!RegisterClassA(&windowClass)) return nullptr;
+      registered.insert(className);
+    }
+  }
+  HWND window = CreateWindowExA(0, className, title, 0, 0, 0, width, height, parent, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+  return window;
+}
+
 UiDispatcher::UiDispatcher() : state_(std::make_shared<State>()) {
   state_->ownerThread = GetCurrentThreadId();
-  if (!RegisterDispatcherClass()) return;
-  HWND window = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateHiddenWindow(kWindowClass, DispatcherWindowProc, state_.get(), "", 0, 0,
+                                   HWND_MESSAGE);
   if (!window) return;
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state_.get()));
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->window = window;
   state_->open = true;
@@ -93,17 +113,11 @@ UiDispatcher::~UiDispatcher() {
   // The dropped work is destroyed here, outside the lock, since it may own resources.
 }
 
-bool UiDispatcher::Post(std::function<void()> work) {
-  if (!work) return false;
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  if (!state_->open) return false;
-  if (!Guarded([&] { state_->queue.push_back(std::move(work)); })) return false;
-  // Posting under the lock keeps the queue and the messages in step with the destructor.
-  if (!PostMessageA(state_->window, kRunWorkMessage, 0, 0)) {
-    state_->queue.pop_back();
-    return false;
-  }
-  return true;
+bool UiDispatcher::Post(std::function<void()> work) { return PostTo(state_, std::move(work)); }
+
+UiDispatcher::PostFn UiDispatcher::Poster() const {
+  std::shared_ptr<State> state = state_;
+  return [state](std::function<void()> work) { return PostTo(state, std::move(work)); };
 }
 
 unsigned long UiDispatcher::OwnerThreadId() const { return state_->ownerThread; }

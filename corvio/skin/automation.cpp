@@ -13,9 +13,9 @@
 
 #include "corvio/report.h"
 #include "corvio/runtime/first_paint.h"
+#include "corvio/runtime/ui_dispatcher.h"
 #include "corvio/skin/backend.h"
 #include "corvio/skin/browser/page_view.h"
-#include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/image_io.h"
 #include "corvio/skin/skin_dialog_impl.h"
 #include "corvio/skin/text_codec.h"
@@ -40,7 +40,7 @@ struct Script {
   DWORD deadline = 0;
   DWORD nextCheck = 0;
   uint64_t presentsAtCheck = 0;
-  HWND window = nullptr;
+  UiDispatcher* steps = nullptr;  // made on the UI thread; kept for the whole process
 };
 
 // When windows last showed something new, on the steady clock (microseconds), for the
@@ -356,24 +356,10 @@ void Step() {
   if (const BackendOps* ops = ActiveBackend()) ops->request_attention();
 }
 
-LRESULT CALLBACK AutomationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kMsgAutomation) return DefWindowProcA(window, message, wParam, lParam);
-  if (!Guarded([] { return Step(), true; }, false)) Fail(0, "internal failure");
-  return 0;
-}
-
-HWND AutomationWindow() {
+UiDispatcher* Steps() {
   Script& s = TheScript();
-  if (s.window) return s.window;
-  static const char kClass[] = "CorvioAutomation";
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = AutomationWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kClass;
-  RegisterClassA(&wc);
-  s.window = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
-  return s.window;
+  if (!s.steps) s.steps = new UiDispatcher();
+  return s.steps;
 }
 
 }  // namespace
@@ -402,7 +388,7 @@ void LoadScript(const std::string& file) {
   s.waiting = false;
   s.wakeOnPresent = false;
   s.active = !s.commands.empty();
-  if (!AutomationWindow()) Fail(0, "cannot create the automation's message window");
+  if (!Steps()->Post([] {})) Fail(0, "cannot create the automation's message window");
 }
 
 }  // namespace
@@ -424,7 +410,9 @@ int AutomationIdle() {
     int32_t left = static_cast<int32_t>(s.nextCheck - GetTickCount());
     if (left > 0) return left;
   }
-  s.stepPosted = PostMessageA(AutomationWindow(), kMsgAutomation, 0, 0) != 0;
+  s.stepPosted = Steps()->Post([] {
+    if (!Guarded([] { return Step(), true; }, false)) Fail(0, "internal failure");
+  });
   return s.stepPosted ? 0 : kRecheckMs;
 }
 

@@ -12,10 +12,10 @@
 #include "corvio/report.h"
 #include "corvio/runtime/first_paint.h"
 #include "corvio/download/http_fetcher.h"
+#include "corvio/guard/activation_message.h"
 #include "corvio/skin/browser/page_load.h"
 #include "corvio/skin/browser/page_view.h"
 #include "corvio/skin/control_objects.h"
-#include "corvio/skin/dialog_messages.h"
 #include "corvio/skin/text_codec.h"
 #include "corvio/skin/timeline.h"
 
@@ -40,17 +40,6 @@ LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   auto* dialog = reinterpret_cast<SkinDialogImpl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!dialog) return DefWindowProcA(window, message, wParam, lParam);
   return Guarded([&] { return dialog->HandleMessage(message, wParam, lParam); }, 0);
-}
-
-bool RegisterDialogClass() {
-  static bool registered = false;
-  if (registered) return true;
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DialogWindowProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = kWindowClass;
-  registered = RegisterClassA(&windowClass) != 0;
-  return registered;
 }
 
 // What the next paint of node shows of its images: the normal state of it (when withOwn)
@@ -153,7 +142,7 @@ void SkinDialogImpl::Unload() {
     hwnd_ = nullptr;
   }
   objects_.clear();
-  pending_.clear();
+  posts_.reset();  // events and page progress still queued are dropped with it
   state_ = InteractionState();
   pressed_ = nullptr;
   theme_ = nullptr;
@@ -191,15 +180,15 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     // attention makes sure that turn comes even when no window is shown.
     HoldUntilFirstPaint();
     ops->request_attention();
-    if (!RegisterDialogClass() ||
-        !(hwnd_ = CreateWindowExA(0, kWindowClass, skin_.tree.root->name.c_str(), 0, 0, 0,
-                                  skin_.tree.dialog.width, skin_.tree.dialog.height, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr))) {
+    posts_.reset(new UiDispatcher());
+    if (!(hwnd_ = CreateHiddenWindow(kWindowClass, DialogWindowProc, this,
+                                     skin_.tree.root->name.c_str(), skin_.tree.dialog.width,
+                                     skin_.tree.dialog.height, nullptr))) {
       Report("", path + ":0: cannot create the dialog's window handle");
+      posts_.reset();
       skin_ = LoadedSkin();
       return 0;
     }
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     skinFile_ = path;
     for (Node* node : skin_.tree.byId) objects_.push_back(MakeControlObject(this, node->kind, node->id));
     canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height);
@@ -452,8 +441,19 @@ int SkinDialogImpl::EndModal(int result) {
   ModalFrame* frame = modalFrames_.back();
   frame->ended = true;
   frame->result = result;
-  if (hwnd_) PostMessageA(hwnd_, kMsgWake, 0, 0);  // the loop checks its frame after a message
+  Poster()([] {});  // the loop checks its frame after a message
   return 1;
+}
+
+UiDispatcher::PostFn SkinDialogImpl::Poster() {
+  if (!posts_) return [](std::function<void()>) { return false; };
+  const UiDispatcher::PostFn post = posts_->Poster();
+  return [this, post](std::function<void()> work) {
+    return post([this, work] {
+      BusyScope busy(this);
+      work();
+    });
+  };
 }
 
 void SkinDialogImpl::PostNotify(int code, int message, int sender) {
@@ -461,8 +461,7 @@ void SkinDialogImpl::PostNotify(int code, int message, int sender) {
   event.code = code;
   event.message = message;
   event.sender = sender;
-  pending_.push_back(event);
-  if (!hwnd_ || !PostMessageA(hwnd_, kMsgNotify, 0, 0)) pending_.pop_back();
+  Poster()([this, event]() mutable { Deliver(&event); });
 }
 
 void SkinDialogImpl::Deliver(EventImpl* event) {
@@ -476,19 +475,6 @@ void SkinDialogImpl::Deliver(EventImpl* event) {
 LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   BusyScope busy(this);
   switch (message) {
-    case kMsgNotify: {
-      if (pending_.empty()) return 0;
-      EventImpl event = pending_.front();
-      pending_.erase(pending_.begin());
-      Deliver(&event);
-      return 0;
-    }
-    case kMsgBrowser:
-      if (wParam == kBrowserStart) LaunchBrowsers();
-      else OnBrowserProgress();
-      return 0;
-    case kMsgWake:
-      return 0;
     case kMsgBringToFront: {
       // A later start of the program asks for this window. A hidden window stays hidden:
       // the program decides when it is shown.
@@ -511,8 +497,8 @@ LRESULT SkinDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 // The pages are asked for once the first picture is on the screen, with the pane's colours
 // as they are then (the program picks the background, and so the theme, before it).
 void SkinDialogImpl::StartBrowsers() {
-  HWND target = hwnd_;
-  AfterFirstPaint([target] { PostMessageA(target, kMsgBrowser, kBrowserStart, 0); });
+  const UiDispatcher::PostFn post = Poster();
+  AfterFirstPaint([this, post] { post([this] { LaunchBrowsers(); }); });
 }
 
 void SkinDialogImpl::LaunchBrowsers() {
@@ -522,8 +508,8 @@ void SkinDialogImpl::LaunchBrowsers() {
     if (node->kind != Kind::Browser || node->url.empty()) continue;
     auto load = std::make_shared<PageLoad>(node->url, node->font, node->textColor);
     loads_.push_back(PaneLoad{node->id, load});
-    HWND target = hwnd_;
-    PageLoad::Start(load, SystemFetcher(), [target] { PostMessageA(target, kMsgBrowser, 0, 0); });
+    const UiDispatcher::PostFn post = Poster();
+    PageLoad::Start(load, SystemFetcher(), [this, post] { post([this] { OnBrowserProgress(); }); });
   }
 }
 

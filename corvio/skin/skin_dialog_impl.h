@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "components/interfaces.h"
+#include "corvio/runtime/ui_dispatcher.h"
 #include "corvio/skin/backend.h"
 #include "corvio/skin/renderer.h"
 #include "corvio/skin/skin_loader.h"
@@ -102,6 +103,9 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   bool PaneMouseMove(Node* hit, int x, int y);
   void Select(Node* button, bool selected);
   std::vector<Node*> FocusOrder() const;
+  // Work for this dialog's message loop, from any thread, run under a BusyScope; what is
+  // still queued when the dialog unloads is dropped.
+  UiDispatcher::PostFn Poster();
   void PostNotify(int code, int message, int sender);
   void Deliver(EventImpl* event);
   void Activate(Node* button);
@@ -141,7 +145,7 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   };
   std::vector<PaneLoad> loads_;
   bool browsersStarted_ = false;
-  std::vector<EventImpl> pending_;  // events waiting for their posted message
+  std::unique_ptr<UiDispatcher> posts_;  // this dialog's work for its message loop
   friend struct BusyScope;
 };
 
