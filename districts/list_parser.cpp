@@ -14,6 +14,7 @@
 #include "districts/list_document.h"
 #include "platform/win32.h"
 #include "probe/probe_round.h"
+#include "ui/latency_updates.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
   DistrictWalkResult counts = {0, 0};
   if (XmlReader* reader = xmlReader.component) {
     LoadDistrictList(*reader, xml);
+    StartLatencyUpdates(this);  // answers that come after the drawing below still show
     BeginProbeRound();
     ProbeStarter starter;
     counts = WalkDistrictList(*reader, districts, starter, false);

@@ -6,6 +6,7 @@
 #include "app/launcher_dialog.h"
 #include "components/safe_string.h"
 #include "ui/image_value.h"
+#include "ui/messages.h"
 
 SpeedBand ChooseSpeedBand(int32_t operStatus, int32_t latency) {
   if (operStatus == OperStatusMaintenance) return SpeedBand::Down;
@@ -45,14 +46,55 @@ void SetImageProperty(PropertyWriter* writer, const char* name, const char* imag
 
 }  // namespace
 
+void DistrictTooltip(const char* name, int32_t latency, char* out, size_t size) {
+  if (!out || size == 0) return;
+  char state[32] = {0};
+  if (latency < 0) SafeFormat(state, sizeof state, sizeof state - 1, "%s", kMsgMeasuring);
+  else if (latency >= LatencyFailed) SafeFormat(state, sizeof state, sizeof state - 1, "%s", kMsgNoAnswer);
+  else SafeFormat(state, sizeof state, sizeof state - 1, "%d ms", static_cast<int>(latency));
+  SafeFormat(out, static_cast<int>(size), static_cast<int>(size) - 1, "%s %s", name ? name : "", state);
+}
+
+bool DistrictButtonPath(int32_t group, int32_t position, char* out, size_t size) {
+  const char* container = group == Dx ? "dx" : group == Wt ? "wt" : nullptr;
+  if (!container || !out || size == 0) return false;
+  SafeFormat(out, static_cast<int>(size), static_cast<int>(size) - 1, "Dialog_ZentPorter\\Container_%s\\server%d\\Button", container,
+             static_cast<int>(position));
+  return true;
+}
+
+bool ShowDistrictLatency(SkinDialog* skin, int32_t group, int32_t position,
+                         const DistrictInfo& district, int32_t latency, bool icons) {
+  char buttonPath[1024] = {0};
+  if (!skin || !DistrictButtonPath(group, position, buttonPath, sizeof buttonPath)) return false;
+  const int buttonId = skin->FindControlByPath(buttonPath, 0);
+  TCorvioPtr<PropertyWriter> writer;
+  TCorvioPtr<PropertyBag> bag;
+  if (buttonId == 0 || !writer.component || !bag.component) return false;
+  PropertyWriter* w = writer.component;
+  if (icons) {
+    const SpeedIcons look = SpeedBandIcons(ChooseSpeedBand(district.oper_status, latency));
+    SetImageProperty(w, "Background", look.normal, bag.component);
+    skin->ApplyProperties(buttonId, bag.component);
+    SetImageProperty(w, "BackgroundHover", look.hover, bag.component);
+    skin->ApplyProperties(buttonId, bag.component);
+    SetImageProperty(w, "BackgroundPressed", look.pressed, bag.component);
+    skin->ApplyProperties(buttonId, bag.component);
+  }
+  char tooltip[sizeof district.name + 32] = {0};
+  DistrictTooltip(district.name, latency, tooltip, sizeof tooltip);
+  w->SetProperty("Tooltip", tooltip, bag.component);
+  skin->ApplyProperties(buttonId, bag.component);
+  return true;
+}
+
 bool LauncherDialog::UpdateDistrictButton(int32_t group, int32_t martType, int32_t operStatus,
                                           int32_t position, const DistrictInfo* district,
                                           int32_t latency) {
   TCorvioPtr<PropertyWriter> writer;
   TCorvioPtr<PropertyBag> buttonBag;
-  TCorvioPtr<PropertyBag> stateBag;
   SkinDialog* skin = dialog.component;
-  if (!skin || !writer.component || !buttonBag.component || !stateBag.component) return false;
+  if (!skin || !writer.component || !buttonBag.component) return false;
 
   const char* container = nullptr;
   if (group == Dx) container = "dx";
@@ -61,26 +103,24 @@ bool LauncherDialog::UpdateDistrictButton(int32_t group, int32_t martType, int32
 
   char buttonPath[1024] = {0};
   char tagPath[1024] = {0};
-  SafeFormat(buttonPath, sizeof buttonPath, sizeof buttonPath - 1,
-             "Dialog_ZentPorter\\Container_%s\\server%d\\Button", container, position);
+  DistrictButtonPath(group, position, buttonPath, sizeof buttonPath);
   SafeFormat(tagPath, sizeof tagPath, sizeof tagPath - 1,
              "Dialog_ZentPorter\\Container_%s\\server%d\\Tag", container, position);
 
   const int buttonId = skin->FindControlByPath(buttonPath, 0);
   if (buttonId == 0) return false;
 
-  const SpeedIcons icons = SpeedBandIcons(ChooseSpeedBand(operStatus, latency));
   PropertyWriter* w = writer.component;
   w->SetProperty("Visible", "true", buttonBag.component);
   skin->ApplyProperties(buttonId, buttonBag.component);
   w->SetProperty("Caption", district ? district->name : "", buttonBag.component);
   skin->ApplyProperties(buttonId, buttonBag.component);
-  SetImageProperty(w, "Background", icons.normal, buttonBag.component);
-  skin->ApplyProperties(buttonId, buttonBag.component);
-  SetImageProperty(w, "BackgroundHover", icons.hover, stateBag.component);
-  skin->ApplyProperties(buttonId, stateBag.component);
-  SetImageProperty(w, "BackgroundPressed", icons.pressed, stateBag.component);
-  skin->ApplyProperties(buttonId, stateBag.component);
+  DistrictInfo shown;
+  memset(&shown, 0, sizeof shown);
+  if (district) memcpy(shown.name, district->name, sizeof shown.name);
+  shown.name[sizeof shown.name - 1] = '\0';
+  shown.oper_status = operStatus;
+  if (!ShowDistrictLatency(skin, group, position, shown, latency, true)) return false;
 
   if (const char* tagImage = DistrictTagImage(martType)) {
     TCorvioPtr<PropertyBag> tagBag;
