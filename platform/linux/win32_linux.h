@@ -336,9 +336,17 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID requestData, WORD r
 
 }  // extern "C"
 
-// getsockopt with the Windows types (an int length); the system's own stays callable.
+// getsockopt and getsockname with the Windows types (an int length); the system's own
+// stay callable.
 inline int getsockopt(SOCKET socket, int level, int name, char* value, int* length) {
   return ZentGetSockOpt(socket, level, name, value, length);
+}
+inline int getsockname(SOCKET socket, struct sockaddr* address, int* length) {
+  if (!length || *length < 0) return SOCKET_ERROR;
+  socklen_t size = static_cast<socklen_t>(*length);
+  const int rc = ::getsockname(socket, address, &size);
+  if (rc == 0) *length = static_cast<int>(size);
+  return rc;
 }
 
 // ---- GDI+ start-up: nothing to start on Linux --------------------------------------
