@@ -39,7 +39,7 @@ class Port {
     at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof at;
     bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    listen(fd_, 0);
+    listen(fd_, blackhole ? 0 : 64);
     getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
     port_ = ntohs(at.sin_port);
     if (blackhole) {
@@ -56,8 +56,7 @@ class Port {
   ~Port() {
     shutdown(fd_, SHUT_RDWR);
     if (thread_.joinable()) thread_.join();
-    close(fd_);
-    for (int c : fillers_) if (c >= 0) close(c);
+    for (int c : {fd_, fillers_[0], fillers_[1], fillers_[2]}) close(c);
   }
   std::string Url() const { return "127.0.0.1:" + std::to_string(port_); }
   std::atomic<int> accepted{0};
@@ -85,7 +84,7 @@ class EchoResponder {
   ~EchoResponder() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) close(fd_);
+    close(fd_);
   }
   bool ok() const { return fd_ >= 0; }
   void Delay(const std::string& dotted, int ms) {
@@ -118,18 +117,11 @@ class EchoResponder {
   // From the probed address, so the reply looks like the host's own.
   static void Reply(Due& d) {
     icmphdr* h = reinterpret_cast<icmphdr*>(&d.icmp[0]);
-    h->type = ICMP_ECHOREPLY;
-    h->checksum = 0;
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 1 < d.icmp.size(); i += 2) sum += static_cast<uint8_t>(d.icmp[i]) << 8 | static_cast<uint8_t>(d.icmp[i + 1]);
-    if (d.icmp.size() & 1) sum += static_cast<uint8_t>(d.icmp.back()) << 8;
-    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-    h->checksum = htons(static_cast<uint16_t>(~sum));
+    h->type = ICMP_ECHOREPLY;  // the first word drops by 0x0800, so the checksum rises by it
+    const uint32_t sum = ntohs(h->checksum) + 0x0800u;
+    h->checksum = htons(static_cast<uint16_t>(sum + (sum >> 16)));
     int s = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    sockaddr_in at{}, to{};
-    at.sin_family = to.sin_family = AF_INET;
-    at.sin_addr.s_addr = d.from;
-    to.sin_addr.s_addr = d.to;
+    sockaddr_in at{AF_INET, 0, {d.from}, {}}, to{AF_INET, 0, {d.to}, {}};
     bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
     sendto(s, d.icmp.data(), d.icmp.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     close(s);
@@ -142,17 +134,13 @@ class EchoResponder {
 };
 
 bool WaitForFile(const std::string& file, int ms) {
-  for (int i = 0; i < ms / 5 && !std::filesystem::exists(file); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < ms / 5 && !std::filesystem::exists(file); ++i) usleep(5000);
   return std::filesystem::exists(file);
 }
 
 class LatencyE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(session_.ok());
-    ASSERT_TRUE(server_.ok());
-  }
+  void SetUp() override { ASSERT_TRUE(session_.ok() && server_.ok()); }
   std::string Dump(const std::string& tag) { return session_.Root() + "/" + tag + ".txt"; }
   LauncherSession session_;
   LoopbackHttpServer server_;
@@ -162,8 +150,7 @@ class LatencyE2eTest : public ::testing::Test {
 TEST_F(LatencyE2eTest, silent_echo_falls_back_to_the_game_port_and_refresh_measures_again_in_place) {
   const bool windows = LauncherTarget::Current().windows;
   Port open(false), blackhole(true);
-  const std::string closed = "127.0.0.1:1";
-  const std::string ms = "(\\d+) ms", none = "无响应", measuring = "测速中…";
+  const std::string closed = "127.0.0.1:1", ms = "(\\d+) ms", none = "无响应";
   // The districts: echo answers; echo silent and port open; port refusing; port silent.
   const std::vector<std::array<std::string, 3>> list = {{"回声区", "127.0.0.1", closed},
                                                         {"握手区", "echo.invalid", open.Url()},
@@ -185,15 +172,13 @@ TEST_F(LatencyE2eTest, silent_echo_falls_back_to_the_game_port_and_refresh_measu
     for (int i = 0; i < 20; ++i) script.push_back("click Button_refresh");
     script.insert(script.end(), {"sleep 2500", "dump " + Dump(tag + "3"), "click Button_refresh", "close"});
     const int pid = session_.Start(script, {}, "", tag);
-    ASSERT_GT(pid, 0);
     const bool finished = WaitForFile(Dump(tag + "3"), 30000);
     const auto closing = std::chrono::steady_clock::now();
     const int handshakes = open.accepted;
     RunResult r = session_.Wait(pid, tag, 30000);
-    const long closeMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::steady_clock::now() - closing).count());
     ASSERT_TRUE(finished && r.exitCode == 0) << tag << "\n" << r.errors;
-    EXPECT_LT(closeMs, windows ? 3000 : 1000) << tag << ": quitting waited for the round";
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(windows ? 3000 : 1000))
+        << tag << ": quitting waited for the round";
     EXPECT_EQ(handshakes, row.handshakes) << tag;
     auto first = session_.ReadDump(Dump(tag + "1")), during = session_.ReadDump(Dump(tag + "2")),
          after = session_.ReadDump(Dump(tag + "3"));
@@ -209,9 +194,10 @@ TEST_F(LatencyE2eTest, silent_echo_falls_back_to_the_game_port_and_refresh_measu
       EXPECT_EQ(after[b].Field("text"), name) << "order kept";
     }
     // The silent port is still being measured right after the press; its old icon stays.
-    EXPECT_EQ(during[Button(4)].Field("tooltip"), "沉默区 " + measuring) << tag;
-    EXPECT_NE(during[Button(4)].Field("image").find("fuwuqi_slow00"), std::string::npos);
-    EXPECT_TRUE(during[kDx.substr(0, kDx.size() - 6) + "Image_measuring"].Shown()) << tag;
+    EXPECT_TRUE(!row.fallback || (during[Button(4)].Field("tooltip") == "沉默区 测速中…" &&
+                                  during[Button(4)].Field("image").find("fuwuqi_slow00") != std::string::npos &&
+                                  during[kDx.substr(0, kDx.size() - 6) + "Image_measuring"].Shown()))
+        << during[Button(4)].Field("tooltip");
     EXPECT_FALSE(after[kDx.substr(0, kDx.size() - 6) + "Image_measuring"].Shown()) << tag;
     EXPECT_EQ(after[Button(1)].Field("selected"), "true") << "the choice survives the refresh";
     EXPECT_EQ(after["Dialog_ZentPorter\\Button_refresh"].Field("tooltip"), "重新测速");
@@ -250,8 +236,7 @@ TEST_F(LatencyE2eTest, user_space_echo_gives_the_three_bands_a_late_answer_and_n
     const int pid = session_.Start({"wait-visible " + Button(5) + " 15000", "dump " + Dump("drawn"), "sleep 3000",
                                     "dump " + Dump("late"), "sleep 500", "click Button_refresh", "sleep 1500",
                                     "dump " + Dump("again"), "close"}, {}, "", "echo");
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitForFile(Dump("late"), 30000));
+    ASSERT_TRUE(pid > 0 && WaitForFile(Dump("late"), 30000));
     for (const auto& d : delays) echo.Delay(d.address, d.after);
     RunResult r = session_.Wait(pid, "echo", 30000);
     ASSERT_EQ(r.exitCode, 0) << r.errors;
