@@ -17,6 +17,11 @@ bool IsHostChar(char c) {
          c == '-' || c == '_';
 }
 
+// Look-ups abandoned to a resolver that does not answer end only when it gives up; past
+// this many at once a name is not looked up, so refreshes cannot pile threads up.
+constexpr int kMaxLookups = 40;
+std::atomic<int> g_lookups{0};
+
 // A look-up that may outlive the worker waiting for it: whichever of the two lets go
 // last frees it.
 struct Lookup {
@@ -42,6 +47,7 @@ DWORD WINAPI LookupThread(LPVOID parameter) {
     WSACleanup();
   }
   LetGo(lookup);
+  --g_lookups;
   return 0;
 }
 
@@ -52,13 +58,21 @@ bool Resolve(const char* host, uint32_t waitMs, uint32_t* address) {
     *address = static_cast<uint32_t>(literal);
     return true;
   }
+  if (++g_lookups > kMaxLookups) {
+    --g_lookups;
+    return false;
+  }
   Lookup* lookup = new (std::nothrow) Lookup;
-  if (!lookup) return false;
+  if (!lookup) {
+    --g_lookups;
+    return false;
+  }
   strncpy(lookup->name, host, sizeof lookup->name - 1);
   lookup->name[sizeof lookup->name - 1] = '\0';
   HANDLE thread = CreateThread(nullptr, 0, LookupThread, lookup, 0, nullptr);
   if (!thread) {
     delete lookup;
+    --g_lookups;
     return false;
   }
   const bool done = WaitForSingleObject(thread, waitMs) == WAIT_OBJECT_0;
