@@ -44,6 +44,27 @@ void SetImageProperty(PropertyWriter* writer, const char* name, const char* imag
   writer->EndValue();
 }
 
+// The speed icons of one band on a button: the normal image in `iconBag`, hover and
+// pressed in `stateBag`, as the first drawing has always sent them.
+void ApplySpeedIcons(SkinDialog* skin, int buttonId, PropertyWriter* w, const SpeedIcons& icons,
+                     PropertyBag* iconBag, PropertyBag* stateBag) {
+  SetImageProperty(w, "Background", icons.normal, iconBag);
+  skin->ApplyProperties(buttonId, iconBag);
+  SetImageProperty(w, "BackgroundHover", icons.hover, stateBag);
+  skin->ApplyProperties(buttonId, stateBag);
+  SetImageProperty(w, "BackgroundPressed", icons.pressed, stateBag);
+  skin->ApplyProperties(buttonId, stateBag);
+}
+
+void ApplyTooltip(SkinDialog* skin, int buttonId, PropertyWriter* w, const char* name, int32_t latency) {
+  TCorvioPtr<PropertyBag> bag;
+  if (!bag.component) return;
+  char tooltip[sizeof(DistrictInfo::name) + 32] = {0};
+  DistrictTooltip(name, latency, tooltip, sizeof tooltip);
+  w->SetProperty("Tooltip", tooltip, bag.component);
+  skin->ApplyProperties(buttonId, bag.component);
+}
+
 }  // namespace
 
 void DistrictTooltip(const char* name, int32_t latency, char* out, size_t size) {
@@ -69,22 +90,14 @@ bool ShowDistrictLatency(SkinDialog* skin, int32_t group, int32_t position,
   if (!skin || !DistrictButtonPath(group, position, buttonPath, sizeof buttonPath)) return false;
   const int buttonId = skin->FindControlByPath(buttonPath, 0);
   TCorvioPtr<PropertyWriter> writer;
-  TCorvioPtr<PropertyBag> bag;
-  if (buttonId == 0 || !writer.component || !bag.component) return false;
-  PropertyWriter* w = writer.component;
-  if (icons) {
-    const SpeedIcons look = SpeedBandIcons(ChooseSpeedBand(district.oper_status, latency));
-    SetImageProperty(w, "Background", look.normal, bag.component);
-    skin->ApplyProperties(buttonId, bag.component);
-    SetImageProperty(w, "BackgroundHover", look.hover, bag.component);
-    skin->ApplyProperties(buttonId, bag.component);
-    SetImageProperty(w, "BackgroundPressed", look.pressed, bag.component);
-    skin->ApplyProperties(buttonId, bag.component);
-  }
-  char tooltip[sizeof district.name + 32] = {0};
-  DistrictTooltip(district.name, latency, tooltip, sizeof tooltip);
-  w->SetProperty("Tooltip", tooltip, bag.component);
-  skin->ApplyProperties(buttonId, bag.component);
+  TCorvioPtr<PropertyBag> iconBag;
+  TCorvioPtr<PropertyBag> stateBag;
+  if (buttonId == 0 || !writer.component || !iconBag.component || !stateBag.component) return false;
+  if (icons)
+    ApplySpeedIcons(skin, buttonId, writer.component,
+                    SpeedBandIcons(ChooseSpeedBand(district.oper_status, latency)), iconBag.component,
+                    stateBag.component);
+  ApplyTooltip(skin, buttonId, writer.component, district.name, latency);
   return true;
 }
 
@@ -93,8 +106,9 @@ bool LauncherDialog::UpdateDistrictButton(int32_t group, int32_t martType, int32
                                           int32_t latency) {
   TCorvioPtr<PropertyWriter> writer;
   TCorvioPtr<PropertyBag> buttonBag;
+  TCorvioPtr<PropertyBag> stateBag;
   SkinDialog* skin = dialog.component;
-  if (!skin || !writer.component || !buttonBag.component) return false;
+  if (!skin || !writer.component || !buttonBag.component || !stateBag.component) return false;
 
   const char* container = nullptr;
   if (group == Dx) container = "dx";
@@ -115,12 +129,9 @@ bool LauncherDialog::UpdateDistrictButton(int32_t group, int32_t martType, int32
   skin->ApplyProperties(buttonId, buttonBag.component);
   w->SetProperty("Caption", district ? district->name : "", buttonBag.component);
   skin->ApplyProperties(buttonId, buttonBag.component);
-  DistrictInfo shown;
-  memset(&shown, 0, sizeof shown);
-  if (district) memcpy(shown.name, district->name, sizeof shown.name);
-  shown.name[sizeof shown.name - 1] = '\0';
-  shown.oper_status = operStatus;
-  if (!ShowDistrictLatency(skin, group, position, shown, latency, true)) return false;
+  ApplySpeedIcons(skin, buttonId, w, SpeedBandIcons(ChooseSpeedBand(operStatus, latency)),
+                  buttonBag.component, stateBag.component);
+  ApplyTooltip(skin, buttonId, w, district ? district->name : "", latency);
 
   if (const char* tagImage = DistrictTagImage(martType)) {
     TCorvioPtr<PropertyBag> tagBag;
