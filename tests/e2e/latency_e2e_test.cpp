@@ -170,10 +170,10 @@ TEST_F(LatencyE2eTest, silent_echo_falls_back_to_the_game_port_and_refresh_measu
     std::vector<std::string> script = {"wait-visible " + Button(4) + " 15000", "dump " + Dump(tag + "1"),
                                        "click " + Button(1), "click Button_refresh", "dump " + Dump(tag + "2")};
     for (int i = 0; i < 20; ++i) script.push_back("click Button_refresh");
-    script.insert(script.end(), {"sleep 2500", "dump " + Dump(tag + "3"), "click Button_refresh", "close"});
+    script.insert(script.end(), {"sleep 2500", "dump " + Dump(tag + "3"), "sleep 400", "click Button_refresh", "close"});
     const int pid = session_.Start(script, {}, "", tag);
     const bool finished = WaitForFile(Dump(tag + "3"), 30000);
-    const auto closing = std::chrono::steady_clock::now();
+    const auto closing = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
     const int handshakes = open.accepted;
     RunResult r = session_.Wait(pid, tag, 30000);
     ASSERT_TRUE(finished && r.exitCode == 0) << tag << "\n" << r.errors;
