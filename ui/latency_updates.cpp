@@ -2,6 +2,8 @@
 // tooltip in place; a refresh starts a new round over the shown districts.
 #include "ui/latency_updates.h"
 
+#include <new>
+
 #include "app/launcher_dialog.h"
 #include "components/corvio_ptr.h"
 #include "platform/win32.h"
@@ -68,8 +70,8 @@ void PostResult(void*, DistrictInfo* record) {
 
 void StartLatencyUpdates(LauncherDialog* launcher) {
   StopLatencyUpdates();
-  TCorvioPtr<UiPoster>* poster = new TCorvioPtr<UiPoster>();
-  if (!poster->component) {
+  TCorvioPtr<UiPoster>* poster = new (std::nothrow) TCorvioPtr<UiPoster>();
+  if (!poster || !poster->component) {
     fprintf(stderr, "ZentPorter: the framework cannot post to the window; late probe results stay unseen\n");
     fflush(stderr);
   }
