@@ -5,6 +5,7 @@
 
 #include "components/loader.h"
 #include "probe/probe_round.h"
+#include "ui/latency_updates.h"
 
 ComponentHost::~ComponentHost() {
   for (OwnedHandle* handle : handleList_) delete handle;
@@ -30,6 +31,10 @@ LauncherDialog::LauncherDialog()
   memset(&selectedDistrict, 0, sizeof selectedDistrict);
 }
 
-// Probes write into the district table, so none may outlive it. The members then release
-// xmlReader, downloader and dialog, in that order, before the host goes.
-LauncherDialog::~LauncherDialog() { EndProbes(); }
+// Probes write into the district table and post to its buttons, so none may outlive
+// them. The members then release xmlReader, downloader and dialog, in that order, before
+// the host goes.
+LauncherDialog::~LauncherDialog() {
+  StopLatencyUpdates();
+  EndProbes();
+}

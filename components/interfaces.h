@@ -99,6 +99,19 @@ class SkinDialog : public Component {
   ~SkinDialog() = default;
 };
 
+// Runs work on the thread that created it, inside that thread's message loop; the only
+// way the launcher's worker threads reach the window.
+class UiPoster : public Component {
+ public:
+  static constexpr ComponentId kId = 412;
+  // From any thread: queues work(context) for the creating thread; nonzero when queued.
+  // Work still queued when the component is released is dropped, never run.
+  virtual int Post(void (*work)(void* context), void* context) = 0;
+
+ protected:
+  ~UiPoster() = default;
+};
+
 class PropertyBag : public Component {
  public:
   static constexpr ComponentId kId = 282;

@@ -12,6 +12,7 @@
 #include "districts/hex.h"
 #include "platform/win32.h"
 #include "probe/probe_round.h"
+#include "ui/latency_updates.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
 
   DistrictWalkResult counts = {0, 0};
   if (XmlReader* reader = xmlReader.component) {
+    StartLatencyUpdates(this);  // answers that come after the drawing below still show
     BeginProbeRound();
     ProbeStarter starter;
     counts = WalkDistrictList(*reader, districts, starter, false);

@@ -1,11 +1,13 @@
 // The ping worker: resolves the district's ping address, sends one ICMP echo through
-// ICMP.DLL and stores the echo time, or LatencyFailed for any failure.
+// ICMP.DLL and, when no echo answers, times a handshake with the game address; stores
+// the time, or LatencyFailed when neither answered.
 #include "probe/ping_worker.h"
 
 #include <string.h>
 
 #include <memory>
 
+#include "probe/connect_probe.h"
 #include "probe/probe_ticket.h"
 
 namespace {
@@ -95,6 +97,11 @@ DWORD WINAPI PingWorker(LPVOID parameter) {
   memcpy(address, ticket->address, sizeof address);
   int32_t milliseconds = 0;
   bool ok = PingHost(address, milliseconds);
+  WSADATA data;
+  if (!ok && ticket->gamePort != 0 && WSAStartup(MAKEWORD(2, 2), &data) == 0) {
+    ok = MeasureConnect(ticket->gameHost, ticket->gamePort, kConnectBudgetMs, milliseconds);
+    WSACleanup();
+  }
   StoreProbeResult(*ticket, ok ? milliseconds : LatencyFailed);
   return 0;
 }

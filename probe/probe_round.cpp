@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 
+#include "probe/connect_probe.h"
 #include "probe/ping_worker.h"
 #include "probe/probe_ticket.h"
 
@@ -16,6 +17,9 @@ struct RoundState {
   std::mutex mutex;
   uint64_t round = 0;
   int running = 0;
+  bool tcpFallback = true;
+  ProbeResultListener listener = nullptr;
+  void* listenerContext = nullptr;
 };
 
 RoundState& State() {
@@ -23,17 +27,30 @@ RoundState& State() {
   return *state;
 }
 
-void NextRound() {
+}  // namespace
+
+void BeginProbeRound() {
+  const bool fallback = GetPrivateProfileIntA("Public", "ProbeTcpFallback", 1, "Config\\rudadever.ini") != 0;
   RoundState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
   ++state.round;
+  state.tcpFallback = fallback;
 }
 
-}  // namespace
+void SetProbeResultListener(ProbeResultListener listener, void* context) {
+  RoundState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.listener = listener;
+  state.listenerContext = context;
+}
 
-void BeginProbeRound() { NextRound(); }
-
-void EndProbes() { NextRound(); }
+void EndProbes() {
+  RoundState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  ++state.round;
+  state.listener = nullptr;
+  state.listenerContext = nullptr;
+}
 
 int PingWorkersRunning() {
   RoundState& state = State();
@@ -51,7 +68,14 @@ bool StartPingWorker(DistrictInfo* record) {
   RoundState& state = State();
   {
     std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.running >= kMaxPingWorkers) {
+      delete ticket;
+      return false;
+    }
     ticket->round = state.round;
+    if (!state.tcpFallback ||
+        !SplitGameAddress(record->url, ticket->gameHost, sizeof ticket->gameHost, &ticket->gamePort))
+      ticket->gamePort = 0;
     ++state.running;
   }
   HANDLE thread = CreateThread(nullptr, 0, PingWorker, ticket, 0, nullptr);
@@ -68,6 +92,8 @@ bool StartPingWorker(DistrictInfo* record) {
 void StoreProbeResult(const ProbeTicket& ticket, int32_t latency) {
   RoundState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (ticket.round == state.round) StoreLatency(*ticket.record, latency);
   --state.running;
+  if (ticket.round != state.round) return;
+  StoreLatency(*ticket.record, latency);
+  if (state.listener) state.listener(state.listenerContext, ticket.record);
 }

@@ -10,6 +10,9 @@ struct ProbeTicket {
   DistrictInfo* record;
   uint64_t round;
   char address[sizeof(DistrictInfo::pinpip)];
+  // The game address measured when the echo gets no answer; port 0: no such measure.
+  char gameHost[sizeof(DistrictInfo::url)];
+  uint16_t gamePort;
 };
 
 // Stores `latency` into the ticket's record unless a newer round has begun, and counts

@@ -30,6 +30,7 @@ TAG = (32, 18)
 ENTER = (148, 46)
 BACK = (112, 36)
 CLOSE = (32, 26)
+REFRESH = (24, 24)  # the round arrow beside the speed legend
 EDIT = (330, 30)
 HINT = (380, 212)
 HINT_BUTTON = (96, 32)
@@ -392,6 +393,29 @@ def close_button(state, look=OWN_LOOK):
     return Image.alpha_composite(img, aa((w, h), cross))
 
 
+def refresh_button(state, look=OWN_LOOK):
+    """Measure again: a round arrow; hover lights a plate behind it, pressed sinks it."""
+    w, h = REFRESH
+    img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    if state:
+        top, bottom, border = look["button"][0], look["button"][1], look["button"][2]
+        if state == 2:
+            top, bottom = bottom, top
+        img = masked(vgradient((w, h), rgba(top, 235), rgba(bottom, 235)), rrect_mask((w, h), 12))
+        img = Image.alpha_composite(img, rrect_outline((w, h), 12, rgba(border), inset=0))
+    color = (250, 250, 250, 255) if state else rgba(look["cross"])
+    dy = 0.5 if state == 2 else 0
+
+    def arrow(d, s):
+        cx, cy, r = w / 2, h / 2 + dy, 6.5
+        d.arc(((cx - r) * s, (cy - r) * s, (cx + r) * s, (cy + r) * s), 40, 320, fill=color, width=2 * s)
+        # The head at the arc's end (40 degrees), pointing along it.
+        hx, hy = cx + r * 0.766, cy - r * 0.643
+        d.polygon(((hx + 1.5) * s, (hy - 4.5) * s, (hx + 4.0) * s, (hy + 1.5) * s,
+                   (hx - 2.5) * s, (hy + 1.0) * s), fill=color)
+    return Image.alpha_composite(img, aa((w, h), arrow))
+
+
 def selected_frame():
     """Drawn over the chosen district's button (which shows its band-lit hover look): a
     bright inner rim, so the choice stays visible once the pointer has left."""
@@ -640,6 +664,7 @@ def all_images():
         out.append(("btn_enter%02d.png" % state, lambda s=state: enter_button(s)))
         out.append(("btn_back%02d.png" % state, lambda s=state: back_button(s)))
         out.append(("btn_close%02d.png" % state, lambda s=state: close_button(s)))
+        out.append(("btn_refresh%02d.png" % state, lambda s=state: refresh_button(s)))
         out.append(("hint_ok%02d.png" % state, lambda s=state: hint_ok_button(s)))
         out.append(("hint_cancel%02d.png" % state, lambda s=state: hint_cancel_button(s)))
     out.append(("edit_select.png", edit_frame))
@@ -668,6 +693,8 @@ def themed_images():
         out.append((themed("fuwuqi_down.tga", sfx), lambda l=look: speed_button("down", 0, l)))
         for state in range(3):
             out.append((themed("btn_back%02d.png" % state, sfx), lambda s=state, l=look: back_button(s, l)))
+            out.append((themed("btn_refresh%02d.png" % state, sfx),
+                        lambda s=state, l=look: refresh_button(s, l)))
             out.append((themed("hint_cancel%02d.png" % state, sfx),
                         lambda s=state, l=look: hint_cancel_button(s, l)))
         out.append((themed("btn_close00.png", sfx), lambda l=look: close_button(0, l)))

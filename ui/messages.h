@@ -47,6 +47,11 @@ constexpr const char kMsgReasonNotAProgram[] =
 // "：错误代码 ", the code follows.
 constexpr const char kMsgReasonErrorCode[] = "\xa3\xba\xb4\xed\xce\xf3\xb4\xfa\xc2\xeb ";
 
+// District button tooltips: the name, one space, then the time ("32 ms"), "测速中…"
+// while measuring or "无响应" when nothing answered. "重新测速" is the refresh button's.
+constexpr const char kMsgMeasuring[] = "\xb2\xe2\xcb\xd9\xd6\xd0\xa1\xad";
+constexpr const char kMsgNoAnswer[] = "\xce\xde\xcf\xec\xd3\xa6";
+
 // Start-up failures, told in the system's message box (there is no skinned window).
 constexpr const char kMsgCaption[] = "ZentPorter";
 // "程序所在文件夹的路径太长（超过259个字节），无法启动。请把游戏安装到路径较短的文件夹。"

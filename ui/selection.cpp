@@ -12,6 +12,7 @@
 #include "districts/hex.h"
 #include "platform/win32.h"
 #include "ui/hint_box.h"
+#include "ui/latency_updates.h"
 #include "ui/messages.h"
 
 namespace {
@@ -79,6 +80,9 @@ void LauncherDialog::OnUiEvent(int senderId, UiEvent* event) {
     PostQuitMessage(0);
   } else if (senderId == backButtonId) {
     if (code == NotifyClick && StartProgram(".\\RudaDever.exe", "")) PostQuitMessage(0);
+  } else if (code == NotifyClick && dialog.component && senderId != 0 &&
+             senderId == dialog.component->FindControl("Button_refresh")) {
+    RefreshLatencies(this);  // ignored while a round runs
   } else if (code == NotifyClick && dialog.component) {
     char path[1024] = {0};
     int32_t group = 0;

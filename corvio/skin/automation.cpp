@@ -112,21 +112,26 @@ bool Shown(const Found& f) { return f.node && f.dialog->WindowShown() && Control
 
 std::string ImageText(const StateImage& image) { return image.ref.text; }
 
+// A dump field stays on its line and in its column.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+  return text;
+}
+
 Outcome Dump(int line, const std::string& file) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   if (!out) return Fail(line, "cannot write \"" + file + "\"");
   for (SkinDialogImpl* d : SkinDialogImpl::LiveDialogs()) {
     for (Node* n : d->Tree().byId) {
       bool shown = d->WindowShown() && ControlTree::Shown(n);
-      std::string text = n->kind == Kind::Browser ? n->browserText : GbkToUtf8(n->text);
-      for (char& c : text)
-        if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+      std::string text = OneLine(n->kind == Kind::Browser ? n->browserText : GbkToUtf8(n->text));
       out << GbkToUtf8(ControlTree::PathOf(n)) << "\tid=" << n->id << "\tkind=" << KindName(n->kind)
           << "\tvisible=" << (n->visible ? "true" : "false") << "\tshown=" << (shown ? "true" : "false")
           << "\ttext=" << text << "\timage=" << ImageText(n->images[kNormalImage])
           << "\thover=" << ImageText(n->images[kHoverImage])
           << "\tpressed=" << ImageText(n->images[kPressedImage])
-          << "\tselected=" << (n->selected ? "true" : "false");
+          << "\tselected=" << (n->selected ? "true" : "false") << "\ttooltip=" << OneLine(GbkToUtf8(n->tooltip));
       if (n->page) out << "\tscroll=" << n->page->ScrollY() << "/" << n->page->MaxScroll();
       out << "\n";
     }

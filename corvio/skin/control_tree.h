@@ -50,6 +50,8 @@ struct Node {
   bool wordwrap = false;
   int padLeft = 0, padRight = 0;  // the text's inset from the control's sides
   bool ellipsis = false;          // a line too wide ends in an ellipsis (and gets a tooltip)
+  std::string tooltip;            // GBK; a button shows it (before a cut caption) under the pointer
+  std::string shortcut;           // a key name ("F5") that clicks this button
   int cornerRadius = 0;           // the focus ring follows this rounding
   std::string group;              // buttons of one group: at most one is selected
   bool selected = false;

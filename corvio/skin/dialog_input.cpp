@@ -97,7 +97,7 @@ void SkinDialogImpl::OnMouseMove(int x, int y) {
   InvalidateNode(state_.hover);
   state_.hover = hit;
   InvalidateNode(hit);
-  SetTooltip(hit && TextIsCut(*hit) ? hit : nullptr);
+  SetTooltip(hit && (!hit->tooltip.empty() || TextIsCut(*hit)) ? hit : nullptr);
 }
 
 void SkinDialogImpl::SetTooltip(const Node* node) {
@@ -212,6 +212,13 @@ void SkinDialogImpl::OnKey(Key key) {
                                               : page.PageKey(key == Key::PageDown);
         if (moved) InvalidateNode(focus);
       }
+      break;
+    case Key::F5:
+      for (Node* button : skin_.tree.byId)
+        if (button->kind == Kind::Button && button->shortcut == "F5" && ControlTree::Shown(button)) {
+          Activate(button);
+          break;
+        }
       break;
     case Key::Backspace:
       if (focus && focus->kind == Kind::Edit && !focus->readonly && !focus->text.empty()) {

@@ -41,6 +41,15 @@ bool SkinDialogImpl::ApplyNamed(Node* node, const std::string& name, const std::
       return report("takes no Caption");
     return SetControlText(node->id, value.c_str()) != 0;
   }
+  if (name == "Tooltip") {
+    if (node->kind != Kind::Button) return report("takes no Tooltip");
+    // A tip on screen is redrawn where it was and where the new text puts it.
+    const bool showing = state_.tooltip == node;
+    if (showing) Invalidate(TooltipRect(*node, canvas_.Width(), canvas_.Height()));
+    node->tooltip = value.size() > 1023 ? value.substr(0, 1023) : value;
+    if (showing) Invalidate(TooltipRect(*node, canvas_.Width(), canvas_.Height()));
+    return true;
+  }
   int slot = name == "Background" ? kNormalImage
              : name == "BackgroundHover" ? kHoverImage
              : name == "BackgroundPressed" ? kPressedImage : -1;

@@ -108,9 +108,12 @@ void DrawTip(Font* font, const std::string& utf8, const Rect& r, const Rect& cli
              HAlign::Left, VAlign::Center, false, area, true);
 }
 
+// A button's own tooltip, else its whole (cut) caption.
+const std::string& TipText(const Node& node) { return node.tooltip.empty() ? node.text : node.tooltip; }
+
 void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
   if (!node.font) return;
-  DrawTip(node.font.get(), GbkToUtf8(node.text), TooltipRect(node, canvas->Width(), canvas->Height()), clip, canvas);
+  DrawTip(node.font.get(), GbkToUtf8(TipText(node)), TooltipRect(node, canvas->Width(), canvas->Height()), clip, canvas);
 }
 
 }  // namespace
@@ -138,7 +141,7 @@ Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeigh
 
 Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
   if (!node.font) return Rect{};
-  int w = node.font->TextWidth(GbkToUtf8(node.text)) + 2 * kTooltipPad;
+  int w = node.font->TextWidth(GbkToUtf8(TipText(node))) + 2 * kTooltipPad;
   int h = node.font->LineHeight() + 8;
   w = std::min(w, windowWidth);
   int x = std::max(0, std::min(node.abs.x, windowWidth - w));

@@ -166,6 +166,14 @@ const Attribute kAttributes[] = {
     {"url", kBrowser, "url", [](Node* n, DialogInfo*, const std::string& v) { return n->url = v, true; }},
     {"textpadding", kButton | kStatic | kEdit, "padding",
      [](Node* n, DialogInfo*, const std::string& v) { return ParsePair(v, 0, 1000, &n->padLeft, &n->padRight); }},
+    {"tooltip", kButton, "text",
+     [](Node* n, DialogInfo*, const std::string& v) {
+       n->tooltip = Utf8ToGbk(v);
+       if (n->tooltip.size() > 1023) n->tooltip.resize(1023);
+       return true;
+     }},
+    {"shortcut", kButton, "key name",
+     [](Node* n, DialogInfo*, const std::string& v) { return v == "F5" && (n->shortcut = v, true); }},
     {"ellipsis", kButton | kStatic | kEdit, "boolean",
      [](Node* n, DialogInfo*, const std::string& v) { return SetBool(v, &n->ellipsis); }},
     {"cornerradius", kButton | kEdit, "radius",

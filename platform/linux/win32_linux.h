@@ -8,6 +8,9 @@
 #include <stdio.h>
 #include <arpa/inet.h>  // htonl, ntohl: the same byte-order helpers Windows Sockets has
 #include <netdb.h>      // struct hostent, filled by our gethostbyname
+#include <sys/ioctl.h>  // FIONBIO
+#include <sys/select.h>  // fd_set, FD_SET, struct timeval: the same names as Windows Sockets
+#include <sys/socket.h>
 
 // ---- Basic types -------------------------------------------------------------------
 typedef int BOOL;
@@ -284,6 +287,24 @@ int WSACleanup(void);
 struct hostent* ZentGetHostByName(const char* name);
 #define gethostbyname ZentGetHostByName
 
+// Stream sockets as Windows Sockets has them: handles that closesocket ends, errors from
+// WSAGetLastError with Windows codes, and select that ignores its first argument.
+typedef int SOCKET;
+#define INVALID_SOCKET (-1)
+#define SOCKET_ERROR (-1)
+#define WSAEWOULDBLOCK 10035
+#define WSAEINPROGRESS 10036
+#define WSAECONNREFUSED 10061
+#define WSAETIMEDOUT 10060
+int closesocket(SOCKET socket);
+// FIONBIO only: a nonzero *argument makes the socket non-blocking.
+int ioctlsocket(SOCKET socket, long command, unsigned long* argument);
+int WSAGetLastError(void);
+int ZentSelect(int ignored, fd_set* readable, fd_set* writable, fd_set* failed,
+               const struct timeval* timeout);
+#define select ZentSelect
+int ZentGetSockOpt(SOCKET socket, int level, int name, char* value, int* length);
+
 // ---- ICMP echo, the built-in module "ICMP.DLL": platform/linux/icmp.cpp ------------
 typedef uint32_t IPAddr;
 typedef struct ip_option_information {
@@ -314,6 +335,19 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID requestData, WORD r
                    DWORD timeout);
 
 }  // extern "C"
+
+// getsockopt and getsockname with the Windows types (an int length); the system's own
+// stay callable.
+inline int getsockopt(SOCKET socket, int level, int name, char* value, int* length) {
+  return ZentGetSockOpt(socket, level, name, value, length);
+}
+inline int getsockname(SOCKET socket, struct sockaddr* address, int* length) {
+  if (!length || *length < 0) return SOCKET_ERROR;
+  socklen_t size = static_cast<socklen_t>(*length);
+  const int rc = ::getsockname(socket, address, &size);
+  if (rc == 0) *length = static_cast<int>(size);
+  return rc;
+}
 
 // ---- GDI+ start-up: nothing to start on Linux --------------------------------------
 namespace Gdiplus {

@@ -1,5 +1,8 @@
-// Windows Sockets 1.1 start-up and host-name resolution (IPv4), as the probe uses them.
+// Windows Sockets start-up, host-name resolution (IPv4) and the stream-socket calls of
+// the probe.
 #include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <string.h>
@@ -10,6 +13,9 @@
 #include <atomic>
 
 #include "platform/win32.h"
+
+// This file implements select; below the name means the system call.
+#undef select
 
 namespace {
 
@@ -137,4 +143,59 @@ extern "C" struct hostent* ZentGetHostByName(const char* name) {
   hostent* entry = Fill(found->ai_canonname ? found->ai_canonname : name, addresses, count);
   freeaddrinfo(found);
   return entry;
+}
+
+extern "C" int closesocket(SOCKET socket) { return close(socket) == 0 ? 0 : SOCKET_ERROR; }
+
+extern "C" int ioctlsocket(SOCKET socket, long command, unsigned long* argument) {
+  if (command != static_cast<long>(FIONBIO) || !argument) {
+    errno = EINVAL;
+    return SOCKET_ERROR;
+  }
+  const int flags = fcntl(socket, F_GETFL);
+  if (flags < 0) return SOCKET_ERROR;
+  const int wanted = *argument ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+  return fcntl(socket, F_SETFL, wanted) == 0 ? 0 : SOCKET_ERROR;
+}
+
+// The Windows code of the calling thread's last socket error.
+extern "C" int WSAGetLastError(void) {
+  switch (errno) {
+    case EINPROGRESS:
+    case EAGAIN:
+      return WSAEWOULDBLOCK;
+    case ECONNREFUSED:
+      return WSAECONNREFUSED;
+    case ETIMEDOUT:
+      return WSAETIMEDOUT;
+    default:
+      return 10000 + errno;  // the Windows codes mirror the Berkeley ones from 10000 on
+  }
+}
+
+// Windows takes the sets' own sizes and leaves the time-out as it was given.
+extern "C" int ZentSelect(int, fd_set* readable, fd_set* writable, fd_set* failed,
+                          const struct timeval* timeout) {
+  timeval left;
+  timeval* wait = nullptr;
+  if (timeout) {
+    left = *timeout;
+    wait = &left;
+  }
+  int result;
+  do {
+    result = ::select(FD_SETSIZE, readable, writable, failed, wait);
+  } while (result < 0 && errno == EINTR && wait);
+  return result < 0 ? SOCKET_ERROR : result;
+}
+
+extern "C" int ZentGetSockOpt(SOCKET socket, int level, int name, char* value, int* length) {
+  if (!length || *length < 0) {
+    errno = EFAULT;
+    return SOCKET_ERROR;
+  }
+  socklen_t size = static_cast<socklen_t>(*length);
+  if (::getsockopt(socket, level, name, static_cast<void*>(value), &size) != 0) return SOCKET_ERROR;
+  *length = static_cast<int>(size);
+  return 0;
 }

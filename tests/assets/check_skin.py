@@ -204,7 +204,7 @@ def check_launcher_skin(skin, imgdir):
     for name, kind, vis in (("Static_version", "Static", True), ("Edit_select", "Edit", True),
                             ("Static_version_zone", "Static", True),
                             ("Button_enter", "Button", True), ("Button_close", "Button", True),
-                            ("Button_back", "Button", True),
+                            ("Button_back", "Button", True), ("Button_refresh", "Button", True),
                             ("WebBrowser_right", "Browser", False)):
         skin.expect(name, kind, vis)
     if dlg.attr("defaultbutton") != "Button_enter":

@@ -17,7 +17,7 @@ namespace {
 
 OffscreenVideo offscreen;
 
-enum class TestKey { Enter, Escape, Tab, ShiftTab, Space, Backspace, AltF4 };
+enum class TestKey { Enter, Escape, Tab, ShiftTab, Space, Backspace, AltF4, F5 };
 
 #ifdef _WIN32
 using TestWindow = HWND;
@@ -36,7 +36,7 @@ void PushKey(TestWindow window, TestKey key) {
       {TestKey::Enter, WM_KEYDOWN, VK_RETURN},   {TestKey::Escape, WM_KEYDOWN, VK_ESCAPE},
       {TestKey::Tab, WM_KEYDOWN, VK_TAB},        {TestKey::ShiftTab, WM_KEYDOWN, VK_TAB},
       {TestKey::Space, WM_KEYDOWN, VK_SPACE},    {TestKey::Backspace, WM_KEYDOWN, VK_BACK},
-      {TestKey::AltF4, WM_SYSKEYDOWN, VK_F4},
+      {TestKey::AltF4, WM_SYSKEYDOWN, VK_F4},    {TestKey::F5, WM_KEYDOWN, VK_F5},
   };
   for (const auto& row : table) {
     if (row.key != key) continue;
@@ -86,7 +86,7 @@ void PushKey(TestWindow window, TestKey key) {
       {TestKey::Enter, SDLK_RETURN, 0}, {TestKey::Escape, SDLK_ESCAPE, 0},
       {TestKey::Tab, SDLK_TAB, 0},      {TestKey::ShiftTab, SDLK_TAB, KMOD_LSHIFT},
       {TestKey::Space, SDLK_SPACE, 0},  {TestKey::Backspace, SDLK_BACKSPACE, 0},
-      {TestKey::AltF4, SDLK_F4, KMOD_LALT},
+      {TestKey::AltF4, SDLK_F4, KMOD_LALT},     {TestKey::F5, SDLK_F5, 0},
   };
   for (const auto& row : table) {
     if (row.key != key) continue;
@@ -210,6 +210,21 @@ TEST_F(SkinEventsTest, enter_clicks_the_default_button_and_escape_the_cancel_but
   EXPECT_EQ(sink.events[0].code, NotifyClick);
   EXPECT_EQ(sink.events[1].sender, Id("Button_close"));
   EXPECT_EQ(sink.events[1].code, NotifyClick);
+}
+
+// F5 clicks its button wherever the focus is, and only while that button is shown.
+TEST_F(SkinEventsTest, f5_clicks_the_button_it_is_the_shortcut_of) {
+  TestWindow window = WindowOf("skin-test-main");
+  ASSERT_TRUE(window);
+  PushKey(window, TestKey::Tab);  // the focus elsewhere
+  PushKey(window, TestKey::F5);
+  ASSERT_TRUE(WaitEvents(1));
+  EXPECT_EQ(sink.events[0].sender, Id("Button_other"));
+  dialog->GetControl(Id("Button_other"))->Show(0);
+  PushKey(window, TestKey::F5);
+  PushKey(window, TestKey::Escape);
+  ASSERT_TRUE(WaitEvents(2));
+  EXPECT_EQ(sink.events[1].sender, Id("Button_close")) << "a hidden shortcut button took F5";
 }
 
 TEST_F(SkinEventsTest, tab_moves_the_focus_and_enter_then_clicks_the_focused_button) {
@@ -378,6 +393,7 @@ TEST_F(SkinEventsTest, dump_lists_every_control_and_screenshot_writes_a_png) {
             std::string::npos);
   EXPECT_NE(text.find("text=\xE5\xA4\xA7\xE5\x8C\xBA"), std::string::npos) << "texts in UTF-8";
   EXPECT_NE(text.find("image=blue.png"), std::string::npos);
+  EXPECT_NE(text.find("\ttooltip=\xE5\x86\x8D\xE8\xAF\x95\n"), std::string::npos) << "the skin's tooltip, UTF-8";
   std::ifstream png(shot, std::ios::binary);
   char magic[8] = {0};
   png.read(magic, 8);

@@ -22,6 +22,8 @@ int g_rounds = 0;
 // Probe doubles: "ms:N" answers N at once, "pending" never answers, "nothread" cannot start.
 void BeginProbeRound() { ++g_rounds; }
 void EndProbes() {}
+void SetProbeResultListener(ProbeResultListener, void*) {}
+int PingWorkersRunning() { return 0; }
 bool StartPingWorker(DistrictInfo* record) {
   const std::string address = record->pinpip;
   g_probed.push_back(address);

@@ -60,12 +60,12 @@ TEST_F(DistrictButtonsTest, speed_bands_follow_latency_and_maintenance) {
   }
 }
 
-TEST_F(DistrictButtonsTest, button_is_shown_named_and_iconed_in_that_order) {
+TEST_F(DistrictButtonsTest, button_is_shown_named_iconed_and_tipped_in_that_order) {
   auto launcher = MakeLauncher();
   world().applies.clear();
   const DistrictInfo d = Named("North");
   ASSERT_TRUE(launcher->UpdateDistrictButton(Dx, 0, 0, 1, &d, 30));
-  ASSERT_EQ(world().applies.size(), 5u);
+  ASSERT_EQ(world().applies.size(), 6u);
   const auto& a = world().applies;
   for (const auto& apply : a) EXPECT_EQ(apply.target, kDx1);
   ASSERT_EQ(a[0].props.size(), 1u);
@@ -86,6 +86,8 @@ TEST_F(DistrictButtonsTest, button_is_shown_named_and_iconed_in_that_order) {
   ASSERT_EQ(a[4].props.size(), 2u);
   EXPECT_EQ(a[4].props[1].name, "BackgroundPressed");
   EXPECT_TRUE(a[4].props[1].image);
+  ASSERT_EQ(a[5].props.size(), 1u);  // the tooltip last, in a bag of its own
+  EXPECT_EQ(a[5].props[0].name + "=" + a[5].props[0].value, "Tooltip=North 30 ms");
 }
 
 TEST_F(DistrictButtonsTest, tags_appear_only_for_promotion_marks_one_to_five) {

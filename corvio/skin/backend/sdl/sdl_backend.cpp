@@ -101,6 +101,9 @@ bool MapKey(const SDL_KeyboardEvent& key, Key* out) {
     case SDLK_END:
       *out = Key::End;
       return true;
+    case SDLK_F5:
+      *out = Key::F5;
+      return true;
     default:
       return false;
   }

@@ -114,6 +114,9 @@ bool MapKey(WPARAM vk, Key* out) {
     case VK_END:
       *out = Key::End;
       return true;
+    case VK_F5:
+      *out = Key::F5;
+      return true;
     default:
       return false;
   }
