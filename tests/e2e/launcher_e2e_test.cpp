@@ -7,7 +7,9 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -79,6 +81,64 @@ uint32_t ScreenshotPixel(const std::string& file, int x, int y) {
   }
   stbi_image_free(pixels);
   return rgb;
+}
+
+// Another program beside the launcher, its output thrown away: its pid, for Stop.
+pid_t Spawn(std::vector<std::string> argv) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int null = open("/dev/null", O_RDWR);
+  for (int fd = 0; fd <= 2 && null >= 0; ++fd) dup2(null, fd);
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(&a[0]);
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+void Stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+// The key=value lines of a small state file (empty while it does not exist).
+std::map<std::string, std::string> ReadState(const std::string& file) {
+  std::map<std::string, std::string> state;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);)
+    if (line.find('=') != std::string::npos) state[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+  return state;
+}
+
+long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start).count());
+}
+
+// The X window of the launcher's process with this size ("900x560"), from the display's
+// window tree: its id, or "" when there is none.
+std::string LauncherXWindow(const std::string& size) {
+  std::string id;
+  FILE* tree = popen("xwininfo -root -tree 2>/dev/null", "r");
+  char line[1024];
+  while (tree && fgets(line, sizeof line, tree)) {
+    const std::string l = line;
+    if (l.find("zentporter.exe") != std::string::npos && l.find(" " + size + "+") != std::string::npos)
+      id = l.substr(l.find("0x"), l.find(' ', l.find("0x")) - l.find("0x"));
+  }
+  if (tree) pclose(tree);
+  return id;
+}
+
+// Whether the X window is on the screen (mapped, and every window around it too).
+bool XWindowViewable(const std::string& id) {
+  FILE* info = popen(("xwininfo -id " + id + " 2>/dev/null").c_str(), "r");
+  char line[256];
+  bool viewable = false;
+  while (info && fgets(line, sizeof line, info)) viewable = viewable || strstr(line, "IsViewable");
+  if (info) pclose(info);
+  return viewable;
 }
 
 class LauncherE2eTest : public ::testing::Test {
@@ -175,6 +235,31 @@ TEST_F(LauncherE2eTest, enter_starts_the_game_launcher_with_url_and_command_line
   EXPECT_NE(session_.ReadFile("Config/Info.ini").find("LastLoginUrl=" + Hex("wt1.zent.invalid:7000")),
             std::string::npos)
       << session_.ReadFile("Config/Info.ini");
+}
+
+// The keyboard as a player uses it: Enter starts the district chosen last, whatever the
+// focus; the arrows stay inside one carrier's grid (dx2 is its row's end and has no slot
+// shown below it).
+TEST_F(LauncherE2eTest, keys_start_the_chosen_district_and_arrows_stay_in_the_grid) {
+  ServeList(SampleDistricts());
+  const struct {
+    std::vector<std::string> steps;
+    const char* started;
+  } rows[] = {
+      {{"key Tab", "click " + Slot(kWt, 2), "key Enter"}, "wt2.zent.invalid:7000"},
+      {{"click " + Slot(kDx, 1), "key Right", "key Space", "key Enter"}, "dx2.zent.invalid:7000"},
+      {{"click " + Slot(kDx, 2), "key Right", "key Down", "key Space", "key Enter"}, "dx2.zent.invalid:7000"},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    session_.Remove("ZentLauncher.exe.args");
+    RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), rows[row].steps));
+    ASSERT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+    std::vector<std::string> args;
+    for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_FALSE(args.empty()) << "row " << row << ": nothing started";
+    EXPECT_EQ(args[0], rows[row].started) << "row " << row;
+  }
 }
 
 TEST_F(LauncherE2eTest, keep_login_url_two_leaves_the_remembered_district_alone) {
@@ -310,6 +395,82 @@ TEST_F(LauncherE2eTest, second_start_exits_at_once_while_the_first_runs) {
   session_.Wait(first, "first", 1);
 }
 
+// Windows: another program's window covers the launcher and holds the foreground (the
+// launcher minimised first, in the second row); a second start brings the launcher back
+// in front of it, restored, with the foreground.
+TEST_F(LauncherE2eTest, second_start_brings_the_first_over_the_window_that_covered_it) {
+  const LauncherTarget& target = LauncherTarget::Current();
+  if (!target.windows || target.cover.empty()) GTEST_SKIP() << "window order under Wine only";
+  ServeList(SampleDistricts());
+  for (const char* how : {"cover", "minimise"}) {
+    const std::string firstUp = session_.Root() + "/first.txt", state = session_.Root() + "/cover.txt";
+    std::filesystem::remove(firstUp);
+    std::filesystem::remove(state);
+    const int first = session_.Start({"wait-visible Button_enter 15000", "dump " + firstUp,
+                                      "wait-visible No_such_control 60000"}, {}, "", "first");
+    ASSERT_GT(first, 0);
+    for (int i = 0; i < 1000 && session_.ReadDump(firstUp).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const pid_t cover = Spawn({"wine", target.cover, target.PathForProgram(state), "30000", how});
+    for (int i = 0; i < 1000 && ReadState(state)["covered"] != "1"; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(ReadState(state)["covered"], "1") << how << ": the cover never got in front";
+    EXPECT_EQ(ReadState(state)["iconic"], std::string(how) == "minimise" ? "1" : "0") << how;
+    RunResult second = session_.Run({"dump " + Dump()});
+    EXPECT_EQ(second.exitCode, 0) << second.errors;
+    std::map<std::string, std::string> seen;
+    for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+      seen = ReadState(state);
+      if (seen["foreground"] == "1" && seen["above"] == "1" && seen["iconic"] == "0") break;
+    }
+    EXPECT_EQ(seen["foreground"], "1") << how;
+    EXPECT_EQ(seen["above"], "1") << how << ": the launcher stayed under the covering window";
+    EXPECT_EQ(seen["iconic"], "0") << how;
+    Stop(cover);
+    session_.Wait(first, "first", 1);
+  }
+}
+
+// Windows, under a window manager: the window leaves the screen within 100 ms of the close
+// box, Esc or Enter, and the message box within 100 ms of its button. The moment asked is
+// when the stamp written just before the step appears.
+TEST_F(LauncherE2eTest, windows_leave_the_screen_at_once_under_a_window_manager) {
+  if (!LauncherTarget::Current().windows) GTEST_SKIP() << "Wine's windows only";
+  ServeList(SampleDistricts());
+  const pid_t wm = Spawn({"openbox", "--sm-disable"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const std::string stamp = session_.Root() + "/closing.stamp";
+  const struct {
+    std::vector<std::string> before;
+    std::string step, size;
+  } rows[] = {
+      {{"click " + Slot(kDx, 3), "wait-visible Button_MsgOk 5000"}, "click Button_MsgOk", "380x212"},
+      {{}, "click Button_close", "900x560"},
+      {{}, "key Escape", "900x560"},
+      {{"click " + Slot(kDx, 1)}, "key Enter", "900x560"},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    std::filesystem::remove(stamp);
+    std::filesystem::remove(Dump());
+    std::vector<std::string> script = ShowAndDump(Slot(kWt, 2), rows[row].before);
+    script.insert(script.end(), {"sleep 300", "stamp " + stamp, rows[row].step, "sleep 500", "close"});
+    const int pid = session_.Start(script, {}, "", "closing");
+    std::string id;
+    for (int i = 0; i < 1500 && !std::filesystem::exists(stamp); ++i) {
+      if (id.empty() && std::filesystem::exists(Dump())) id = LauncherXWindow(rows[row].size);
+      std::this_thread::sleep_for(std::chrono::milliseconds(id.empty() ? 10 : 1));
+    }
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(id.empty()) << "row " << row << ": no window of " << rows[row].size << " on the display";
+    while (!id.empty() && XWindowViewable(id) && MillisecondsSince(asked) < 5000) {
+    }
+    EXPECT_LT(MillisecondsSince(asked), 100) << "row " << row << ": " << rows[row].step;
+    RunResult r = session_.Wait(pid, "closing", 30000);
+    EXPECT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
+  }
+  Stop(wm);
+}
+
 TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zero) {
   session_.Remove(LauncherTarget::Current().library);
   RunResult r = session_.Run({}, {}, "", 30000);
@@ -425,11 +586,6 @@ std::string UseSilentResolver(LauncherSession& session, int* fd) {
   std::ofstream(session.Root() + "/resolv.conf") << "nameserver " << address << "\n";
   session.BindForRuns(session.Root() + "/resolv.conf", "/etc/resolv.conf");
   return "";
-}
-
-long MillisecondsSince(std::chrono::steady_clock::time_point start) {
-  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start).count());
 }
 
 // A look-up that never answers: the local copy comes within the 5 s connect limit, a

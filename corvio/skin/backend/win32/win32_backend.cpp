@@ -377,6 +377,9 @@ bool GetPosition(BackendWindow* w, int* x, int* y) {
 void Raise(BackendWindow* w) {
   // Raising alone leaves a minimised window an icon.
   if (IsIconic(w->hwnd)) ShowWindow(w->hwnd, SW_RESTORE);
+  // The foreground alone need not restack it (Wine leaves it under the window that
+  // covered it): to the top of the order first, then the foreground.
+  SetWindowPos(w->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(w->hwnd);
 }
 
