@@ -453,7 +453,8 @@ TEST_F(LauncherE2eTest, windows_leave_the_screen_at_once_under_a_window_manager)
     std::filesystem::remove(stamp);
     std::filesystem::remove(Dump());
     std::vector<std::string> script = ShowAndDump(Slot(kWt, 2), rows[row].before);
-    script.insert(script.end(), {"sleep 300", "stamp " + stamp, rows[row].step, "sleep 500", "close"});
+    script.insert(script.end(), {"sleep 300", "stamp " + stamp, rows[row].step});
+    if (row == 0) script.insert(script.end(), {"sleep 500", "close"});  // the box closed, the launcher stays
     const int pid = session_.Start(script, {}, "", "closing");
     std::string id;
     for (int i = 0; i < 1500 && !std::filesystem::exists(stamp); ++i) {
@@ -464,7 +465,9 @@ TEST_F(LauncherE2eTest, windows_leave_the_screen_at_once_under_a_window_manager)
     EXPECT_FALSE(id.empty()) << "row " << row << ": no window of " << rows[row].size << " on the display";
     while (!id.empty() && XWindowViewable(id) && MillisecondsSince(asked) < 5000) {
     }
-    EXPECT_LT(MillisecondsSince(asked), 100) << "row " << row << ": " << rows[row].step;
+    const long gone = MillisecondsSince(asked);
+    printf("[ measure  ] %s: the window left the screen after %ld ms\n", rows[row].step.c_str(), gone);
+    EXPECT_LT(gone, 100) << "row " << row << ": " << rows[row].step;
     RunResult r = session_.Wait(pid, "closing", 30000);
     EXPECT_EQ(r.exitCode, 0) << "row " << row << "\n" << r.errors;
   }
@@ -473,13 +476,19 @@ TEST_F(LauncherE2eTest, windows_leave_the_screen_at_once_under_a_window_manager)
 
 TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zero) {
   session_.Remove(LauncherTarget::Current().library);
-  RunResult r = session_.Run({}, {}, "", 30000);
-  EXPECT_EQ(r.exitCode, 0) << r.errors;
-  // The player is told which library is missing (a system message box); on Linux the
-  // loader's report lines reach standard error too (on Windows only a debugger).
-  EXPECT_NE(r.errors.find("CorvFact.dll"), std::string::npos) << r.errors;
-  if (!LauncherTarget::Current().windows) {
-    EXPECT_NE(r.errors.find("[Corvio_Error] Load CorvFact.dll Fail."), std::string::npos) << r.errors;
+  // The second time on a system whose code page is not 936 (Wine takes it from the locale):
+  // the box reads the same.
+  for (const char* locale : {"", "C.UTF-8"}) {
+    if (*locale) session_.SetEnv("LC_ALL", locale);
+    RunResult r = session_.Run({}, {}, "", 30000);
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    // The player is told which library is missing (a system message box); on Linux the
+    // loader's report lines reach standard error too (on Windows only a debugger).
+    EXPECT_NE(r.errors.find("CorvFact.dll"), std::string::npos) << r.errors;
+    EXPECT_NE(r.errors.find("无法加载组件库："), std::string::npos) << locale << "\n" << r.errors;
+    if (!LauncherTarget::Current().windows) {
+      EXPECT_NE(r.errors.find("[Corvio_Error] Load CorvFact.dll Fail."), std::string::npos) << r.errors;
+    }
   }
 }
 
