@@ -113,7 +113,10 @@ Sample RunFloor(const std::string& stampFile) {
                              : bench::Spawn({SDL_FLOOR_PATH, stampFile});
   bench::Exit e = bench::WaitWithUsage(pid, 30000);
   auto stamp = bench::ReadStamp(stampFile);
-  if (e.code != 0 || !stamp.count("first_present_us")) return s;
+  if (e.code != 0 || !stamp.count("first_present_us")) {
+    fprintf(stderr, "startup_bench: the trivial program failed (exit %d)\n", e.code);
+    return s;
+  }
   s.ms = (stamp["first_present_us"] - start) / 1000.0;
   s.rssMb = e.peakRssKb / 1024.0;
   s.faults = static_cast<double>(e.minorFaults);
