@@ -59,7 +59,6 @@ const LauncherTarget& LauncherTarget::Current() {
       t.library = "CorvFact.dll";
       t.tool = "districtlist.exe";
       t.boxCloser = FromEnv("ZENT_E2E_WINDOWS_BOX_CLOSER");
-      t.cover = FromEnv("ZENT_E2E_WINDOWS_COVER");
     } else {
       t.dist = ZENT_DIST_DIR;
       t.standins = ZENT_STANDIN_DIR;

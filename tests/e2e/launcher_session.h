@@ -14,7 +14,6 @@ struct LauncherTarget {
   std::string standins;  // where the recording stand-ins were built
   std::string program, library, tool;  // file names in the program directory
   std::string boxCloser;  // Windows: reads and closes system message boxes (box_closer.cpp)
-  std::string cover;      // Windows: another program's window over it (cover_window.cpp)
   static const LauncherTarget& Current();
   // An absolute path as the program must be given it (Windows form under Wine).
   std::string PathForProgram(const std::string& path) const;
