@@ -257,7 +257,7 @@ void SkinDialogImpl::OnKey(Key key) {
         state_.focusVisible = true;
       }
       break;
-    case Key::F5:
+    case Key::F5:  // no meaning for the dialog itself
       break;
     case Key::Backspace:
       if (focus && focus->kind == Kind::Edit && !focus->readonly && !focus->text.empty()) {
