@@ -52,6 +52,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   // the player is told what is missing, and the exit code stays 0 as callers expect.
   if (!launcher->dialog.component) ShowStartFailure(FrameworkMissingText(LastFactoryLibrary()));
   const int exitCode = launcher->dialog.component ? RunMessageLoop() : 0;
+  // The player asked to leave: the window goes now, not after the probes have stopped.
+  if (launcher->dialog.component)
+    if (WindowObject* shown = launcher->dialog.component->GetMainWindow()) shown->Show(0);
 
   if (guard.component) guard.component->Close();
   launcher->~LauncherDialog();

@@ -2,6 +2,8 @@
 // window is up; before that, the system's message box.
 #include "ui/hint_box.h"
 
+#include <vector>
+
 #include "app/launcher_dialog.h"
 #include "platform/win32.h"
 #include "ui/messages.h"
@@ -109,11 +111,24 @@ std::string SkinMissingText(const char* skinFile, const char* directory) {
          (directory ? directory : "") + "\n" + kMsgReinstall;
 }
 
+namespace {
+
+// GBK text as UTF-16 (code page 936 named, not the system's), so that the box reads the
+// same on a system of any code page. Undecodable bytes become replacement characters.
+std::vector<WCHAR> WideFromGbk(const std::string& gbk) {
+  const int n = MultiByteToWideChar(936, 0, gbk.c_str(), -1, nullptr, 0);
+  std::vector<WCHAR> wide(n > 0 ? static_cast<size_t>(n) : 1, 0);
+  if (n > 0) MultiByteToWideChar(936, 0, gbk.c_str(), -1, wide.data(), n);
+  return wide;
+}
+
+}  // namespace
+
 void ShowStartFailure(const std::string& text) {
   // A quit already queued would end the box's own loop before the player read it: it is
   // taken out for the box and put back after.
   MSG quit;
   const bool quitting = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
-  MessageBoxA(nullptr, text.c_str(), kMsgCaption, MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, WideFromGbk(text).data(), WideFromGbk(kMsgCaption).data(), MB_OK | MB_ICONERROR);
   if (quitting) PostQuitMessage(static_cast<int>(quit.wParam));
 }

@@ -168,10 +168,15 @@ void LauncherDialog::LaunchSelected() {
 }
 
 bool LauncherDialog::StartProgram(const char* program, const char* parameters) {
+  // Starting a program can take a while (Wine: a tenth of a second and more): the window
+  // goes first, so that it is never seen over the program it started.
+  WindowObject* window = dialog.component ? dialog.component->GetMainWindow() : nullptr;
+  if (window) window->Show(0);
   const HINSTANCE started =
       ShellExecuteA(nullptr, "open", program, parameters, "", SW_SHOWNORMAL);
   const intptr_t result = reinterpret_cast<intptr_t>(started);
   if (result > 32) return true;
+  if (window) window->Show(1);
   // The player's click must not be lost without a word: say why, and stay open so the
   // player can try again or go back.
   const char* name = program;

@@ -10,6 +10,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -88,14 +90,43 @@ void PrintTimeline(const std::vector<Sample>& runs) {
   }
 }
 
+// Now on the clock the programs stamp with: under Wine a program's steady clock is the
+// system's raw monotonic clock, which runs apart from the adjusted one (here by 0.2 s).
+long long StartMicros() {
+  if (!LauncherTarget::Current().windows) return bench::SteadyMicros();
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC_RAW, &t);
+  return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
+
+// Under Wine: the wine program as found on PATH (the launcher's runs use it the same way).
+std::string WineProgram() {
+  const char* path = getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin";
+  for (size_t at = 0; at <= dirs.size();) {
+    const size_t end = std::min(dirs.find(':', at), dirs.size());
+    const std::string candidate = dirs.substr(at, end - at) + "/wine";
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return "/usr/bin/wine";
+}
+
+// The trivial program: SDL's on Linux, a Win32 one under Wine (ZENT_STARTUP_WIN32_FLOOR).
 Sample RunFloor(const std::string& stampFile) {
   Sample s;
   remove(stampFile.c_str());
-  const long long start = bench::SteadyMicros();
-  pid_t pid = bench::Spawn({SDL_FLOOR_PATH, stampFile});
+  const LauncherTarget& target = LauncherTarget::Current();
+  const char* win32Floor = getenv("ZENT_STARTUP_WIN32_FLOOR");
+  const long long start = StartMicros();
+  pid_t pid = target.windows ? bench::Spawn({WineProgram(), win32Floor ? win32Floor : "", target.PathForProgram(stampFile)})
+                             : bench::Spawn({SDL_FLOOR_PATH, stampFile});
   bench::Exit e = bench::WaitWithUsage(pid, 30000);
   auto stamp = bench::ReadStamp(stampFile);
-  if (e.code != 0 || !stamp.count("first_present_us")) return s;
+  if (e.code != 0 || !stamp.count("first_present_us")) {
+    fprintf(stderr, "startup_bench: the trivial program failed (exit %d)\n", e.code);
+    return s;
+  }
   s.ms = (stamp["first_present_us"] - start) / 1000.0;
   s.rssMb = e.peakRssKb / 1024.0;
   s.faults = static_cast<double>(e.minorFaults);
@@ -110,7 +141,7 @@ Sample RunLauncher(LauncherSession& session, int run, bool cold) {
   }
   const std::string tag = "start" + std::to_string(run);
   const std::string stampFile = session.Root() + "/" + tag + ".stamp";
-  const long long start = bench::SteadyMicros();
+  const long long start = StartMicros();
   int pid = session.Start({"wait-visible Dialog_ZentPorter 20000", "stamp " + stampFile, "close"}, {}, "", tag);
   bench::Exit e = bench::WaitWithUsage(pid, 60000);
   auto stamp = bench::ReadStamp(stampFile);
@@ -146,8 +177,16 @@ int main(int argc, char** argv) {
       "from exec to the first present and the peak RSS of each, and the launcher's\n"
       "start-up phases. ZENT_STARTUP_BASELINE=DIR also runs the program directory\n"
       "DIR (another build's dist/) in the same turns, for a before/after ratio;\n"
-      "ZENT_STARTUP_COLD=1 empties the user's cache before each launcher run (first starts).\n";
+      "ZENT_STARTUP_COLD=1 empties the user's cache before each launcher run (first starts).\n"
+      "ZENT_E2E_WINDOWS_DIST=DIR and ZENT_STARTUP_WIN32_FLOOR=EXE measure the Windows build\n"
+      "under Wine beside a trivial Win32 program instead (on a display, server running).\n";
   if (int status = bench::ParseRuns(argc, argv, usage, &runs); status >= 0) return status;
+  const bool wine = LauncherTarget::Current().windows;
+  const char* win32Floor = getenv("ZENT_STARTUP_WIN32_FLOOR");
+  if (wine && !(win32Floor && *win32Floor)) {
+    fprintf(stderr, "startup_bench: under Wine (ZENT_E2E_WINDOWS_DIST) ZENT_STARTUP_WIN32_FLOOR must name win32_floor.exe\n");
+    return 2;
+  }
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   const char* baselineDir = getenv("ZENT_STARTUP_BASELINE");
   const bool withBaseline = baselineDir && *baselineDir;
@@ -195,11 +234,13 @@ int main(int argc, char** argv) {
   const double floor = bench::Median(floorMs), launcher = bench::Median(launcherMs);
   const double rss = bench::Median(launcherRss);
   const double ratio = launcher / floor;
+  // Under Wine the floor is a Win32 window program, and the launcher is to stay within 1.5x.
+  const double target = wine ? kStretchRatio : kTargetRatio;
   // Page faults beside the times: where each first touch of a page traps into a
   // hypervisor, they are much of a start-up.
-  printf("Start-up, headless, median of %d runs%s   exec to first present   peak RSS   page faults (whole run)\n",
-         runs, cold ? " (first starts: no cache)" : "    ");
-  printf("  trivial SDL program, 900x560 window       %8s ms            %6s MB   %6.0f\n",
+  printf("Start-up, %s, median of %d runs%s   exec to first present   peak RSS   page faults (whole run)\n",
+         wine ? "Windows build under Wine" : "headless", runs, cold ? " (first starts: no cache)" : "    ");
+  printf("  trivial %s program, 900x560 window     %8s ms            %6s MB   %6.0f\n", wine ? "Win32" : "SDL  ",
          bench::Ms(floor).c_str(), bench::Ms(bench::Median(floorRss)).c_str(), bench::Median(floorFaults));
   printf("  launcher, 40-district list on loopback    %8s ms            %6s MB   %6.0f\n",
          bench::Ms(launcher).c_str(), bench::Ms(rss).c_str(), bench::Median(launcherFaults));
@@ -209,7 +250,7 @@ int main(int argc, char** argv) {
            before / floor, bench::Median(baselineFaults));
   }
   printf("  launcher / floor: %.2fx (target at most %.1fx: %s; stretch %.1fx: %s); RSS target under %.0f MB: %s\n",
-         ratio, kTargetRatio, ratio <= kTargetRatio ? "met" : "MISSED", kStretchRatio,
+         ratio, target, ratio <= target ? "met" : "MISSED", kStretchRatio,
          ratio <= kStretchRatio ? "met" : "missed", kTargetRssMb, rss < kTargetRssMb ? "met" : "MISSED");
   PrintTimeline(launcherRuns);
   return 0;

@@ -290,6 +290,29 @@ Outcome Type(Command c) {
   return Outcome::kDone;
 }
 
+// A key press and release for the topmost dialog, as the backend passes on the keyboard's.
+Outcome KeyVerb(Command c) {
+  static const struct {
+    const char* name;
+    Key key;
+  } kKeys[] = {
+      {"Tab", Key::Tab},       {"Shift+Tab", Key::ShiftTab}, {"Enter", Key::Enter},   {"Escape", Key::Escape},
+      {"Space", Key::Space},   {"F5", Key::F5},              {"Up", Key::Up},         {"Down", Key::Down},
+      {"Left", Key::Left},     {"Right", Key::Right},        {"PageUp", Key::PageUp}, {"PageDown", Key::PageDown},
+      {"Home", Key::Home},     {"End", Key::End},            {"Backspace", Key::Backspace},
+  };
+  std::string name;
+  c.in >> name;
+  for (const auto& row : kKeys) {
+    if (name != row.name) continue;
+    SkinDialogImpl* d = PointTarget(c.line, "key", true);
+    if (!d) return Outcome::kFailed;
+    d->OnKey(row.key);
+    return Outcome::kDone;
+  }
+  return Fail(c.line, "unknown key \"" + name + "\"");
+}
+
 Outcome Close(Command c) {
   std::string arg;
   c.in >> arg;
@@ -332,7 +355,7 @@ struct Verb {
 const Verb kVerbs[] = {
     {"wait-visible", WaitVisible}, {"sleep", Sleep}, {"stamp", Stamp},       {"click", Click},
     {"type", Type},                {"close", Close}, {"dump", DumpVerb}, {"screenshot", Screenshot},
-    {"click-at", ClickAt},         {"wheel", WheelVerb},
+    {"click-at", ClickAt},         {"wheel", WheelVerb}, {"key", KeyVerb},
 };
 
 // Runs (one step of) the current command.

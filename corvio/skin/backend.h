@@ -10,7 +10,10 @@
 namespace corvio {
 namespace skin {
 
-enum class Key { Enter, Escape, Tab, ShiftTab, Space, Backspace, PageUp, PageDown, Home, End, F5 };
+enum class Key {
+  Enter, Escape, Tab, ShiftTab, Space, Backspace, PageUp, PageDown, Home, End, F5,
+  Up, Down, Left, Right,
+};
 
 // What the core offers each window: input in window coordinates. A backend calls these
 // from its event pump; the core only updates state there and posts what reaches the

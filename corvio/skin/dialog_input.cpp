@@ -37,6 +37,43 @@ void CollectFocusable(Node* node, std::vector<Node*>* out) {
   for (auto& child : node->children) CollectFocusable(child.get(), out);
 }
 
+// Hidden ones too: a carrier showing one district is still a grid of its own.
+void CollectGroup(Node* node, const std::string& group, std::vector<Node*>* out) {
+  if (node->kind == Kind::Button && node->group == group) out->push_back(node);
+  for (auto& child : node->children) CollectGroup(child.get(), group, out);
+}
+
+// The buttons the arrow keys move among from `from`: those of its group inside the
+// smallest container around it that holds another of them (one carrier's grid, not the
+// next carrier's).
+std::vector<Node*> GridOf(Node* from) {
+  std::vector<Node*> grid;
+  if (from->kind != Kind::Button || from->group.empty()) return grid;
+  for (Node* box = from->parent; box && grid.size() < 2; box = box->parent) {
+    grid.clear();
+    CollectGroup(box, from->group, &grid);
+  }
+  return grid;
+}
+
+// The neighbour of `from` in the arrow's direction: Left and Right stay in its row, Up and
+// Down in its column; at the grid's edge there is none.
+Node* GridNeighbour(Node* from, Key key) {
+  const Rect& a = from->abs;
+  const bool across = key == Key::Left || key == Key::Right;
+  const int sign = key == Key::Right || key == Key::Down ? 1 : -1;
+  Node* best = nullptr;
+  int bestGap = 0;
+  for (Node* n : GridOf(from)) {
+    const Rect& b = n->abs;
+    const bool inLine = across ? b.y < a.y + a.h && a.y < b.y + b.h : b.x < a.x + a.w && a.x < b.x + b.w;
+    const int gap = sign * (across ? (b.x + b.w / 2) - (a.x + a.w / 2) : (b.y + b.h / 2) - (a.y + a.h / 2));
+    if (n == from || !inLine || gap <= 0 || !ControlTree::Shown(n)) continue;
+    if (!best || gap < bestGap) best = n, bestGap = gap;
+  }
+  return best;
+}
+
 }  // namespace
 
 Node* SkinDialogImpl::HitTest(int x, int y) const {
@@ -112,18 +149,15 @@ void SkinDialogImpl::OnMouseDown(int x, int y) {
   OnMouseMove(x, y);
   Node* hit = HitTest(x, y);
   if (!hit) return;
+  // A click takes the focus along, so that Space and the arrows go on from what was chosen.
+  FocusNode(hit);
+  state_.focusVisible = false;
   if (IsPane(hit)) {
-    FocusNode(hit);
-    state_.focusVisible = false;
     pressed_ = hit;
     if (hit->page->MouseDown(x, y, hit->abs)) InvalidateNode(hit);
     return;
   }
-  if (hit->kind == Kind::Edit) {
-    FocusNode(hit);
-    state_.focusVisible = false;
-    return;
-  }
+  if (hit->kind == Kind::Edit) return;
   pressed_ = hit;
   state_.pressed = hit;
   InvalidateNode(hit);
@@ -175,8 +209,9 @@ void SkinDialogImpl::OnKey(Key key) {
   if (focus && !ControlTree::Shown(focus)) focus = nullptr;
   switch (key) {
     case Key::Enter:
-      if (focus && focus->kind == Kind::Button && state_.focusVisible) Activate(focus);
-      else if (!info.defaultButton.empty()) Activate(skin_.tree.ByName(info.defaultButton));
+      // The default button whatever has the focus: Enter never re-picks a focused choice.
+      if (!info.defaultButton.empty()) Activate(skin_.tree.ByName(info.defaultButton));
+      else if (focus && focus->kind == Kind::Button) Activate(focus);
       break;
     case Key::Escape:
       if (!info.cancelButton.empty()) Activate(skin_.tree.ByName(info.cancelButton));
@@ -211,6 +246,15 @@ void SkinDialogImpl::OnKey(Key key) {
                            : key == Key::End  ? page.ScrollTo(page.MaxScroll())
                                               : page.PageKey(key == Key::PageDown);
         if (moved) InvalidateNode(focus);
+      }
+      break;
+    case Key::Up:
+    case Key::Down:
+    case Key::Left:
+    case Key::Right:
+      if (Node* next = focus ? GridNeighbour(focus, key) : nullptr) {
+        FocusNode(next);
+        state_.focusVisible = true;
       }
       break;
     case Key::F5:

@@ -1,6 +1,6 @@
-// MessageBoxA on Linux: the text always reaches standard error, and where a display is
-// there SDL's simple message box shows it too. SDL is loaded only when a box is shown,
-// so the platform library does not depend on it.
+// MessageBoxA and MessageBoxW on Linux: the text always reaches standard error, and where
+// a display is there SDL's simple message box shows it too. SDL is loaded only when a box
+// is shown, so the platform library does not depend on it.
 #include <dlfcn.h>
 #include <stdlib.h>
 #include <string.h>
@@ -52,14 +52,30 @@ void ShowWithSdl(UINT type, const std::string& caption, const std::string& text)
   if (show) show(SdlFlags(type), caption.c_str(), text.c_str(), nullptr);
 }
 
+void Show(UINT type, const std::string& utf8Caption, const std::string& utf8Text) {
+  PlatformReport("%s: %s", utf8Caption.c_str(), utf8Text.c_str());
+  if (DisplayAvailable()) ShowWithSdl(type, utf8Caption, utf8Text);
+}
+
+std::string Utf8FromWide(const WCHAR* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
 }  // namespace
 
 // Windows titles a box without caption "Error". Only the OK button exists here, so the
 // result is always IDOK.
 extern "C" int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  const std::string utf8Caption = PlatformAnsiToUtf8Text(caption ? caption : "Error");
-  const std::string utf8Text = PlatformAnsiToUtf8Text(text ? text : "");
-  PlatformReport("%s: %s", utf8Caption.c_str(), utf8Text.c_str());
-  if (DisplayAvailable()) ShowWithSdl(type, utf8Caption, utf8Text);
+  Show(type, PlatformAnsiToUtf8Text(caption ? caption : "Error"), PlatformAnsiToUtf8Text(text ? text : ""));
+  return IDOK;
+}
+
+int MessageBoxW(HWND owner, const WCHAR* text, const WCHAR* caption, UINT type) {
+  Show(type, caption ? Utf8FromWide(caption) : "Error", text ? Utf8FromWide(text) : "");
   return IDOK;
 }

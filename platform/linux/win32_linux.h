@@ -253,6 +253,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 // Caption and text go to standard error (in UTF-8); where a display is there, SDL's
 // simple message box shows them too. Blocks until it is closed; returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int MessageBoxW(HWND owner, const WCHAR* text, const WCHAR* caption, UINT type);
 
 // ---- Starting programs: platform/linux/process.cpp ---------------------------------
 #define SW_HIDE 0

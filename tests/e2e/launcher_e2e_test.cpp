@@ -81,6 +81,16 @@ uint32_t ScreenshotPixel(const std::string& file, int x, int y) {
   return rgb;
 }
 
+// Under Wine the tests ask the X display (xwininfo) through the shell: true on success.
+bool Sh(const std::string& command) { return system(command.c_str()) == 0; }
+// Succeeds when the launcher's X window of this size ("900x560") is on the screen; its id to `id`.
+std::string OnScreen(const std::string& size, const std::string& id) {
+  return "w=$(xwininfo -root -tree | grep zentporter.exe | grep -m1 ' " + size + "+' | awk '{print $1}'); [ -n \"$w\" ] && echo " +
+         "$w >" + id + " && xwininfo -id $w | grep -q IsViewable";
+}
+
+long MillisecondsSince(std::chrono::steady_clock::time_point start);
+
 class LauncherE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -165,7 +175,7 @@ TEST_F(LauncherE2eTest, both_groups_show_names_speed_icons_and_tags) {
 TEST_F(LauncherE2eTest, enter_starts_the_game_launcher_with_url_and_command_line) {
   ServeList(SampleDistricts());
   RunResult r = session_.Run(
-      ShowAndDump(Slot(kWt, 1), {"click " + Slot(kWt, 1), "click Button_enter"}),
+      ShowAndDump(Slot(kWt, 1), {"key Tab", "click " + Slot(kWt, 1), "key Enter"}),  // the focus moves too
       {"-user", "a b", "c\\d"});
   ASSERT_EQ(r.exitCode, 0) << r.errors;
   std::vector<std::string> args;
@@ -175,6 +185,18 @@ TEST_F(LauncherE2eTest, enter_starts_the_game_launcher_with_url_and_command_line
   EXPECT_NE(session_.ReadFile("Config/Info.ini").find("LastLoginUrl=" + Hex("wt1.zent.invalid:7000")),
             std::string::npos)
       << session_.ReadFile("Config/Info.ini");
+}
+
+// The arrows stay in one carrier's grid: dx2 ends its row, and no slot is shown below it.
+TEST_F(LauncherE2eTest, arrows_stop_at_the_edges_of_a_carriers_grid) {
+  ServeList(SampleDistricts());
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"click " + Slot(kDx, 1), "key Right", "key Right",
+                                                        "key Down", "key Space", "key Enter"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  std::vector<std::string> args{"not run"};
+  for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(args[0], "dx2.zent.invalid:7000");
 }
 
 TEST_F(LauncherE2eTest, keep_login_url_two_leaves_the_remembered_district_alone) {
@@ -310,6 +332,60 @@ TEST_F(LauncherE2eTest, second_start_exits_at_once_while_the_first_runs) {
   session_.Wait(first, "first", 1);
 }
 
+// Windows: notepad covers the launcher; a second start puts it back on top (listed first).
+TEST_F(LauncherE2eTest, second_start_brings_the_first_over_the_window_that_covered_it) {
+  if (!LauncherTarget::Current().windows) GTEST_SKIP() << "window order under Wine only";
+  ServeList(SampleDistricts());
+  const std::string firstUp = session_.Root() + "/first.txt";
+  const int first = session_.Start({"wait-visible Button_enter 15000", "dump " + firstUp,
+                                    "wait-visible No_such_control 60000"}, {}, "", "first");
+  for (int i = 0; i < 1000 && session_.ReadDump(firstUp).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::string topmost =
+      "xwininfo -root -children | grep -v ' 1x1+' | grep -e notepad.exe -e 'zentporter.exe.* 900x560+' | head -1 | grep -q ";
+  Sh("wine notepad >/dev/null 2>&1 &");
+  for (int i = 0; i < 500 && !Sh(topmost + "notepad"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(Sh(topmost + "notepad")) << "notepad never got in front";
+  EXPECT_EQ(session_.Run({}).exitCode, 0);
+  for (int i = 0; i < 100 && !Sh(topmost + "zentporter"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(Sh(topmost + "zentporter")) << "the launcher stayed under the window that covered it";
+  Sh("wine taskkill /im notepad.exe >/dev/null 2>&1");
+  session_.Wait(first, "first", 1);
+}
+
+// Windows, under a window manager: the window leaves the screen within 100 ms of the close
+// box, Esc or Enter, and the message box of its button (asked: when the stamp appears).
+TEST_F(LauncherE2eTest, windows_leave_the_screen_at_once_under_a_window_manager) {
+  if (!LauncherTarget::Current().windows) GTEST_SKIP() << "Wine's windows only";
+  ServeList(SampleDistricts());
+  ASSERT_TRUE(Sh("command -v openbox >/dev/null && (openbox --sm-disable >/dev/null 2>&1 &) && sleep 1"));
+  const std::string stamp = session_.Root() + "/closing.stamp";
+  const struct { std::vector<std::string> before; std::string step, size; } rows[] = {
+      {{"click " + Slot(kDx, 3), "wait-visible Button_MsgOk 5000"}, "click Button_MsgOk", "380x212"},
+      {{}, "click Button_close", "900x560"},
+      {{}, "key Escape", "900x560"},
+      {{"click " + Slot(kDx, 1)}, "key Enter", "900x560"},
+  };
+  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+    for (const std::string& file : {stamp, Dump()}) std::filesystem::remove(file);
+    std::vector<std::string> script = ShowAndDump(Slot(kWt, 2), rows[row].before);
+    script.insert(script.end(), {"sleep 300", "stamp " + stamp, rows[row].step});
+    if (row == 0) script.insert(script.end(), {"sleep 500", "close"});  // the launcher stays
+    const int pid = session_.Start(script, {}, "", "closing");
+    FILE* events = nullptr;  // the window's unmapping, as the X server reports it (xev)
+    for (int i = 0; i < 5000 && !std::filesystem::exists(stamp); ++i, usleep(1000))
+      if (!events && std::filesystem::exists(Dump()) && Sh(OnScreen(rows[row].size, stamp + ".id")))
+        events = popen(("timeout 5 xev -id $(cat " + stamp + ".id) -event structure").c_str(), "r");
+    const auto asked = std::chrono::steady_clock::now();
+    for (char line[512]; events && fgets(line, sizeof line, events) && !strstr(line, "UnmapNotify") && !strstr(line, "DestroyNotify");) {}
+    const long gone = MillisecondsSince(asked);
+    EXPECT_TRUE(events && gone < 100) << rows[row].step << (events ? ": gone after " : ": never shown ") << gone << " ms";
+    if (events) pclose(events);
+    EXPECT_EQ(session_.Wait(pid, "closing", 30000).exitCode, 0) << "row " << row;
+  }
+  Sh("openbox --exit");
+}
+
 TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zero) {
   session_.Remove(LauncherTarget::Current().library);
   RunResult r = session_.Run({}, {}, "", 30000);
@@ -320,6 +396,10 @@ TEST_F(LauncherE2eTest, without_the_framework_library_the_launcher_ends_with_zer
   if (!LauncherTarget::Current().windows) {
     EXPECT_NE(r.errors.find("[Corvio_Error] Load CorvFact.dll Fail."), std::string::npos) << r.errors;
   }
+  // The same box on a system whose code page is not 936 (Wine takes it from the locale).
+  session_.SetEnv("LC_ALL", "C.UTF-8");
+  r = session_.Run({}, {}, "", 30000);
+  EXPECT_NE(r.errors.find("无法加载组件库："), std::string::npos) << r.errors;
 }
 
 TEST_F(LauncherE2eTest, command_line_is_cut_at_1023_characters) {

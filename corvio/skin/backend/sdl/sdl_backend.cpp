@@ -72,41 +72,23 @@ BackendWindow* WindowFor(Uint32 id) {
 }
 
 bool MapKey(const SDL_KeyboardEvent& key, Key* out) {
-  switch (key.keysym.sym) {
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-      *out = Key::Enter;
-      return true;
-    case SDLK_ESCAPE:
-      *out = Key::Escape;
-      return true;
-    case SDLK_TAB:
-      *out = (key.keysym.mod & KMOD_SHIFT) ? Key::ShiftTab : Key::Tab;
-      return true;
-    case SDLK_SPACE:
-      *out = Key::Space;
-      return true;
-    case SDLK_BACKSPACE:
-      *out = Key::Backspace;
-      return true;
-    case SDLK_PAGEUP:
-      *out = Key::PageUp;
-      return true;
-    case SDLK_PAGEDOWN:
-      *out = Key::PageDown;
-      return true;
-    case SDLK_HOME:
-      *out = Key::Home;
-      return true;
-    case SDLK_END:
-      *out = Key::End;
-      return true;
-    case SDLK_F5:
-      *out = Key::F5;
-      return true;
-    default:
-      return false;
+  static const struct {
+    SDL_Keycode sym;
+    Key key;
+  } table[] = {
+      {SDLK_RETURN, Key::Enter},   {SDLK_KP_ENTER, Key::Enter},   {SDLK_ESCAPE, Key::Escape},
+      {SDLK_SPACE, Key::Space},    {SDLK_BACKSPACE, Key::Backspace}, {SDLK_PAGEUP, Key::PageUp},
+      {SDLK_PAGEDOWN, Key::PageDown}, {SDLK_HOME, Key::Home},     {SDLK_END, Key::End},
+      {SDLK_F5, Key::F5},          {SDLK_UP, Key::Up},            {SDLK_DOWN, Key::Down},
+      {SDLK_LEFT, Key::Left},      {SDLK_RIGHT, Key::Right},
+  };
+  if (key.keysym.sym == SDLK_TAB) {
+    *out = (key.keysym.mod & KMOD_SHIFT) ? Key::ShiftTab : Key::Tab;
+    return true;
   }
+  for (const auto& row : table)
+    if (row.sym == key.keysym.sym) return *out = row.key, true;
+  return false;
 }
 
 void HandleEvent(const SDL_Event& e) {

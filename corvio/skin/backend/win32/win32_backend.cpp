@@ -86,40 +86,23 @@ LRESULT CALLBACK AttentionProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 bool MapKey(WPARAM vk, Key* out) {
-  switch (vk) {
-    case VK_RETURN:
-      *out = Key::Enter;
-      return true;
-    case VK_ESCAPE:
-      *out = Key::Escape;
-      return true;
-    case VK_TAB:
-      *out = GetKeyState(VK_SHIFT) < 0 ? Key::ShiftTab : Key::Tab;
-      return true;
-    case VK_SPACE:
-      *out = Key::Space;
-      return true;
-    case VK_BACK:
-      *out = Key::Backspace;
-      return true;
-    case VK_PRIOR:
-      *out = Key::PageUp;
-      return true;
-    case VK_NEXT:
-      *out = Key::PageDown;
-      return true;
-    case VK_HOME:
-      *out = Key::Home;
-      return true;
-    case VK_END:
-      *out = Key::End;
-      return true;
-    case VK_F5:
-      *out = Key::F5;
-      return true;
-    default:
-      return false;
+  static const struct {
+    WPARAM vk;
+    Key key;
+  } table[] = {
+      {VK_RETURN, Key::Enter}, {VK_ESCAPE, Key::Escape}, {VK_SPACE, Key::Space},
+      {VK_BACK, Key::Backspace}, {VK_PRIOR, Key::PageUp}, {VK_NEXT, Key::PageDown},
+      {VK_HOME, Key::Home},     {VK_END, Key::End},       {VK_F5, Key::F5},
+      {VK_UP, Key::Up},         {VK_DOWN, Key::Down},     {VK_LEFT, Key::Left},
+      {VK_RIGHT, Key::Right},
+  };
+  if (vk == VK_TAB) {
+    *out = GetKeyState(VK_SHIFT) < 0 ? Key::ShiftTab : Key::Tab;
+    return true;
   }
+  for (const auto& row : table)
+    if (row.vk == vk) return *out = row.key, true;
+  return false;
 }
 
 // One UTF-16 unit of WM_CHAR; control characters are keys, handled with WM_KEYDOWN.
@@ -394,6 +377,9 @@ bool GetPosition(BackendWindow* w, int* x, int* y) {
 void Raise(BackendWindow* w) {
   // Raising alone leaves a minimised window an icon.
   if (IsIconic(w->hwnd)) ShowWindow(w->hwnd, SW_RESTORE);
+  // The foreground alone need not restack it (Wine leaves it under the window that
+  // covered it): to the top of the order first, then the foreground.
+  SetWindowPos(w->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(w->hwnd);
 }
 
