@@ -110,7 +110,7 @@ void DrawTip(Font* font, const std::string& utf8, const Rect& r, const Rect& cli
 
 void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
   if (!node.font) return;
-  DrawTip(node.font.get(), GbkToUtf8(node.text), TooltipRect(node, canvas->Width(), canvas->Height()), clip, canvas);
+  DrawTip(node.font.get(), GbkToUtf8(node.text), TooltipRect(node, canvas->UnitsWide(), canvas->UnitsHigh()), clip, canvas);
 }
 
 }  // namespace
@@ -150,12 +150,12 @@ Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
 void RenderTree(const ControlTree& tree, const InteractionState& state, const Rect& clip,
                 Canvas* canvas) {
   if (!tree.root) return;
-  Rect all = Intersect(clip, Rect{0, 0, canvas->Width(), canvas->Height()});
+  Rect all = Intersect(clip, Rect{0, 0, canvas->UnitsWide(), canvas->UnitsHigh()});
   canvas->FillRect(all, Color{0, 0, 0, 255}, all);
   RenderNode(*tree.root, state, all, canvas);
   if (state.tooltip && ControlTree::Shown(state.tooltip)) RenderTooltip(*state.tooltip, all, canvas);
   if (state.linkPane && ControlTree::Shown(state.linkPane) && state.linkPane->font)
-    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->Width(), canvas->Height()), all, canvas);
+    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->UnitsWide(), canvas->UnitsHigh()), all, canvas);
 }
 
 }  // namespace skin

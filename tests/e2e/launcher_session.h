@@ -62,6 +62,10 @@ class LauncherSession {
             const std::string& workingDir, const std::string& tag);
   RunResult Wait(int pid, const std::string& tag, int limitMs);
 
+  // Later runs see a display of dpi dots per inch: on Windows a Wine prefix of this
+  // session's own with that system DPI (the shared prefix stays as it is), on Linux the
+  // scale CORVIO_SCALE gives. False when the prefix could not be made.
+  bool UseDpi(int dpi);
   // An environment variable for the runs from here on (replacing the inherited one).
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
   // Later runs see `source` in place of `target`, in a mount namespace of their own
@@ -81,6 +85,7 @@ class LauncherSession {
   int runs_ = 0;
   std::map<int, int> closers_;  // program pid -> its message box closer's pid (Wine)
   std::map<std::string, std::string> env_;
+  std::string winePrefix_;  // this session's own, stopped when it ends
   struct Bind {
     std::string source, target;
     bool readOnly;
