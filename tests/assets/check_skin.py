@@ -574,7 +574,7 @@ def main(argv):
         used.update(SPEED_ICONS + TAG_IMAGES + BACKGROUNDS)
         used |= themed
         for n in names:
-            if n not in used:
+            if n.replace("@2x.", ".") not in used:  # a twice file serves its image
                 problems.append("%s is drawn but no skin uses it" % n)
 
         if args.preview and not problems:
