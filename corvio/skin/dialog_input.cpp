@@ -55,12 +55,12 @@ std::vector<Node*> SkinDialogImpl::FocusOrder() const {
 void SkinDialogImpl::SetLinkTip(Node* pane, int x, int y) {
   const std::string link = pane ? pane->page->HoverLink() : std::string();
   if (state_.link == link && (link.empty() || (state_.linkX == x && state_.linkY == y))) return;
-  Invalidate(LinkTipRect(state_, canvas_.UnitsWide(), canvas_.UnitsHigh()));
+  Invalidate(LinkTipRect(state_, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
   state_.linkPane = link.empty() ? nullptr : pane;
   state_.link = link;
   state_.linkX = x;
   state_.linkY = y;
-  Invalidate(LinkTipRect(state_, canvas_.UnitsWide(), canvas_.UnitsHigh()));
+  Invalidate(LinkTipRect(state_, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
   const BackendOps* ops = ActiveBackend();
   if (window_ && ops && ops->set_hand_cursor) ops->set_hand_cursor(window_, !link.empty());
 }
@@ -97,14 +97,14 @@ void SkinDialogImpl::OnMouseMove(int x, int y) {
   InvalidateNode(state_.hover);
   state_.hover = hit;
   InvalidateNode(hit);
-  SetTooltip(hit && TextIsCut(*hit) ? hit : nullptr);
+  SetTooltip(hit && TextIsCut(*hit, canvas_.Scale()) ? hit : nullptr);
 }
 
 void SkinDialogImpl::SetTooltip(const Node* node) {
   if (state_.tooltip == node) return;
-  if (state_.tooltip) Invalidate(TooltipRect(*state_.tooltip, canvas_.UnitsWide(), canvas_.UnitsHigh()));
+  if (state_.tooltip) Invalidate(TooltipRect(*state_.tooltip, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
   state_.tooltip = node;
-  if (node) Invalidate(TooltipRect(*node, canvas_.UnitsWide(), canvas_.UnitsHigh()));
+  if (node) Invalidate(TooltipRect(*node, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
 }
 
 void SkinDialogImpl::OnMouseDown(int x, int y) {

@@ -260,6 +260,12 @@ int Font::TextWidth(const std::string& utf8) {
   return widest;
 }
 
+int Font::TextWidthAt(const std::string& utf8, float scale) {
+  std::shared_ptr<Font> scaled = scale == 1.0f ? nullptr : AtScale(scale);
+  if (!scaled) return TextWidth(utf8);
+  return static_cast<int>(ceilf(scaled->TextWidth(utf8) / scale));
+}
+
 std::vector<std::string> Font::WrapLines(const std::string& utf8, int width) {
   std::vector<uint32_t> cps = DecodeUtf8(utf8);
   std::vector<std::string> out;

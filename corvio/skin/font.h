@@ -60,6 +60,9 @@ class Font {
             HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis = false);
   // The width of the widest line of the text (lines split at '\n').
   int TextWidth(const std::string& utf8);
+  // The same in units, as drawn on a canvas of that scale (rounded up): hinting at the
+  // scaled size may make it a little wider than the text at 1.
+  int TextWidthAt(const std::string& utf8, float scale);
   // The lines Draw makes of the text when it wraps at width, as UTF-8.
   std::vector<std::string> WrapLines(const std::string& utf8, int width);
 

@@ -110,7 +110,7 @@ void DrawTip(Font* font, const std::string& utf8, const Rect& r, const Rect& cli
 
 void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
   if (!node.font) return;
-  DrawTip(node.font.get(), GbkToUtf8(node.text), TooltipRect(node, canvas->UnitsWide(), canvas->UnitsHigh()), clip, canvas);
+  DrawTip(node.font.get(), GbkToUtf8(node.text), TooltipRect(node, canvas->UnitsWide(), canvas->UnitsHigh(), canvas->Scale()), clip, canvas);
 }
 
 }  // namespace
@@ -120,15 +120,15 @@ Rect TextBox(const Node& node) {
   return Rect{r.x + node.padLeft, r.y, std::max(0, r.w - node.padLeft - node.padRight), r.h};
 }
 
-bool TextIsCut(const Node& node) {
+bool TextIsCut(const Node& node, float scale) {
   if (!node.ellipsis || !node.font || node.text.empty()) return false;
-  return node.font->TextWidth(GbkToUtf8(node.text)) > TextBox(node).w;
+  return node.font->TextWidthAt(GbkToUtf8(node.text), scale) > TextBox(node).w;
 }
 
-Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight) {
+Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight, float scale) {
   const Node* pane = state.linkPane;
   if (!pane || !pane->font || state.link.empty()) return Rect{};
-  const int w = std::min(pane->font->TextWidth(state.link) + 2 * kTooltipPad, windowWidth);
+  const int w = std::min(pane->font->TextWidthAt(state.link, scale) + 2 * kTooltipPad, windowWidth);
   const int h = pane->font->LineHeight() + 8;
   const int x = std::max(0, std::min(state.linkX, windowWidth - w));
   int y = state.linkY + 20;
@@ -136,9 +136,9 @@ Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeigh
   return Rect{x, y, w, h};
 }
 
-Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
+Rect TooltipRect(const Node& node, int windowWidth, int windowHeight, float scale) {
   if (!node.font) return Rect{};
-  int w = node.font->TextWidth(GbkToUtf8(node.text)) + 2 * kTooltipPad;
+  int w = node.font->TextWidthAt(GbkToUtf8(node.text), scale) + 2 * kTooltipPad;
   int h = node.font->LineHeight() + 8;
   w = std::min(w, windowWidth);
   int x = std::max(0, std::min(node.abs.x, windowWidth - w));
@@ -155,7 +155,7 @@ void RenderTree(const ControlTree& tree, const InteractionState& state, const Re
   RenderNode(*tree.root, state, all, canvas);
   if (state.tooltip && ControlTree::Shown(state.tooltip)) RenderTooltip(*state.tooltip, all, canvas);
   if (state.linkPane && ControlTree::Shown(state.linkPane) && state.linkPane->font)
-    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->UnitsWide(), canvas->UnitsHigh()), all, canvas);
+    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->UnitsWide(), canvas->UnitsHigh(), canvas->Scale()), all, canvas);
 }
 
 }  // namespace skin

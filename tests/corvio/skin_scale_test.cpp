@@ -253,3 +253,21 @@ TEST_F(ScaledDialogTest, layout_stays_in_units_while_pixels_and_input_are_scaled
   ASSERT_TRUE(RunLoopUntil([&] { return !sink.events.empty(); }));
   EXPECT_EQ(sink.events[0].sender, dialog->FindControl("Button_ok"));
 }
+
+// Tips are sized in units from the text as the scaled face draws it: sized from the face
+// at 1, a long address lost its end to an ellipsis at 2.
+TEST(SkinScale, a_text_measured_at_the_scale_fits_its_box_whole_when_drawn_there) {
+  const std::string url = "https://www.zent.example.com/news/1186.html?from=pane&id=0042";
+  for (int size = 10; size <= 18; ++size) {
+    std::string error;
+    auto font = Font::LoadSystem("", size, &error);
+    ASSERT_TRUE(font) << error;
+    for (float scale : {1.0f, 1.25f, 1.5f, 1.75f, 2.0f}) {
+      Canvas c;
+      c.Resize(800, 40, scale);
+      const Rect box{3, 0, font->TextWidthAt(url, scale), 40};
+      EXPECT_TRUE(font->Draw(&c, url, box, kWhite, HAlign::Left, VAlign::Center, false, kAll, true))
+          << size << " px at " << scale;
+    }
+  }
+}
