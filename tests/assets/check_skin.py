@@ -160,13 +160,11 @@ def check_image(skin, imgdir, name, size, what, need_alpha=False):
     except Exception as e:  # any decoding failure is a finding, not a crash
         skin.fail("%s: %s does not decode: %s" % (what, name, e))
     # Screens of 192 DPI draw the twice-as-large file; the engine refuses any other size.
-    stem, ext = os.path.splitext(name)
-    twice = os.path.join(imgdir, stem + "@2x" + ext)
+    twice = "%s@2x%s" % os.path.splitext(name)
     try:
-        with Image.open(twice) as im:
+        with Image.open(os.path.join(imgdir, twice)) as im:
             if im.size != (2 * size[0], 2 * size[1]):
-                skin.fail("%s: %s@2x%s is %dx%d, not twice %dx%d"
-                          % (what, stem, ext, im.size[0], im.size[1], size[0], size[1]))
+                skin.fail("%s: %s is %dx%d, not twice %dx%d" % (what, twice, *im.size, *size))
     except Exception as e:
         skin.fail("%s: %s has no readable @2x image: %s" % (what, name, e))
 

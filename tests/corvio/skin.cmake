@@ -34,9 +34,8 @@ zent_add_test(NAME corvio_browser_test
 target_include_directories(corvio_browser_test SYSTEM PRIVATE
   $<TARGET_PROPERTY:litehtml,INTERFACE_INCLUDE_DIRECTORIES>)
 # Its Linux half pushes input into SDL's own queue.
-set(corvio_skin_scale_libs ${corvio_skin_libs} $<$<NOT:$<BOOL:${WIN32}>>:SDL2>)
-zent_add_test(NAME corvio_skin_scale_test
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_scale_test.cpp LIBS ${corvio_skin_scale_libs} LABELS e2e)
+zent_add_test(NAME corvio_skin_scale_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_scale_test.cpp
+  LIBS ${corvio_skin_libs} $<$<NOT:$<BOOL:${WIN32}>>:SDL2> LABELS e2e)
 zent_add_test(NAME corvio_skin_drawing_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_drawing_test.cpp LIBS ${corvio_skin_libs})
 zent_add_test(NAME corvio_image_cache_test

@@ -145,12 +145,11 @@ bool LauncherSession::UseDpi(int dpi) {
   }
   // Wine takes the system DPI from the user's desktop settings when its server starts.
   winePrefix_ = root_ + "/wineprefix";
-  const std::string env = "WINEPREFIX='" + winePrefix_ + "' ";
-  const std::string make = env + "wineboot -i >/dev/null 2>&1 && " + env +
-                           "wine reg add 'HKCU\\Control Panel\\Desktop' /v LogPixels /t REG_DWORD /d " +
-                           std::to_string(dpi) + " /f >/dev/null 2>&1 && " + env + "wineserver -w";
   SetEnv("WINEPREFIX", winePrefix_);
-  return system(make.c_str()) == 0;
+  const std::string env = "WINEPREFIX='" + winePrefix_ + "' ";
+  return system((env + "wineboot -i >/dev/null 2>&1 && " + env + "wine reg add 'HKCU\\Control Panel\\Desktop' "
+                 "/v LogPixels /t REG_DWORD /d " + std::to_string(dpi) + " /f >/dev/null 2>&1 && " + env +
+                 "wineserver -w").c_str()) == 0;
 }
 
 void LauncherSession::WriteFile(const std::string& relative, const std::string& content) {

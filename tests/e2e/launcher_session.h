@@ -62,9 +62,8 @@ class LauncherSession {
             const std::string& workingDir, const std::string& tag);
   RunResult Wait(int pid, const std::string& tag, int limitMs);
 
-  // Later runs see a display of dpi dots per inch: on Windows a Wine prefix of this
-  // session's own with that system DPI (the shared prefix stays as it is), on Linux the
-  // scale CORVIO_SCALE gives. False when the prefix could not be made.
+  // Later runs see a display of dpi dots per inch: a Wine prefix of the session's own with that
+  // DPI (the shared one stays as it is), on Linux CORVIO_SCALE. False without the prefix.
   bool UseDpi(int dpi);
   // An environment variable for the runs from here on (replacing the inherited one).
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
