@@ -222,12 +222,8 @@ bool Usable(const Image& image) {
 // else the sharper of the two resampled (kept for the next drawing).
 const Image* DeviceImage(const Image& image, int w, int h, float scale) {
   Image::DeviceCopies& copies = image.device;
-  if (!copies.looked && image.findTwice) {
-    copies.looked = true;
-    copies.twice = image.findTwice();
-  }
   const Image* source = &image;
-  if (copies.twice && scale > 1.0f && Usable(*copies.twice)) source = copies.twice.get();
+  if (scale > 1.0f && image.Twice() && Usable(*copies.twice)) source = copies.twice.get();
   if (source->width == w && source->height == h) return source;
   for (const auto& copy : copies.resized)
     if (copy->width == w && copy->height == h) return copy.get();
@@ -238,6 +234,14 @@ const Image* DeviceImage(const Image& image, int w, int h, float scale) {
 }
 
 }  // namespace
+
+const std::shared_ptr<Image>& Image::Twice() const {
+  if (!device.looked && findTwice) {
+    device.looked = true;
+    device.twice = findTwice();
+  }
+  return device.twice;
+}
 
 void Canvas::DrawImage(const Image& image, const Rect& dest, ImageMode mode, const Rect& clip) {
   if (scale_ == 1.0f) return DrawDevice(image, dest, mode, clip);

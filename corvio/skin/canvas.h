@@ -40,6 +40,8 @@ struct Image {
     std::vector<std::shared_ptr<Image>> resized;
   };
   mutable DeviceCopies device;
+  // What findTwice gives, asked once (on the user-interface thread, as all drawing).
+  const std::shared_ptr<Image>& Twice() const;
   void WaitDecoded() const {
     if (!pending || pending->done.load(std::memory_order_acquire)) return;
     std::call_once(pending->once, decode);

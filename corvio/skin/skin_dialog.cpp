@@ -365,6 +365,10 @@ void SkinDialogImpl::DecodeAhead(const Node* node, bool withOwn) {
   } else {
     CollectShownImages(node, withOwn, &images);
   }
+  // Above one pixel per unit the paint shows the skin's twice-as-large files instead.
+  if (canvas_.Scale() > 1.0f)
+    for (auto& image : images)
+      if (image->Twice()) image = image->Twice();
   skin_.resources->DecodeAhead(std::move(images));
 }
 
