@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Draws every image of the launcher's default skin into an output folder."""
+"""Draws every image of the launcher's default skin into an output folder, each also at
+twice its size ("name@2x.png") for screens of 192 DPI and more."""
 
 # The skin is original work of this project: every pixel comes from the shapes below,
 # so the images can be rebuilt at any time and the same script always gives the same
@@ -15,6 +16,26 @@ from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
 FONT_PATH = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
 SS = 4  # supersampling factor for small anti-aliased shapes
+# Pixels per unit of the image being drawn: 1, or 2 for the "@2x" files. Every size and
+# position below is in units; the helpers (and pix()) turn them into pixels.
+K = 1
+
+
+def pix(*values):
+    """Units to pixels: one number, or a tuple of them."""
+    if len(values) == 1 and isinstance(values[0], (tuple, list)):
+        values = values[0]
+    out = tuple(v * K for v in values)
+    return out[0] if len(out) == 1 else out
+
+
+def new(mode, size, color=0):
+    """Image.new with its size in units."""
+    return Image.new(mode, pix(size), color)
+
+
+def paste(dst, src, xy):
+    dst.paste(src, pix(xy))
 
 WINDOW = (900, 560)
 TITLE_H = 44
@@ -130,6 +151,7 @@ _fonts = {}
 
 
 def font(size):
+    size = size * K
     if size not in _fonts:
         _fonts[size] = ImageFont.truetype(FONT_PATH, size, index=0)
     return _fonts[size]
@@ -147,18 +169,19 @@ def vgradient(size, top, bottom):
     """An RGBA image that fades from top to bottom colour (either may carry alpha)."""
     top = top if len(top) == 4 else rgba(top)
     bottom = bottom if len(bottom) == 4 else rgba(bottom)
-    mask = Image.linear_gradient("L").resize(size, Image.BILINEAR)
-    return Image.composite(Image.new("RGBA", size, bottom), Image.new("RGBA", size, top), mask)
+    mask = Image.linear_gradient("L").resize(pix(size), Image.BILINEAR)
+    return Image.composite(new("RGBA", size, bottom), new("RGBA", size, top), mask)
 
 
 def rrect_mask(size, radius, inset=0):
     """Anti-aliased rounded-rectangle coverage mask."""
     w, h = size
-    big = Image.new("L", (w * SS, h * SS), 0)
+    s = SS * K
+    big = Image.new("L", (w * s, h * s), 0)
     ImageDraw.Draw(big).rounded_rectangle(
-        (inset * SS, inset * SS, (w - inset) * SS - 1, (h - inset) * SS - 1),
-        radius=radius * SS, fill=255)
-    return big.resize(size, Image.LANCZOS)
+        (inset * s, inset * s, (w - inset) * s - 1, (h - inset) * s - 1),
+        radius=radius * s, fill=255)
+    return big.resize(pix(size), Image.LANCZOS)
 
 
 def masked(img, mask):
@@ -171,9 +194,10 @@ def masked(img, mask):
 def aa(size, draw_fn):
     """Runs draw_fn(draw, scale) on a supersampled layer and returns it at size."""
     w, h = size
-    big = Image.new("RGBA", (w * SS, h * SS), (0, 0, 0, 0))
-    draw_fn(ImageDraw.Draw(big), SS)
-    return big.resize(size, Image.LANCZOS)
+    s = SS * K
+    big = Image.new("RGBA", (w * s, h * s), (0, 0, 0, 0))
+    draw_fn(ImageDraw.Draw(big), s)
+    return big.resize(pix(size), Image.LANCZOS)
 
 
 def rrect_outline(size, radius, color, width=1, inset=0):
@@ -186,26 +210,27 @@ def rrect_outline(size, radius, color, width=1, inset=0):
 
 def text_layer(size, xy, s, px, fill, anchor="mm", shadow=None, bold=False, blur=0.8):
     """Text drawn onto a transparent layer, with an optional soft drop shadow."""
-    layer = Image.new("RGBA", size, (0, 0, 0, 0))
+    layer = new("RGBA", size, (0, 0, 0, 0))
     f = font(px)
-    stroke = 1 if bold else 0
+    stroke = K if bold else 0
+    xy = pix(xy)
     if shadow:
-        sh = Image.new("RGBA", size, (0, 0, 0, 0))
-        ImageDraw.Draw(sh).text((xy[0], xy[1] + 1), s, font=f, fill=shadow, anchor=anchor,
+        sh = new("RGBA", size, (0, 0, 0, 0))
+        ImageDraw.Draw(sh).text((xy[0], xy[1] + K), s, font=f, fill=shadow, anchor=anchor,
                                 stroke_width=stroke, stroke_fill=shadow)
-        layer = Image.alpha_composite(layer, sh.filter(ImageFilter.GaussianBlur(blur)) if blur else sh)
+        layer = Image.alpha_composite(layer, sh.filter(ImageFilter.GaussianBlur(blur * K)) if blur else sh)
     d = ImageDraw.Draw(layer)
     if bold:
-        # Drawn twice half a pixel apart: thicker strokes than the light face has.
+        # Drawn twice half a unit apart: thicker strokes than the light face has.
         d.text(xy, s, font=f, fill=fill, anchor=anchor)
-        d.text((xy[0] + 0.5, xy[1]), s, font=f, fill=fill, anchor=anchor)
+        d.text((xy[0] + 0.5 * K, xy[1]), s, font=f, fill=fill, anchor=anchor)
     else:
         d.text(xy, s, font=f, fill=fill, anchor=anchor)
     return layer
 
 
 def over(base, layer, xy=(0, 0)):
-    base.alpha_composite(layer, dest=xy)
+    base.alpha_composite(layer, dest=pix(xy))
     return base
 
 
@@ -261,13 +286,13 @@ def speed_button(band, state, look=OWN_LOOK):
     # Glass highlight on the upper half, none when pressed.
     if state != 2:
         hl = vgradient((w, h // 2), (255, 255, 255, 30), (255, 255, 255, 0))
-        layer = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-        layer.paste(hl, (0, 1))
+        layer = new("RGBA", (w, h), (0, 0, 0, 0))
+        paste(layer, hl, (0, 1))
         img = Image.alpha_composite(img, masked(layer, rrect_mask((w, h), 4, inset=1)))
 
     # Accent stripe along the left edge, clipped to the rounded shape.
-    stripe = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    ImageDraw.Draw(stripe).rectangle((0, 0, 2, h), fill=rgba(accent, 230))
+    stripe = new("RGBA", (w, h), (0, 0, 0, 0))
+    ImageDraw.Draw(stripe).rectangle(pix(0, 0, 3, h + 1) if K > 1 else (0, 0, 2, h), fill=rgba(accent, 230))
     img = Image.alpha_composite(img, masked(stripe, mask))
 
     dy = 1 if state == 2 else 0
@@ -281,10 +306,10 @@ def speed_button(band, state, look=OWN_LOOK):
         img = over(img, signal_bars((w, h), lit, rgba(lit_color), rgba(look["bars_dim"]), 7, 21 + dy))
 
     # Divider between the icon and the caption.
-    div = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    div = new("RGBA", (w, h), (0, 0, 0, 0))
     dd = ImageDraw.Draw(div)
-    dd.line((28, 6, 28, h - 7), fill=(0, 0, 0, 90))
-    dd.line((29, 6, 29, h - 7), fill=(255, 255, 255, 28))
+    dd.rectangle((pix(28), pix(6), pix(29) - 1, pix(h - 6) - 1), fill=(0, 0, 0, 90))
+    dd.rectangle((pix(29), pix(6), pix(30) - 1, pix(h - 6) - 1), fill=(255, 255, 255, 28))
     img = Image.alpha_composite(img, div)
 
     img = Image.alpha_composite(img, rrect_outline((w, h), 4, rgba(border, 255)))
@@ -301,7 +326,7 @@ def tag_image(label, top, bottom):
     ink, top, bottom = tag_palette(top, bottom)
     w, h = TAG
     body_h = h - 3
-    img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    img = new("RGBA", (w, h), (0, 0, 0, 0))
 
     # The fold under the ribbon's right end, darker, as if wrapped round the corner.
     def fold(d, s):
@@ -309,18 +334,18 @@ def tag_image(label, top, bottom):
                    ((w - 4) * s, h * s)], fill=rgba(lerp(bottom, (0, 0, 0), 0.45)))
     img = over(img, aa((w, h), fold))
 
-    body = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    body.paste(vgradient((w, body_h), top, bottom), (0, 0))
-    bm = Image.new("L", (w, h), 0)
-    bm.paste(rrect_mask((w, body_h), 4), (0, 0))
+    body = new("RGBA", (w, h), (0, 0, 0, 0))
+    paste(body, vgradient((w, body_h), top, bottom), (0, 0))
+    bm = new("L", (w, h), 0)
+    paste(bm, rrect_mask((w, body_h), 4), (0, 0))
     body = masked(body, bm)
     img = Image.alpha_composite(img, body)
 
-    hl = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    hl.paste(vgradient((w, body_h // 2), (255, 255, 255, 70), (255, 255, 255, 0)), (0, 0))
+    hl = new("RGBA", (w, h), (0, 0, 0, 0))
+    paste(hl, vgradient((w, body_h // 2), (255, 255, 255, 70), (255, 255, 255, 0)), (0, 0))
     img = Image.alpha_composite(img, masked(hl, bm))
-    edge = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    edge.paste(rrect_outline((w, body_h), 4, rgba(lerp(bottom, (0, 0, 0), 0.35), 200)), (0, 0))
+    edge = new("RGBA", (w, h), (0, 0, 0, 0))
+    paste(edge, rrect_outline((w, body_h), 4, rgba(lerp(bottom, (0, 0, 0), 0.35), 200)), (0, 0))
     img = Image.alpha_composite(img, edge)
     # Drawn once at a size whose strokes stay apart: a doubled small face runs together.
     px = 12
@@ -340,8 +365,8 @@ def plate_button(size, label, px, top, bottom, border, text, shadow, state, radi
     mask = rrect_mask((w, h), radius)
     img = masked(vgradient((w, h), rgba(top), rgba(bottom)), mask)
     if state != 2:
-        hl = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-        hl.paste(vgradient((w, h // 2), (255, 255, 255, 70), (255, 255, 255, 8)), (0, 0))
+        hl = new("RGBA", (w, h), (0, 0, 0, 0))
+        paste(hl, vgradient((w, h // 2), (255, 255, 255, 70), (255, 255, 255, 8)), (0, 0))
         img = Image.alpha_composite(img, masked(hl, rrect_mask((w, h), radius, inset=1)))
     img = Image.alpha_composite(img, rrect_outline((w, h), radius, rgba(border)))
     img = Image.alpha_composite(img, rrect_outline((w, h), radius - 1,
@@ -379,7 +404,7 @@ def hint_cancel_button(state, look=OWN_LOOK):
 
 def close_button(state, look=OWN_LOOK):
     w, h = CLOSE
-    img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    img = new("RGBA", (w, h), (0, 0, 0, 0))
     if state:
         c = (214, 58, 52) if state == 1 else (160, 36, 32)
         img = masked(vgradient((w, h), rgba(lerp(c, (255, 255, 255), 0.12), 235), rgba(c, 235)),
@@ -435,8 +460,8 @@ def edit_frame(look=OWN_LOOK):
     w, h = EDIT
     top, bottom, border = look["edit"]
     img = masked(vgradient((w, h), rgba(top, 235), rgba(bottom, 235)), rrect_mask((w, h), 4))
-    inner = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    ImageDraw.Draw(inner).line((4, 1, w - 5, 1), fill=(0, 0, 0, 120))
+    inner = new("RGBA", (w, h), (0, 0, 0, 0))
+    ImageDraw.Draw(inner).rectangle((pix(4), pix(1), pix(w - 4) - 1, pix(2) - 1), fill=(0, 0, 0, 120))
     img = Image.alpha_composite(img, inner)
     img = Image.alpha_composite(img, rrect_outline((w, h), 4, rgba(border)))
     return img
@@ -469,14 +494,14 @@ def emblem(size, accent):
 def map_layer(theme, rnd):
     """A stylised network map: a faint grid, land masses of dotted cells, linked nodes."""
     w, h = WINDOW
-    s = 2
+    s = 2 * K
     big = Image.new("RGBA", (w * s, h * s), (0, 0, 0, 0))
     d = ImageDraw.Draw(big)
     line = theme["line"]
     for x in range(0, w, 30):
-        d.line((x * s, 0, x * s, h * s), fill=rgba(line, 14), width=1)
+        d.line((x * s, 0, x * s, h * s), fill=rgba(line, 14), width=K)
     for y in range(0, h, 30):
-        d.line((0, y * s, w * s, y * s), fill=rgba(line, 14), width=1)
+        d.line((0, y * s, w * s, y * s), fill=rgba(line, 14), width=K)
 
     # Land masses: blobs made of small dots on a hex lattice.
     blobs = [(170, 200, 150, 90), (420, 330, 130, 80), (700, 170, 170, 95),
@@ -512,7 +537,7 @@ def map_layer(theme, rnd):
                   fill=rgba(theme["node"], 24))
         d.ellipse(((x - r) * s, (y - r) * s, (x + r) * s, (y + r) * s),
                   fill=rgba(theme["node"], 150))
-    return big.resize((w, h), Image.LANCZOS)
+    return big.resize(pix(w, h), Image.LANCZOS)
 
 
 def radial_glow(size, center, radius, color, alpha):
@@ -521,8 +546,8 @@ def radial_glow(size, center, radius, color, alpha):
     d = ImageDraw.Draw(small)
     cx, cy, r = center[0] / 4, center[1] / 4, radius / 4
     d.ellipse((cx - r, cy - r, cx + r, cy + r), fill=alpha)
-    mask = small.filter(ImageFilter.GaussianBlur(r / 2.2)).resize(size, Image.BILINEAR)
-    layer = Image.new("RGBA", size, rgba(color))
+    mask = small.filter(ImageFilter.GaussianBlur(r / 2.2)).resize(pix(size), Image.BILINEAR)
+    layer = new("RGBA", size, rgba(color))
     layer.putalpha(mask)
     return layer
 
@@ -533,15 +558,15 @@ def panel(size, theme, header_h=0, header_title=None):
     img = masked(vgradient((w, h), rgba(theme["panel"], 200), rgba(theme["panel"], 170)),
                  rrect_mask((w, h), 8))
     if header_h:
-        hdr = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-        hdr.paste(vgradient((w, header_h), rgba(lerp(theme["header"], (255, 255, 255), 0.08), 235),
-                            rgba(theme["header"], 220)), (0, 0))
+        hdr = new("RGBA", (w, h), (0, 0, 0, 0))
+        paste(hdr, vgradient((w, header_h), rgba(lerp(theme["header"], (255, 255, 255), 0.08), 235),
+                             rgba(theme["header"], 220)), (0, 0))
         hd = ImageDraw.Draw(hdr)
-        hd.line((0, header_h, w, header_h), fill=rgba(theme["accent"], 150))
+        hd.rectangle((0, pix(header_h), pix(w + 1) - 1, pix(header_h + 1) - 1), fill=rgba(theme["accent"], 150))
         img = Image.alpha_composite(img, masked(hdr, rrect_mask((w, h), 8)))
         # A short gold bar at the header's left, where the group label starts.
-        mark = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-        ImageDraw.Draw(mark).rectangle((10, 8, 13, header_h - 8), fill=rgba(theme["accent"]))
+        mark = new("RGBA", (w, h), (0, 0, 0, 0))
+        ImageDraw.Draw(mark).rectangle((pix(10), pix(8), pix(14) - 1, pix(header_h - 7) - 1), fill=rgba(theme["accent"]))
         img = Image.alpha_composite(img, mark)
         if header_title:
             img = Image.alpha_composite(img, text_layer((w, h), (20, header_h / 2), header_title,
@@ -559,7 +584,7 @@ def legend(theme):
              (1, BANDS["slow"][1], "\u7e41\u5fd9"),     # 繁忙
              (0, None, "\u7ef4\u62a4")]                 # 维护
     w, h = 300, 20
-    img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    img = new("RGBA", (w, h), (0, 0, 0, 0))
     x = 0
     for lit, color, label in items:
         if color is None:
@@ -582,11 +607,11 @@ def background(name, theme):
     img = Image.alpha_composite(img, map_layer(theme, rnd))
 
     # Title bar: darker strip, gold rule, mark and title.
-    bar = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    bar.paste(vgradient((w, TITLE_H), (0, 0, 0, 150), (0, 0, 0, 90)), (0, 0))
+    bar = new("RGBA", (w, h), (0, 0, 0, 0))
+    paste(bar, vgradient((w, TITLE_H), (0, 0, 0, 150), (0, 0, 0, 90)), (0, 0))
     bd = ImageDraw.Draw(bar)
-    bd.line((0, TITLE_H, w, TITLE_H), fill=rgba(theme["accent"], 170))
-    bd.line((0, TITLE_H + 1, w, TITLE_H + 1), fill=(0, 0, 0, 120))
+    bd.rectangle((0, pix(TITLE_H), pix(w + 1) - 1, pix(TITLE_H + 1) - 1), fill=rgba(theme["accent"], 170))
+    bd.rectangle((0, pix(TITLE_H + 1), pix(w + 1) - 1, pix(TITLE_H + 2) - 1), fill=(0, 0, 0, 120))
     img = Image.alpha_composite(img, bar)
     img = over(img, emblem((30, 30), theme["accent"]), (16, 7))
     img = Image.alpha_composite(img, text_layer((w, h), (54, TITLE_H / 2), "\u9009\u62e9\u5927\u533a",
@@ -611,10 +636,10 @@ def background(name, theme):
     x, y, pw, ph = BOTTOM
     img = over(img, panel((pw, ph), theme), (x, y))
     # Outer frame of the borderless window.
-    frame = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    frame = new("RGBA", (w, h), (0, 0, 0, 0))
     fd = ImageDraw.Draw(frame)
-    fd.rectangle((0, 0, w - 1, h - 1), outline=rgba(theme["accent"], 130))
-    fd.rectangle((1, 1, w - 2, h - 2), outline=(0, 0, 0, 160))
+    fd.rectangle((0, 0, pix(w) - 1, pix(h) - 1), outline=rgba(theme["accent"], 130), width=K)
+    fd.rectangle((K, K, pix(w - 1) - 1, pix(h - 1) - 1), outline=(0, 0, 0, 160), width=K)
     img = Image.alpha_composite(img, frame)
     return img.convert("RGB")
 
@@ -625,10 +650,10 @@ def hint_background(background="fwq_ditu.png"):
     top, bottom, bar_top, bar_bottom = LOOKS[background]["hint"]
     # Square and opaque: the box is a rectangular window, a rounded edge would show its corners.
     img = vgradient((w, h), rgba(top), rgba(bottom))
-    bar = Image.new("RGBA", (w, h), (0, 0, 0, 0))
-    bar.paste(vgradient((w, 34), rgba(bar_top, 255), rgba(bar_bottom, 255)), (0, 0))
+    bar = new("RGBA", (w, h), (0, 0, 0, 0))
+    paste(bar, vgradient((w, 34), rgba(bar_top, 255), rgba(bar_bottom, 255)), (0, 0))
     bd = ImageDraw.Draw(bar)
-    bd.line((0, 34, w, 34), fill=rgba(theme["accent"], 170))
+    bd.rectangle((0, pix(34), pix(w + 1) - 1, pix(35) - 1), fill=rgba(theme["accent"], 170))
     img = Image.alpha_composite(img, bar)
     img = over(img, emblem((22, 22), theme["accent"]), (12, 6))
     img = Image.alpha_composite(img, text_layer((w, h), (42, 17), "\u63d0\u793a", 15,      # 提示
@@ -637,10 +662,10 @@ def hint_background(background="fwq_ditu.png"):
     well = masked(vgradient((w - 32, 102), (0, 0, 0, 90), (0, 0, 0, 60)), rrect_mask((w - 32, 102), 6))
     img = over(img, well, (16, 48))
     img = over(img, rrect_outline((w - 32, 102), 6, rgba(theme["line"], 70)), (16, 48))
-    frame = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    frame = new("RGBA", (w, h), (0, 0, 0, 0))
     fd = ImageDraw.Draw(frame)
-    fd.rectangle((0, 0, w - 1, h - 1), outline=rgba(theme["accent"], 200))
-    fd.rectangle((1, 1, w - 2, h - 2), outline=(255, 255, 255, 20))
+    fd.rectangle((0, 0, pix(w) - 1, pix(h) - 1), outline=rgba(theme["accent"], 200), width=K)
+    fd.rectangle((K, K, pix(w - 1) - 1, pix(h - 1) - 1), outline=(255, 255, 255, 20), width=K)
     img = Image.alpha_composite(img, frame)
     return img
 
@@ -677,6 +702,16 @@ def all_images():
 def themed(name, suffix):
     stem, ext = os.path.splitext(name)
     return stem + suffix + ext
+
+
+def twice(name):
+    return themed(name, "@2x")
+
+
+def every_file():
+    """(file name, pixels per unit, drawing function) of every image at both sizes."""
+    images = all_images()
+    return [(n, 1, f) for n, f in images] + [(twice(n), 2, f) for n, f in images]
 
 
 def themed_images():
@@ -718,7 +753,7 @@ def main(argv):
     ap.add_argument("--list", action="store_true", help="print the names of the images, one a line")
     args = ap.parse_args(argv)
     if args.list:
-        sys.stdout.write("".join(name + "\n" for name, _ in all_images()))
+        sys.stdout.write("".join(name + "\n" for name, _, _ in every_file()))
         return 0
     if not args.outdir:
         ap.error("an output folder is required")
@@ -727,9 +762,11 @@ def main(argv):
                          % FONT_PATH)
         return 1
     os.makedirs(args.outdir, exist_ok=True)
-    for name, make in all_images():
+    global K
+    for name, scale, make in every_file():
         path = os.path.join(args.outdir, name)
         tmp = path + ".tmp"
+        K = scale
         save(make(), tmp, name)
         os.replace(tmp, path)  # a reader never sees half an image
     return 0

@@ -15,7 +15,8 @@ enum class Key {
   Up, Down, Left, Right,
 };
 
-// What the core offers each window: input in window coordinates. A backend calls these
+// What the core offers each window: input in window coordinates, in the skin's units (a
+// backend divides its device pixels by the window's scale). A backend calls these
 // from its event pump; the core only updates state there and posts what reaches the
 // program, so no program code runs inside the pump.
 class WindowHost {
@@ -31,6 +32,8 @@ class WindowHost {
   virtual void OnCloseRequest() = 0;
   virtual void OnExposed() = 0;              // the whole window must be drawn again
   virtual bool IsDragArea(int x, int y) = 0;  // true: a press there moves the window
+  // The window went to a display of another scale: the next present must be at it.
+  virtual void OnScaleChanged(float scale) = 0;
 
  protected:
   ~WindowHost() = default;
@@ -40,7 +43,8 @@ struct BackendWindow;
 
 struct WindowParams {
   std::string titleUtf8;
-  int x = 0, y = 0, width = 0, height = 0;
+  int x = 0, y = 0;           // on the screen, in its pixels
+  int width = 0, height = 0;  // in units: the window has them times its scale in pixels
   bool centered = true;  // ignore x, y
   bool borderless = true;
 };
@@ -52,7 +56,7 @@ struct BackendOps {
   BackendWindow* (*create_window)(WindowHost* host, const WindowParams& params, std::string* error);
   void (*destroy_window)(BackendWindow* window);
   void (*show_window)(BackendWindow* window, bool show);
-  // Shows the rectangle dirty of the canvas, which has the window's size.
+  // Shows the rectangle dirty (in device pixels) of the canvas, which has the window's size.
   void (*present)(BackendWindow* window, const Canvas& canvas, const Rect& dirty);
   // Makes the loop come round so that pending drawing and automation happen.
   void (*request_attention)();
@@ -65,6 +69,8 @@ struct BackendOps {
   void (*set_modal_for)(BackendWindow* window, BackendWindow* owner);
   // The pointer's look over the window: the hand over a link, else the arrow.
   void (*set_hand_cursor)(BackendWindow* window, bool hand);
+  // Device pixels per unit of the window.
+  float (*scale_of)(BackendWindow* window);
 };
 
 // The backend of this build (SDL2 on Linux, win32 on Windows).

@@ -92,12 +92,12 @@ std::vector<Node*> SkinDialogImpl::FocusOrder() const {
 void SkinDialogImpl::SetLinkTip(Node* pane, int x, int y) {
   const std::string link = pane ? pane->page->HoverLink() : std::string();
   if (state_.link == link && (link.empty() || (state_.linkX == x && state_.linkY == y))) return;
-  Invalidate(LinkTipRect(state_, canvas_.Width(), canvas_.Height()));
+  Invalidate(LinkTipRect(state_, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
   state_.linkPane = link.empty() ? nullptr : pane;
   state_.link = link;
   state_.linkX = x;
   state_.linkY = y;
-  Invalidate(LinkTipRect(state_, canvas_.Width(), canvas_.Height()));
+  Invalidate(LinkTipRect(state_, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
   const BackendOps* ops = ActiveBackend();
   if (window_ && ops && ops->set_hand_cursor) ops->set_hand_cursor(window_, !link.empty());
 }
@@ -134,14 +134,14 @@ void SkinDialogImpl::OnMouseMove(int x, int y) {
   InvalidateNode(state_.hover);
   state_.hover = hit;
   InvalidateNode(hit);
-  SetTooltip(hit && (!hit->tooltip.empty() || TextIsCut(*hit)) ? hit : nullptr);
+  SetTooltip(hit && (!hit->tooltip.empty() || TextIsCut(*hit, canvas_.Scale())) ? hit : nullptr);
 }
 
 void SkinDialogImpl::SetTooltip(const Node* node) {
   if (state_.tooltip == node) return;
-  if (state_.tooltip) Invalidate(TooltipRect(*state_.tooltip, canvas_.Width(), canvas_.Height()));
+  if (state_.tooltip) Invalidate(TooltipRect(*state_.tooltip, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
   state_.tooltip = node;
-  if (node) Invalidate(TooltipRect(*node, canvas_.Width(), canvas_.Height()));
+  if (node) Invalidate(TooltipRect(*node, canvas_.UnitsWide(), canvas_.UnitsHigh(), canvas_.Scale()));
 }
 
 void SkinDialogImpl::OnMouseDown(int x, int y) {
@@ -294,7 +294,7 @@ void SkinDialogImpl::OnCloseRequest() {
   PostNotify(0, WindowMessageClose, skin_.tree.root->id);
 }
 
-void SkinDialogImpl::OnExposed() { Invalidate(Rect{0, 0, canvas_.Width(), canvas_.Height()}); }
+void SkinDialogImpl::OnExposed() { Invalidate(Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()}); }
 
 bool SkinDialogImpl::IsDragArea(int x, int y) {
   if (!skin_.tree.root || !AcceptsInput()) return false;

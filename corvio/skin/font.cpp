@@ -2,6 +2,7 @@
 // font bytes from a file or from the system, shared by every size and dialog.
 #include "corvio/skin/font.h"
 
+#include <math.h>
 #include <string.h>
 
 #include <algorithm>
@@ -80,6 +81,7 @@ std::shared_ptr<Font> Font::FromFace(std::shared_ptr<Face> face, int pixelSize, 
   std::shared_ptr<Font> font(new Font());
   font->face_ = std::move(face);
   font->pixelSize_ = pixelSize;
+  font->em_ = em;
   font->scaled_ = std::make_unique<Scaled>();
   std::lock_guard<std::mutex> lock(font->face_->lock);
   FT_Face f = font->face_->face;
@@ -258,6 +260,12 @@ int Font::TextWidth(const std::string& utf8) {
   return widest;
 }
 
+int Font::TextWidthAt(const std::string& utf8, float scale) {
+  std::shared_ptr<Font> scaled = scale == 1.0f ? nullptr : AtScale(scale);
+  if (!scaled) return TextWidth(utf8);
+  return static_cast<int>(ceilf(scaled->TextWidth(utf8) / scale));
+}
+
 std::vector<std::string> Font::WrapLines(const std::string& utf8, int width) {
   std::vector<uint32_t> cps = DecodeUtf8(utf8);
   std::vector<std::string> out;
@@ -268,8 +276,32 @@ std::vector<std::string> Font::WrapLines(const std::string& utf8, int width) {
   return out;
 }
 
+std::shared_ptr<Font> Font::AtScale(float scale) {
+  if (atScale_ && atScaleOf_ == scale) return atScale_;
+  std::string error;
+  std::shared_ptr<Font> font = FromFace(face_, static_cast<int>(lroundf(pixelSize_ * scale)), &error, em_);
+  if (!font) return nullptr;
+  font->bold_ = bold_;
+  font->italic_ = italic_;
+  if (fallback_) font->fallback_ = fallback_->AtScale(scale);
+  atScale_ = font;
+  atScaleOf_ = scale;
+  return font;
+}
+
 int Font::DrawLine(Canvas* canvas, const std::string& utf8, int x, int baseline, Color color,
                    const Rect& clip) {
+  const float s = canvas->Scale();
+  if (s == 1.0f) return DrawLineDevice(canvas, utf8, x, baseline, color, clip);
+  std::shared_ptr<Font> scaled = AtScale(s);
+  if (!scaled) return 0;
+  const int w = scaled->DrawLineDevice(canvas, utf8, static_cast<int>(lroundf(x * s)),
+                                       static_cast<int>(lroundf(baseline * s)), color, canvas->ToDevice(clip));
+  return static_cast<int>(lroundf(w / s));
+}
+
+int Font::DrawLineDevice(Canvas* canvas, const std::string& utf8, int x, int baseline, Color color,
+                         const Rect& clip) {
   const int start = x;
   for (uint32_t cp : DecodeUtf8(utf8)) {
     const Glyph& g = GlyphFor(cp == '\t' || cp == '\n' || cp == '\r' ? ' ' : cp);
@@ -282,6 +314,16 @@ int Font::DrawLine(Canvas* canvas, const std::string& utf8, int x, int baseline,
 
 bool Font::Draw(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
                 HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis) {
+  const float s = canvas->Scale();
+  if (s == 1.0f) return DrawDevice(canvas, utf8, box, color, halign, valign, wrap, clip, ellipsis);
+  // Laid out again at the device size, so that lines and cuts fit the rasterised glyphs.
+  std::shared_ptr<Font> scaled = AtScale(s);
+  return !scaled || scaled->DrawDevice(canvas, utf8, canvas->ToDevice(box), color, halign, valign, wrap,
+                                       canvas->ToDevice(clip), ellipsis);
+}
+
+bool Font::DrawDevice(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
+                      HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis) {
   if (utf8.empty() || color.Transparent()) return true;
   std::vector<uint32_t> cps = DecodeUtf8(utf8);
   for (auto& cp : cps)

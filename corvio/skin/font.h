@@ -32,14 +32,21 @@ class Font {
   // skin's sizes name the whole height), emboldened or slanted by the rasteriser when asked.
   std::shared_ptr<Font> Variant(int emPixels, bool bold, bool italic, std::string* error) const;
   // Characters this face lacks are drawn from fallback (a face that shows Chinese, say).
-  void SetFallback(std::shared_ptr<Font> fallback) { fallback_ = std::move(fallback); }
+  void SetFallback(std::shared_ptr<Font> fallback) {
+    fallback_ = std::move(fallback);
+    atScale_.reset();
+  }
 
   int PixelSize() const { return pixelSize_; }
   int LineHeight() const { return lineHeight_; }
   int Ascent() const { return ascent_; }
   std::string FamilyName() const;  // as the face names itself
   int XHeight() const { return xHeight_; }
+  // This font for a canvas of the given scale: the same face at the scaled size (itself
+  // at 1); null when that size cannot be made. Kept for the next call at the same scale.
+  std::shared_ptr<Font> AtScale(float scale);
   // Draws one line of UTF-8 text with its baseline at y, starting at x; returns its width.
+  // Like Draw, in the canvas's units, rasterised at its device pixels.
   int DrawLine(Canvas* canvas, const std::string& utf8, int x, int baseline, Color color,
                const Rect& clip);
   bool HasGlyph(uint32_t codepoint) const;  // false: drawn as the missing-glyph box
@@ -53,6 +60,9 @@ class Font {
             HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis = false);
   // The width of the widest line of the text (lines split at '\n').
   int TextWidth(const std::string& utf8);
+  // The same in units, as drawn on a canvas of that scale (rounded up): hinting at the
+  // scaled size may make it a little wider than the text at 1.
+  int TextWidthAt(const std::string& utf8, float scale);
   // The lines Draw makes of the text when it wraps at width, as UTF-8.
   std::vector<std::string> WrapLines(const std::string& utf8, int width);
 
@@ -66,6 +76,11 @@ class Font {
   static std::shared_ptr<Font> FromFace(std::shared_ptr<Face> face, int pixelSize,
                                         std::string* error, bool em = false);
   const Glyph& GlyphFor(uint32_t cp);
+  // Draw and DrawLine in device pixels, with this font's own size.
+  int DrawLineDevice(Canvas* canvas, const std::string& utf8, int x, int baseline, Color color,
+                     const Rect& clip);
+  bool DrawDevice(Canvas* canvas, const std::string& utf8, const Rect& box, Color color,
+                  HAlign halign, VAlign valign, bool wrap, const Rect& clip, bool ellipsis);
   std::vector<std::pair<size_t, size_t>> Lines(const std::vector<uint32_t>& cps, int width,
                                                bool wrap);
 
@@ -74,6 +89,9 @@ class Font {
   std::shared_ptr<Font> fallback_;
   int pixelSize_ = 12;
   bool bold_ = false, italic_ = false;
+  bool em_ = false;  // pixelSize_ is the em, not the whole height
+  std::shared_ptr<Font> atScale_;
+  float atScaleOf_ = 0;
   int ascent_ = 0;
   int xHeight_ = 6;
   int lineHeight_ = 12;

@@ -113,7 +113,7 @@ const std::string& TipText(const Node& node) { return node.tooltip.empty() ? nod
 
 void RenderTooltip(const Node& node, const Rect& clip, Canvas* canvas) {
   if (!node.font) return;
-  DrawTip(node.font.get(), GbkToUtf8(TipText(node)), TooltipRect(node, canvas->Width(), canvas->Height()), clip, canvas);
+  DrawTip(node.font.get(), GbkToUtf8(TipText(node)), TooltipRect(node, canvas->UnitsWide(), canvas->UnitsHigh(), canvas->Scale()), clip, canvas);
 }
 
 }  // namespace
@@ -123,15 +123,15 @@ Rect TextBox(const Node& node) {
   return Rect{r.x + node.padLeft, r.y, std::max(0, r.w - node.padLeft - node.padRight), r.h};
 }
 
-bool TextIsCut(const Node& node) {
+bool TextIsCut(const Node& node, float scale) {
   if (!node.ellipsis || !node.font || node.text.empty()) return false;
-  return node.font->TextWidth(GbkToUtf8(node.text)) > TextBox(node).w;
+  return node.font->TextWidthAt(GbkToUtf8(node.text), scale) > TextBox(node).w;
 }
 
-Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight) {
+Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight, float scale) {
   const Node* pane = state.linkPane;
   if (!pane || !pane->font || state.link.empty()) return Rect{};
-  const int w = std::min(pane->font->TextWidth(state.link) + 2 * kTooltipPad, windowWidth);
+  const int w = std::min(pane->font->TextWidthAt(state.link, scale) + 2 * kTooltipPad, windowWidth);
   const int h = pane->font->LineHeight() + 8;
   const int x = std::max(0, std::min(state.linkX, windowWidth - w));
   int y = state.linkY + 20;
@@ -139,9 +139,9 @@ Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeigh
   return Rect{x, y, w, h};
 }
 
-Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
+Rect TooltipRect(const Node& node, int windowWidth, int windowHeight, float scale) {
   if (!node.font) return Rect{};
-  int w = node.font->TextWidth(GbkToUtf8(TipText(node))) + 2 * kTooltipPad;
+  int w = node.font->TextWidthAt(GbkToUtf8(TipText(node)), scale) + 2 * kTooltipPad;
   int h = node.font->LineHeight() + 8;
   w = std::min(w, windowWidth);
   int x = std::max(0, std::min(node.abs.x, windowWidth - w));
@@ -153,12 +153,12 @@ Rect TooltipRect(const Node& node, int windowWidth, int windowHeight) {
 void RenderTree(const ControlTree& tree, const InteractionState& state, const Rect& clip,
                 Canvas* canvas) {
   if (!tree.root) return;
-  Rect all = Intersect(clip, Rect{0, 0, canvas->Width(), canvas->Height()});
+  Rect all = Intersect(clip, Rect{0, 0, canvas->UnitsWide(), canvas->UnitsHigh()});
   canvas->FillRect(all, Color{0, 0, 0, 255}, all);
   RenderNode(*tree.root, state, all, canvas);
   if (state.tooltip && ControlTree::Shown(state.tooltip)) RenderTooltip(*state.tooltip, all, canvas);
   if (state.linkPane && ControlTree::Shown(state.linkPane) && state.linkPane->font)
-    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->Width(), canvas->Height()), all, canvas);
+    DrawTip(state.linkPane->font.get(), state.link, LinkTipRect(state, canvas->UnitsWide(), canvas->UnitsHigh(), canvas->Scale()), all, canvas);
 }
 
 }  // namespace skin

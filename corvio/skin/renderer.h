@@ -21,15 +21,16 @@ struct InteractionState {
   int linkX = 0, linkY = 0;
 };
 
-// Where the link tip of state goes in a window of the given size (empty: none).
-Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight);
+// Where the link tip of state goes in a window of the given size (empty: none); texts are
+// measured as drawn at the window's scale.
+Rect LinkTipRect(const InteractionState& state, int windowWidth, int windowHeight, float scale = 1.0f);
 
 // Where a control's text goes: its rectangle less the text padding.
 Rect TextBox(const Node& node);
 // True when the control cuts its text with an ellipsis for want of room.
-bool TextIsCut(const Node& node);
+bool TextIsCut(const Node& node, float scale = 1.0f);
 // The tooltip of node in a window of the given size: below the control, else above it.
-Rect TooltipRect(const Node& node, int windowWidth, int windowHeight);
+Rect TooltipRect(const Node& node, int windowWidth, int windowHeight, float scale = 1.0f);
 
 void RenderTree(const ControlTree& tree, const InteractionState& state, const Rect& clip,
                 Canvas* canvas);

@@ -73,21 +73,14 @@ std::string ResolveSkinFile(const std::string& folder, const std::string& name) 
   return path;
 }
 
-std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string* error) {
-  auto it = images_.find(name);
-  if (it != images_.end()) return it->second;
+namespace {
+
+// The image file at path with its size read and its pixels decoded when first needed
+// (Image::WaitDecoded); null with a reason.
+std::shared_ptr<Image> OpenImage(const std::string& path, std::string* error) {
   auto image = std::make_shared<Image>();
-  std::string path = ResolveSkinFile(folder_, name);
   std::vector<unsigned char> data;
   if (!ReadImageHeader(path, &data, &image->width, &image->height, error)) return nullptr;
-  const size_t bytes = static_cast<size_t>(image->width) * static_cast<size_t>(image->height) * 4;
-  if (bytes > kMaxSkinPixelBytes - pixelBytes_) {
-    *error = "image file \"" + path + "\" would take the skin's images past " +
-             std::to_string(kMaxSkinPixelBytes >> 20) + " MiB of pixels";
-    return nullptr;
-  }
-  // Only the size is known now: a skin names many images (every state, a background the
-  // program replaces) that the first paint never shows, and decoding is most of their cost.
   Image* target = image.get();
   auto file = std::make_shared<std::vector<unsigned char>>(std::move(data));
   image->decode = [target, path, file] {
@@ -119,6 +112,49 @@ std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string*
     std::vector<unsigned char>().swap(*file);  // the file's bytes are not needed again
   };
   image->pending = std::make_shared<Image::Pending>();
+  return image;
+}
+
+// "dir/name.png" -> "dir/name@2x.png".
+std::string TwiceName(const std::string& name) {
+  const size_t slash = name.find_last_of("/\\");
+  const size_t dot = name.rfind('.');
+  const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? name.size() : dot;
+  return name.substr(0, at) + "@2x" + name.substr(at);
+}
+
+}  // namespace
+
+std::shared_ptr<Image> Resources::ImageFor(const std::string& name, std::string* error) {
+  auto it = images_.find(name);
+  if (it != images_.end()) return it->second;
+  std::string path = ResolveSkinFile(folder_, name);
+  // Only the size is known now: a skin names many images (every state, a background the
+  // program replaces) that the first paint never shows, and decoding is most of their cost.
+  std::shared_ptr<Image> image = OpenImage(path, error);
+  if (!image) return nullptr;
+  const size_t bytes = static_cast<size_t>(image->width) * static_cast<size_t>(image->height) * 4;
+  if (bytes > kMaxSkinPixelBytes - pixelBytes_) {
+    *error = "image file \"" + path + "\" would take the skin's images past " +
+             std::to_string(kMaxSkinPixelBytes >> 20) + " MiB of pixels";
+    return nullptr;
+  }
+  // Looked for only when drawn at a scale above 1. It must be exactly twice the size, which
+  // also bounds its memory to four times the image's.
+  const std::string folder = folder_;
+  const int w = image->width, h = image->height;
+  image->findTwice = [folder, name, w, h]() -> std::shared_ptr<Image> {
+    const std::string twicePath = ResolveSkinFile(folder, TwiceName(name));
+    if (!Exists(twicePath)) return nullptr;
+    std::string failure;
+    std::shared_ptr<Image> twice = OpenImage(twicePath, &failure);
+    if (twice && (twice->width != 2 * w || twice->height != 2 * h)) {
+      failure = "image file \"" + twicePath + "\" is not twice the size of its 1x image";
+      twice = nullptr;
+    }
+    if (!twice) Report("", failure);
+    return twice;
+  };
   images_[name] = image;
   pixelBytes_ += bytes;
   return image;

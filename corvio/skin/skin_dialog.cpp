@@ -191,8 +191,9 @@ int SkinDialogImpl::LoadSkin(const char* skinFile, int) {
     }
     skinFile_ = path;
     for (Node* node : skin_.tree.byId) objects_.push_back(MakeControlObject(this, node->kind, node->id));
+    // At one pixel per unit until the window tells its scale.
     canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height);
-    dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
+    dirty_ = Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()};
     loaded_ = true;
     ChooseTheme();
     // The dialog's own background waits for the window: the program may replace it first.
@@ -324,10 +325,12 @@ bool SkinDialogImpl::OpenWindow() {
   int ox = 0, oy = 0;
   if (owner_ && owner_->window_ && ops->get_position &&
       ops->get_position(owner_->window_, &ox, &oy)) {
+    // The offset in units, on the screen at the owner's scale.
     const DialogInfo& o = owner_->skin_.tree.dialog;
+    const float scale = owner_->canvas_.Scale();
     params.centered = false;
-    params.x = ox + (o.width - info.width) / 2;
-    params.y = oy + (o.height - info.height) / 2;
+    params.x = ox + static_cast<int>((o.width - info.width) * scale / 2);
+    params.y = oy + static_cast<int>((o.height - info.height) * scale / 2);
   }
   std::string error;
   MarkPhase("window_asked");
@@ -337,8 +340,9 @@ bool SkinDialogImpl::OpenWindow() {
     return false;
   }
   MarkPhase("window_created");
+  if (ops->scale_of && ops->scale_of(window_) != canvas_.Scale()) OnScaleChanged(ops->scale_of(window_));
   DecodeAhead(skin_.tree.root.get(), true);
-  dirty_ = Rect{0, 0, canvas_.Width(), canvas_.Height()};
+  dirty_ = Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()};
   return true;
 }
 
@@ -350,11 +354,15 @@ void SkinDialogImpl::DecodeAhead(const Node* node, bool withOwn) {
   } else {
     CollectShownImages(node, withOwn, &images);
   }
+  // Above one pixel per unit the paint shows the skin's twice-as-large files instead.
+  if (canvas_.Scale() > 1.0f)
+    for (auto& image : images)
+      if (image->Twice()) image = image->Twice();
   skin_.resources->DecodeAhead(std::move(images));
 }
 
 void SkinDialogImpl::Invalidate(const Rect& r) {
-  Rect clipped = Intersect(r, Rect{0, 0, canvas_.Width(), canvas_.Height()});
+  Rect clipped = Intersect(r, Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()});
   if (clipped.Empty()) return;
   dirty_ = Union(dirty_, clipped);
   const BackendOps* ops = ActiveBackend();
@@ -372,12 +380,18 @@ bool SkinDialogImpl::DrawIfDirty() {
   MarkPhase("render_started");
   RenderTree(skin_.tree, state_, dirty, &canvas_);
   MarkPhase("first_render");
-  ActiveBackend()->present(window_, canvas_, dirty);
+  ActiveBackend()->present(window_, canvas_, canvas_.ToDevice(dirty));
   return true;
 }
 
+void SkinDialogImpl::OnScaleChanged(float scale) {
+  if (scale <= 0 || scale == canvas_.Scale()) return;
+  canvas_.Resize(skin_.tree.dialog.width, skin_.tree.dialog.height, scale);
+  Invalidate(Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()});
+}
+
 const Canvas& SkinDialogImpl::RenderAll() {
-  RenderTree(skin_.tree, state_, Rect{0, 0, canvas_.Width(), canvas_.Height()}, &canvas_);
+  RenderTree(skin_.tree, state_, Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()}, &canvas_);
   return canvas_;
 }
 
@@ -397,7 +411,7 @@ int SkinDialogImpl::RunModal() {
   ops->show_window(window_, true);
   if (ops->raise) ops->raise(window_);
   windowShown_ = true;
-  Invalidate(Rect{0, 0, canvas_.Width(), canvas_.Height()});
+  Invalidate(Rect{0, 0, canvas_.UnitsWide(), canvas_.UnitsHigh()});
   ModalFrame frame;
   modalFrames_.push_back(&frame);
   ModalStack().push_back(this);
@@ -408,7 +422,7 @@ int SkinDialogImpl::RunModal() {
       other->state_.pressed = nullptr;
       other->state_.hover = nullptr;
       other->state_.tooltip = nullptr;
-      other->Invalidate(Rect{0, 0, other->canvas_.Width(), other->canvas_.Height()});
+      other->Invalidate(Rect{0, 0, other->canvas_.UnitsWide(), other->canvas_.UnitsHigh()});
     }
   MSG msg;
   while (!frame.ended) {
@@ -432,7 +446,7 @@ int SkinDialogImpl::RunModal() {
   state_ = InteractionState();
   pressed_ = nullptr;
   for (SkinDialogImpl* other : Live())
-    if (other != this) other->Invalidate(Rect{0, 0, other->canvas_.Width(), other->canvas_.Height()});
+    if (other != this) other->Invalidate(Rect{0, 0, other->canvas_.UnitsWide(), other->canvas_.UnitsHigh()});
   return frame.result;
 }
 

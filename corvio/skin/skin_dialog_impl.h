@@ -65,6 +65,7 @@ class SkinDialogImpl final : public SkinDialog, public WindowHost {
   void OnCloseRequest() override;
   void OnExposed() override;
   bool IsDragArea(int x, int y) override;
+  void OnScaleChanged(float scale) override;
 
   // Used by the control objects.
   int ApplyBag(int controlId, PropertyBag* bag);

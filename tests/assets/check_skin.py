@@ -159,6 +159,14 @@ def check_image(skin, imgdir, name, size, what, need_alpha=False):
                 skin.fail("%s: %s has no alpha channel (mode %s)" % (what, name, im.mode))
     except Exception as e:  # any decoding failure is a finding, not a crash
         skin.fail("%s: %s does not decode: %s" % (what, name, e))
+    # Screens of 192 DPI draw the twice-as-large file; the engine refuses any other size.
+    twice = "%s@2x%s" % os.path.splitext(name)
+    try:
+        with Image.open(os.path.join(imgdir, twice)) as im:
+            if im.size != (2 * size[0], 2 * size[1]):
+                skin.fail("%s: %s is %dx%d, not twice %dx%d" % (what, twice, *im.size, *size))
+    except Exception as e:
+        skin.fail("%s: %s has no readable @2x image: %s" % (what, name, e))
 
 
 def check_opaque(skin, imgdir, name):
@@ -564,7 +572,7 @@ def main(argv):
         used.update(SPEED_ICONS + TAG_IMAGES + BACKGROUNDS)
         used |= themed
         for n in names:
-            if n not in used:
+            if n.replace("@2x.", ".") not in used:  # a twice file serves its image
                 problems.append("%s is drawn but no skin uses it" % n)
 
         if args.preview and not problems:

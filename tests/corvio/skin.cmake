@@ -2,7 +2,7 @@
 # offscreen video driver, set by each test program itself; under Wine they get a virtual
 # display of their own.
 set(corvio_skin_libs CorvFact zent_platform ${CMAKE_DL_LIBS})
-set(corvio_skin_tests format dialog events idle drawing)
+set(corvio_skin_tests format dialog events idle drawing scale)
 zent_add_test(NAME corvio_skin_format_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_format_test.cpp LIBS ${corvio_skin_libs})
 zent_add_test(NAME corvio_skin_dialog_test
@@ -33,6 +33,9 @@ zent_add_test(NAME corvio_browser_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/browser_test.cpp LIBS ${corvio_skin_libs})
 target_include_directories(corvio_browser_test SYSTEM PRIVATE
   $<TARGET_PROPERTY:litehtml,INTERFACE_INCLUDE_DIRECTORIES>)
+# Its Linux half pushes input into SDL's own queue.
+zent_add_test(NAME corvio_skin_scale_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_scale_test.cpp
+  LIBS ${corvio_skin_libs} $<$<NOT:$<BOOL:${WIN32}>>:SDL2> LABELS e2e)
 zent_add_test(NAME corvio_skin_drawing_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_drawing_test.cpp LIBS ${corvio_skin_libs})
 zent_add_test(NAME corvio_image_cache_test

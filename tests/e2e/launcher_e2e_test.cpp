@@ -172,6 +172,27 @@ TEST_F(LauncherE2eTest, both_groups_show_names_speed_icons_and_tags) {
   EXPECT_EQ(server_.Requests("/zent/zentxmlwtz.htm"), 1);
 }
 
+// At 192 DPI (the Windows build: in a Wine prefix set so) the window has twice the skin's
+// pixels, drawn at that size, while clicks still land in the skin's units.
+TEST_F(LauncherE2eTest, at_192_dpi_the_window_is_drawn_at_twice_the_pixels_and_clicks_keep_their_units) {
+  ASSERT_TRUE(session_.UseDpi(192));
+  ServeList(SampleDistricts());
+  const std::string shot = session_.Root() + "/dpi192.png";
+  // 网通一区's button (units 338,92 136x28) and 进入游戏 (712,486 148x46).
+  RunResult r = session_.Run(ShowAndDump(Slot(kWt, 2), {"screenshot " + shot, "click-at 406 106", "click-at 786 509"}));
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  int w = 0, h = 0, n = 0;
+  ASSERT_TRUE(stbi_info(shot.c_str(), &w, &h, &n));
+  EXPECT_TRUE(w == 1800 && h == 1120) << w << "x" << h;
+  // Inside 进入游戏's plate, left of its text: its orange, not the background behind it.
+  const uint32_t plate = ScreenshotPixel(shot, 2 * 712 + 12, 2 * 486 + 12);
+  EXPECT_TRUE((plate >> 16 & 0xFF) > 0xC0 && (plate & 0xFF) < 0x90) << std::hex << plate;
+  std::vector<std::string> args;
+  for (int i = 0; i < 250 && !session_.StandInArgs("ZentLauncher.exe", &args); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(args, (std::vector<std::string>{"wt1.zent.invalid:7000"})) << "the click on 进入游戏";
+}
+
 TEST_F(LauncherE2eTest, enter_starts_the_game_launcher_with_url_and_command_line) {
   ServeList(SampleDistricts());
   RunResult r = session_.Run(

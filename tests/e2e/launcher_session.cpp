@@ -133,8 +133,23 @@ LauncherSession::LauncherSession(const std::string& dist) {
 
 LauncherSession::~LauncherSession() {
   if (root_.empty()) return;
+  if (!winePrefix_.empty()) (void)!system(("WINEPREFIX='" + winePrefix_ + "' wineserver -k 2>/dev/null").c_str());
   std::error_code ignored;
   fs::remove_all(root_, ignored);
+}
+
+bool LauncherSession::UseDpi(int dpi) {
+  if (!LauncherTarget::Current().windows) {
+    SetEnv("CORVIO_SCALE", std::to_string(dpi / 96.0));
+    return true;
+  }
+  // Wine takes the system DPI from the user's desktop settings when its server starts.
+  winePrefix_ = root_ + "/wineprefix";
+  SetEnv("WINEPREFIX", winePrefix_);
+  const std::string env = "WINEPREFIX='" + winePrefix_ + "' ";
+  return system((env + "wineboot -i >/dev/null 2>&1 && " + env + "wine reg add 'HKCU\\Control Panel\\Desktop' "
+                 "/v LogPixels /t REG_DWORD /d " + std::to_string(dpi) + " /f >/dev/null 2>&1 && " + env +
+                 "wineserver -w").c_str()) == 0;
 }
 
 void LauncherSession::WriteFile(const std::string& relative, const std::string& content) {
@@ -247,6 +262,7 @@ int LauncherSession::Start(const std::vector<std::string>& script,
     const std::string boxes = target.PathForProgram(root_ + "/" + tag + ".boxes");
     pid_t closer = fork();
     if (closer == 0) {
+      for (const auto& e : env_) setenv(e.first.c_str(), e.second.c_str(), 1);  // the same prefix
       int null = open("/dev/null", O_RDWR);
       if (null >= 0) {
         dup2(null, 0);

@@ -62,6 +62,9 @@ class LauncherSession {
             const std::string& workingDir, const std::string& tag);
   RunResult Wait(int pid, const std::string& tag, int limitMs);
 
+  // Later runs see a display of dpi dots per inch: a Wine prefix of the session's own with that
+  // DPI (the shared one stays as it is), on Linux CORVIO_SCALE. False without the prefix.
+  bool UseDpi(int dpi);
   // An environment variable for the runs from here on (replacing the inherited one).
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
   // Later runs see `source` in place of `target`, in a mount namespace of their own
@@ -81,6 +84,7 @@ class LauncherSession {
   int runs_ = 0;
   std::map<int, int> closers_;  // program pid -> its message box closer's pid (Wine)
   std::map<std::string, std::string> env_;
+  std::string winePrefix_;  // this session's own, stopped when it ends
   struct Bind {
     std::string source, target;
     bool readOnly;

@@ -4,7 +4,9 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <dlfcn.h>
+#include <math.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -26,6 +28,8 @@ struct BackendWindow {
   SDL_Window* window = nullptr;
   WindowHost* host = nullptr;
   Uint32 modalOwner = 0;  // by id: the owner may be gone before the box ends
+  float scale = 1.0f;     // device pixels per unit
+  int unitsWide = 0, unitsHigh = 0;
 };
 
 namespace {
@@ -71,6 +75,36 @@ BackendWindow* WindowFor(Uint32 id) {
   return it == State().windows.end() ? nullptr : it->second;
 }
 
+// Device pixels per unit on a display: CORVIO_SCALE when set (tests, or a player's
+// choice), else the display's DPI over 96 in quarter steps; from 1 to 4.
+float DisplayScale(int display) {
+  float scale = 1.0f;
+  const char* forced = getenv("CORVIO_SCALE");
+  float hdpi = 0;
+  if (forced && *forced) scale = strtof(forced, nullptr);
+  else if (SDL_GetDisplayDPI(display, nullptr, &hdpi, nullptr) == 0 && hdpi > 0)
+    scale = roundf(hdpi / 96.0f * 4.0f) / 4.0f;
+  if (!(scale >= 1.0f)) return 1.0f;  // also a malformed value
+  return scale > 4.0f ? 4.0f : scale;
+}
+
+// A window coordinate in device pixels to units (floor, also for points left of the window).
+int Units(const BackendWindow* w, int pixels) {
+  if (w->scale == 1.0f) return pixels;
+  return static_cast<int>(floorf(pixels / w->scale));
+}
+
+// The window's display changed: at another scale it takes the new size and is drawn anew.
+void FollowDisplay(BackendWindow* w) {
+  const int display = SDL_GetWindowDisplayIndex(w->window);
+  const float scale = DisplayScale(display < 0 ? 0 : display);
+  if (scale == w->scale) return;
+  w->scale = scale;
+  SDL_SetWindowSize(w->window, static_cast<int>(lroundf(w->unitsWide * scale)),
+                    static_cast<int>(lroundf(w->unitsHigh * scale)));
+  w->host->OnScaleChanged(scale);
+}
+
 bool MapKey(const SDL_KeyboardEvent& key, Key* out) {
   static const struct {
     SDL_Keycode sym;
@@ -94,22 +128,25 @@ bool MapKey(const SDL_KeyboardEvent& key, Key* out) {
 void HandleEvent(const SDL_Event& e) {
   switch (e.type) {
     case SDL_MOUSEMOTION:
-      if (BackendWindow* w = WindowFor(e.motion.windowID)) w->host->OnMouseMove(e.motion.x, e.motion.y);
+      if (BackendWindow* w = WindowFor(e.motion.windowID))
+        w->host->OnMouseMove(Units(w, e.motion.x), Units(w, e.motion.y));
       break;
     case SDL_MOUSEBUTTONDOWN:
       if (e.button.button != SDL_BUTTON_LEFT) break;
-      if (BackendWindow* w = WindowFor(e.button.windowID)) w->host->OnMouseDown(e.button.x, e.button.y);
+      if (BackendWindow* w = WindowFor(e.button.windowID))
+        w->host->OnMouseDown(Units(w, e.button.x), Units(w, e.button.y));
       break;
     case SDL_MOUSEBUTTONUP:
       if (e.button.button != SDL_BUTTON_LEFT) break;
-      if (BackendWindow* w = WindowFor(e.button.windowID)) w->host->OnMouseUp(e.button.x, e.button.y);
+      if (BackendWindow* w = WindowFor(e.button.windowID))
+        w->host->OnMouseUp(Units(w, e.button.x), Units(w, e.button.y));
       break;
     case SDL_MOUSEWHEEL: {
       BackendWindow* w = WindowFor(e.wheel.windowID);
       const int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? e.wheel.y : -e.wheel.y;
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
-      if (w && notches) w->host->OnMouseWheel(x, y, notches);
+      if (w && notches) w->host->OnMouseWheel(Units(w, x), Units(w, y), notches);
       break;
     }
     case SDL_KEYDOWN: {
@@ -135,6 +172,9 @@ void HandleEvent(const SDL_Event& e) {
           break;
         case SDL_WINDOWEVENT_LEAVE:
           w->host->OnMouseLeave();
+          break;
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+          FollowDisplay(w);
           break;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
@@ -331,7 +371,7 @@ bool Init(std::string* error) {
 
 SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* point, void* data) {
   auto* w = static_cast<BackendWindow*>(data);
-  return w->host->IsDragArea(point->x, point->y) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
+  return w->host->IsDragArea(Units(w, point->x), Units(w, point->y)) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
 }
 
 BackendWindow* CreateWindow(WindowHost* host, const WindowParams& params, std::string* error) {
@@ -343,12 +383,25 @@ BackendWindow* CreateWindow(WindowHost* host, const WindowParams& params, std::s
   if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
   int x = params.centered ? SDL_WINDOWPOS_CENTERED : params.x;
   int y = params.centered ? SDL_WINDOWPOS_CENTERED : params.y;
-  SDL_Window* window = SDL_CreateWindow(params.titleUtf8.c_str(), x, y, params.width, params.height, flags);
+  // The display the window opens on gives its scale (centred: the first).
+  int display = 0;
+  const int displays = params.centered ? 0 : SDL_GetNumVideoDisplays();
+  for (int i = 0; i < displays; ++i) {
+    SDL_Rect bounds;
+    SDL_Point at{x, y};
+    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&at, &bounds)) display = i;
+  }
+  const float scale = DisplayScale(display);
+  SDL_Window* window = SDL_CreateWindow(params.titleUtf8.c_str(), x, y, static_cast<int>(lroundf(params.width * scale)),
+                                        static_cast<int>(lroundf(params.height * scale)), flags);
   if (!window) {
     *error = SDL_GetError();
     return nullptr;
   }
   auto* w = new BackendWindow{window, host};
+  w->scale = scale;
+  w->unitsWide = params.width;
+  w->unitsHigh = params.height;
   SDL_SetWindowHitTest(window, HitTest, w);  // unsupported drivers just have no drag area
   State().windows[SDL_GetWindowID(window)] = w;
   if (State().displayFd < 0) State().displayFd = DisplayFdOf(window);
@@ -453,9 +506,12 @@ void SetHandCursor(BackendWindow* w, bool hand) {
   if (want && SDL_GetCursor() != want) SDL_SetCursor(want);
 }
 
+float ScaleOf(BackendWindow* w) { return w->scale; }
+
 const BackendOps kSdlOps = {
     "sdl",         Init,      CreateWindow, DestroyWindow, ShowWindow, Present,
     RequestAttention, SetTitle, GetPosition,  Raise,         SetModalFor, SetHandCursor,
+    ScaleOf,
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The win32 window backend: real windows showing the canvas with StretchDIBits, mouse and
 // keyboard input, modal boxes over a disabled owner, and a hidden message window through
 // which drawing and automation come round (GetMessageA is the system's own: no hook).
+// Windows are aware of each monitor's DPI: sized and drawn at its pixels, input divided back
+// to the skin's units.
+#include <math.h>
 #include <windowsx.h>
 
 #include <vector>
@@ -23,6 +26,9 @@ struct BackendWindow {
   HWND modalOwner = nullptr;  // disabled while this window is its modal box
   bool hand = false;          // the pointer is over a link
   int wheelRest = 0;          // a high-resolution wheel's part of a notch
+  float scale = 1.0f;         // device pixels per unit: the monitor's DPI over 96
+  int unitsWide = 0, unitsHigh = 0;
+  bool holdPaint = false;     // a present only fills bgra (the window is about to be resized)
 };
 
 namespace {
@@ -60,6 +66,84 @@ std::wstring Wide(const char* utf8) {
   MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], n);
   wide.resize(static_cast<size_t>(n - 1));
   return wide;
+}
+
+// Calls of newer systems, looked up where they exist (Windows 10 1607 and later; Wine).
+template <typename Fn>
+Fn SystemCall(const wchar_t* module, const char* name) {
+  HMODULE handle = GetModuleHandleW(module);
+  if (!handle) handle = LoadLibraryW(module);  // shcore: kept loaded for the process
+  return handle ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+}
+
+// The process draws at each monitor's pixels (per-monitor awareness, version 2), unless
+// the program's manifest said so already; older systems get the nearest they know. Before
+// any window, so that the system never stretches one as a bitmap.
+void DeclareDpiAwareness() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  using SetAwarenessFn = HRESULT(WINAPI*)(int);
+  using SetAwareFn = BOOL(WINAPI*)();
+  const HANDLE kPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4));
+  const HANDLE kPerMonitor = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-3));
+  if (auto set = SystemCall<SetContextFn>(L"user32.dll", "SetProcessDpiAwarenessContext")) {
+    // Access denied: the awareness is set already (the manifest), which is final.
+    if (set(kPerMonitorV2) || GetLastError() == ERROR_ACCESS_DENIED || set(kPerMonitor)) return;
+  }
+  if (auto set = SystemCall<SetAwarenessFn>(L"shcore.dll", "SetProcessDpiAwareness")) {
+    set(2);  // per monitor
+    return;
+  }
+  if (auto set = SystemCall<SetAwareFn>(L"user32.dll", "SetProcessDPIAware")) set();
+}
+
+UINT SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+UINT WindowDpi(HWND hwnd) {
+  using GetForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto get = SystemCall<GetForWindowFn>(L"user32.dll", "GetDpiForWindow");
+  const UINT dpi = get ? get(hwnd) : 0;
+  return dpi ? dpi : SystemDpi();
+}
+
+float ScaleOfDpi(UINT dpi) { return dpi > 96 ? dpi / 96.0f : 1.0f; }
+
+int Scaled(int units, float scale) { return scale == 1.0f ? units : static_cast<int>(lroundf(units * scale)); }
+
+// A client coordinate in device pixels to units (floor, also left of the window).
+int Units(const BackendWindow* w, int pixels) {
+  return w->scale == 1.0f ? pixels : static_cast<int>(floorf(pixels / w->scale));
+}
+
+// The window's pixels at a scale: its buffer, blank until the next present.
+void SizeFor(BackendWindow* w, float scale) {
+  w->scale = scale;
+  w->width = Scaled(w->unitsWide, scale);
+  w->height = Scaled(w->unitsHigh, scale);
+  w->bgra.assign(static_cast<size_t>(w->width) * w->height * 4, 0);
+}
+
+// The window went to a monitor of another DPI: the core draws it at the new scale into the
+// buffer first, then the window takes the system's suggested rectangle and shows it whole,
+// so no frame at the old scale is ever stretched.
+void ChangeDpi(BackendWindow* w, UINT dpi, const RECT* suggested) {
+  const float scale = ScaleOfDpi(dpi);
+  if (scale != w->scale) {
+    SizeFor(w, scale);
+    w->holdPaint = true;
+    w->host->OnScaleChanged(scale);
+    CoreDrawPending();
+    w->holdPaint = false;
+  }
+  if (suggested)
+    SetWindowPos(w->hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(w->hwnd, nullptr, FALSE);
+  UpdateWindow(w->hwnd);
 }
 
 std::string Failure(const char* what) {
@@ -166,7 +250,7 @@ LRESULT Handle(BackendWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
         TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, hwnd, 0};
         w->tracking = TrackMouseEvent(&track) != FALSE;
       }
-      w->host->OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      w->host->OnMouseMove(Units(w, GET_X_LPARAM(lParam)), Units(w, GET_Y_LPARAM(lParam)));
       return 0;
     case WM_MOUSELEAVE:
       w->tracking = false;
@@ -176,11 +260,11 @@ LRESULT Handle(BackendWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
       // Captured, so that the release reaches this window wherever the pointer is then.
       SetCapture(hwnd);
       w->buttonDown = true;
-      w->host->OnMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      w->host->OnMouseDown(Units(w, GET_X_LPARAM(lParam)), Units(w, GET_Y_LPARAM(lParam)));
       return 0;
     case WM_LBUTTONUP:
       w->buttonDown = false;
-      w->host->OnMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      w->host->OnMouseUp(Units(w, GET_X_LPARAM(lParam)), Units(w, GET_Y_LPARAM(lParam)));
       if (GetCapture() == hwnd) ReleaseCapture();
       return 0;
     case WM_CAPTURECHANGED:
@@ -195,7 +279,7 @@ LRESULT Handle(BackendWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
       if (hit != HTCLIENT) return hit;
       POINT p = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       ScreenToClient(hwnd, &p);
-      return w->host->IsDragArea(p.x, p.y) ? HTCAPTION : HTCLIENT;
+      return w->host->IsDragArea(Units(w, p.x), Units(w, p.y)) ? HTCAPTION : HTCLIENT;
     }
     case WM_MOUSEWHEEL: {
       // Screen coordinates; a positive delta turns away from the player, towards the start.
@@ -204,9 +288,12 @@ LRESULT Handle(BackendWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
       w->wheelRest += GET_WHEEL_DELTA_WPARAM(wParam);
       const int notches = w->wheelRest / WHEEL_DELTA;
       w->wheelRest -= notches * WHEEL_DELTA;
-      if (notches) w->host->OnMouseWheel(p.x, p.y, -notches);
+      if (notches) w->host->OnMouseWheel(Units(w, p.x), Units(w, p.y), -notches);
       return 0;
     }
+    case 0x02E0:  // WM_DPICHANGED: the new DPI in wParam, the suggested window rectangle
+      ChangeDpi(w, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(w->hand ? IDC_HAND : IDC_ARROW)));
@@ -274,6 +361,7 @@ void RequestAttention() {
 bool Init(std::string* error) {
   Win32State& s = State();
   if (s.ready) return true;
+  DeclareDpiAwareness();
   if (!RegisterOnce(kWindowClass, WindowProc, true, error) ||
       !RegisterOnce(kAttentionClass, AttentionProc, false, error))
     return false;
@@ -293,9 +381,19 @@ BackendWindow* OpenSkinWindow(WindowHost* host, const WindowParams& params, std:
   // own close button and Alt+F4 is handled here.
   const DWORD style = params.borderless ? WS_POPUP | WS_MINIMIZEBOX
                                         : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  // The client area has the skin's size; a frame, if any, comes around it.
-  RECT outer = {0, 0, params.width, params.height};
-  AdjustWindowRectEx(&outer, style, FALSE, 0);
+  // Sized for the system's DPI (the primary monitor's); once open on another monitor, it
+  // takes that one's below.
+  const UINT dpi = SystemDpi();
+  auto* w = new BackendWindow();
+  w->host = host;
+  w->unitsWide = params.width;
+  w->unitsHigh = params.height;
+  SizeFor(w, ScaleOfDpi(dpi));
+  // The client area has the skin's size at that scale; a frame, if any, comes around it.
+  RECT outer = {0, 0, w->width, w->height};
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = SystemCall<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+  if (!adjustForDpi || !adjustForDpi(&outer, style, FALSE, 0, dpi)) AdjustWindowRectEx(&outer, style, FALSE, 0);
   const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
   int x = params.x, y = params.y;
   if (params.centered) {
@@ -304,17 +402,23 @@ BackendWindow* OpenSkinWindow(WindowHost* host, const WindowParams& params, std:
     x = work.left + (work.right - work.left - ow) / 2;
     y = work.top + (work.bottom - work.top - oh) / 2;
   }
-  auto* w = new BackendWindow();
-  w->host = host;
-  w->width = params.width;
-  w->height = params.height;
-  w->bgra.assign(static_cast<size_t>(params.width) * params.height * 4, 0);
   const std::wstring title = Wide(params.titleUtf8.c_str());
   if (!CreateWindowExW(0, kWindowClass, title.c_str(), style, x, y, ow, oh, nullptr, nullptr,
                        ThisModule(), w)) {
     *error = Failure("cannot create the window");
     delete w;
     return nullptr;
+  }
+  // The system may place it on a monitor of another DPI than asked.
+  const UINT actual = WindowDpi(w->hwnd);
+  if (actual != dpi) {
+    RECT r;
+    GetWindowRect(w->hwnd, &r);
+    RECT client = {0, 0, Scaled(params.width, ScaleOfDpi(actual)), Scaled(params.height, ScaleOfDpi(actual))};
+    if (!adjustForDpi || !adjustForDpi(&client, style, FALSE, 0, actual)) AdjustWindowRectEx(&client, style, FALSE, 0);
+    r.right = r.left + client.right - client.left;
+    r.bottom = r.top + client.bottom - client.top;
+    ChangeDpi(w, actual, &r);
   }
   return w;
 }
@@ -357,6 +461,7 @@ void Present(BackendWindow* w, const Canvas& canvas, const Rect& dirty) {
       dst[3] = 0;
     }
   }
+  if (w->holdPaint) return;
   RECT changed = {r.x, r.y, r.x + r.w, r.y + r.h};
   InvalidateRect(w->hwnd, &changed, FALSE);
   UpdateWindow(w->hwnd);  // on the screen now, not when the queue next runs empty
@@ -402,9 +507,12 @@ void SetHandCursor(BackendWindow* w, bool hand) {
   SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(hand ? IDC_HAND : IDC_ARROW)));
 }
 
+float ScaleOf(BackendWindow* w) { return w->scale; }
+
 const BackendOps kWin32Ops = {
     "win32",          Init,     OpenSkinWindow, CloseSkinWindow, ShowSkinWindow, Present,
     RequestAttention, SetTitle, GetPosition,    Raise,           SetModalFor, SetHandCursor,
+    ScaleOf,
 };
 
 }  // namespace
