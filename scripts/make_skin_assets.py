@@ -421,7 +421,7 @@ def close_button(state, look=OWN_LOOK):
 def refresh_button(state, look=OWN_LOOK):
     """Measure again: a round arrow; hover lights a plate behind it, pressed sinks it."""
     w, h = REFRESH
-    img = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    img = new("RGBA", (w, h), (0, 0, 0, 0))
     if state:
         top, bottom, border = look["button"][0], look["button"][1], look["button"][2]
         if state == 2:
