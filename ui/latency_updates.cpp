@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/launcher_dialog.h"
+#include "app/launcher_report.h"
 #include "components/corvio_ptr.h"
 #include "platform/win32.h"
 #include "probe/probe_round.h"
@@ -72,8 +73,7 @@ void StartLatencyUpdates(LauncherDialog* launcher) {
   StopLatencyUpdates();
   TCorvioPtr<UiPoster>* poster = new (std::nothrow) TCorvioPtr<UiPoster>();
   if (!poster || !poster->component) {
-    fprintf(stderr, "ZentPorter: the framework cannot post to the window; late probe results stay unseen\n");
-    fflush(stderr);
+    LauncherReport("the framework cannot post to the window; late probe results stay unseen");
   }
   g_live.launcher = launcher;
   g_live.poster = poster;
