@@ -25,7 +25,9 @@ struct DistrictInfo {
 static_assert(sizeof(DistrictInfo) == 416, "the district record is 416 bytes");
 static_assert(__builtin_offsetof(DistrictInfo, latency) % 4 == 0, "latency is aligned");
 
-// The probe threads write `latency` while the UI thread polls it: single atomic accesses.
+// The probe threads write `latency` while the UI thread polls it: single atomic accesses,
+// through the GCC builtins (g++, mingw-w64 g++ and clang all have them), since the record
+// must stay a plain struct of fixed layout rather than hold a std::atomic.
 inline int32_t LoadLatency(const DistrictInfo& record) {
   return __atomic_load_n(&record.latency, __ATOMIC_ACQUIRE);
 }
