@@ -99,10 +99,7 @@ void LauncherDialog::ParseDistrictList(const char* fileName) {
   }
   // Every probe has answered or timed out: the groups' "measuring" notes (shown by the
   // skin from the first paint) go with the same redraw that shows the buttons.
-  if (SkinDialog* skin = dialog.component)
-    for (const char* note : {"Dialog_ZentPorter\\Container_dx\\Image_measuring",
-                             "Dialog_ZentPorter\\Container_wt\\Image_measuring"})
-      SetControlProperty(skin->FindControlByPath(note, 0), "Visible", "false");
+  ShowMeasuringNotes(this, false);
   if (matched &&
       OnDistrictSelected(&selectedDistrict, selectedDistrict.version, selectedDistrict.oper_status) &&
       dialog.component)

@@ -2,6 +2,7 @@
 // tooltip in place; a refresh starts a new round over the shown districts.
 #include "ui/latency_updates.h"
 
+#include <algorithm>
 #include <new>
 
 #include "app/launcher_dialog.h"
@@ -23,12 +24,24 @@ Live g_live;  // UI thread only, except the poster, which the listener reads und
 const char* const kMeasuringNotes[] = {"Dialog_ZentPorter\\Container_dx\\Image_measuring",
                                        "Dialog_ZentPorter\\Container_wt\\Image_measuring"};
 
+struct GroupSlots {
+  int32_t group;
+  DistrictInfo* slots;
+  int32_t count;  // shown slots are 1..count
+};
+
+// The two carrier groups as the parse left them.
+void CarrierGroups(LauncherDialog& launcher, GroupSlots out[2]) {
+  out[0] = {Dx, launcher.districts.dxGroup, std::min(launcher.dxCount, MaxDistrictsPerGroup)};
+  out[1] = {Wt, launcher.districts.wtGroup, std::min(launcher.wtCount, MaxDistrictsPerGroup)};
+}
+
 // The group and slot of a record of the launcher's table; false for any other address.
-bool Locate(const LauncherDialog& launcher, const DistrictInfo* record, int32_t* group, int32_t* slot) {
-  const struct { int32_t group; const DistrictInfo* slots; int32_t count; } groups[] = {
-      {Dx, launcher.districts.dxGroup, launcher.dxCount}, {Wt, launcher.districts.wtGroup, launcher.wtCount}};
-  for (const auto& g : groups)
-    for (int32_t k = 1; k <= g.count && k <= MaxDistrictsPerGroup; ++k)
+bool Locate(LauncherDialog& launcher, const DistrictInfo* record, int32_t* group, int32_t* slot) {
+  GroupSlots groups[2];
+  CarrierGroups(launcher, groups);
+  for (const GroupSlots& g : groups)
+    for (int32_t k = 1; k <= g.count; ++k)
       if (&g.slots[k] == record) {
         *group = g.group;
         *slot = k;
@@ -37,13 +50,16 @@ bool Locate(const LauncherDialog& launcher, const DistrictInfo* record, int32_t*
   return false;
 }
 
-bool AnyStillMeasured(const LauncherDialog& launcher) {
-  for (int32_t k = 1; k <= launcher.dxCount && k <= MaxDistrictsPerGroup; ++k)
-    if (LoadLatency(launcher.districts.dxGroup[k]) < 0) return true;
-  for (int32_t k = 1; k <= launcher.wtCount && k <= MaxDistrictsPerGroup; ++k)
-    if (LoadLatency(launcher.districts.wtGroup[k]) < 0) return true;
+bool AnyStillMeasured(LauncherDialog& launcher) {
+  GroupSlots groups[2];
+  CarrierGroups(launcher, groups);
+  for (const GroupSlots& g : groups)
+    for (int32_t k = 1; k <= g.count; ++k)
+      if (LoadLatency(g.slots[k]) < 0) return true;
   return false;
 }
+
+}  // namespace
 
 void ShowMeasuringNotes(LauncherDialog* launcher, bool shown) {
   SkinDialog* skin = launcher->dialog.component;
@@ -51,6 +67,8 @@ void ShowMeasuringNotes(LauncherDialog* launcher, bool shown) {
   for (const char* note : kMeasuringNotes)
     launcher->SetControlProperty(skin->FindControlByPath(note, 0), "Visible", shown ? "true" : "false");
 }
+
+namespace {
 
 // UI thread: one result arrived.
 void ShowResult(void* context) {
@@ -93,16 +111,16 @@ bool RefreshLatencies(LauncherDialog* launcher) {
   SkinDialog* skin = launcher->dialog.component;
   BeginProbeRound();
   ShowMeasuringNotes(launcher, true);
-  const struct { int32_t group; DistrictInfo* slots; int32_t count; } groups[] = {
-      {Dx, launcher->districts.dxGroup, launcher->dxCount}, {Wt, launcher->districts.wtGroup, launcher->wtCount}};
+  GroupSlots groups[2];
+  CarrierGroups(*launcher, groups);
   // Every record is pending before the first worker starts, so no early answer ends the round.
-  for (const auto& g : groups)
-    for (int32_t k = 1; k <= g.count && k <= MaxDistrictsPerGroup; ++k) {
+  for (const GroupSlots& g : groups)
+    for (int32_t k = 1; k <= g.count; ++k) {
       StoreLatency(g.slots[k], LatencyPending);
       ShowDistrictLatency(skin, g.group, k, g.slots[k], LatencyPending, false);
     }
-  for (const auto& g : groups)
-    for (int32_t k = 1; k <= g.count && k <= MaxDistrictsPerGroup; ++k)
+  for (const GroupSlots& g : groups)
+    for (int32_t k = 1; k <= g.count; ++k)
       if (!StartPingWorker(&g.slots[k])) {
         StoreLatency(g.slots[k], LatencyFailed);
         ShowResult(&g.slots[k]);

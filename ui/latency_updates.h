@@ -11,6 +11,9 @@ void StartLatencyUpdates(LauncherDialog* launcher);
 // Before the district table goes: no result is shown after this returns.
 void StopLatencyUpdates();
 
+// Shows or hides the groups' "measuring" notes.
+void ShowMeasuringNotes(LauncherDialog* launcher, bool shown);
+
 // The refresh button (or F5): every shown district is measured again in place. False,
 // and nothing done, while a round still runs or before the list was shown.
 bool RefreshLatencies(LauncherDialog* launcher);
