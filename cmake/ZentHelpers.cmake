@@ -16,3 +16,17 @@ function(zent_dist_files)
   endforeach()
   add_custom_target(${D_TARGET} ALL DEPENDS ${outs})
 endfunction()
+
+# zent_deps_source(VAR dir probe): VAR, a cache path, names the unpacked Debian source that
+# scripts/deps fetches into build/deps/<dir>. Configuring stops, saying what to run, when
+# the file `probe` below it is missing.
+function(zent_deps_source var dir probe)
+  set(${var} ${PROJECT_SOURCE_DIR}/build/deps/${dir} CACHE PATH
+      "Unpacked ${dir} source (scripts/deps puts it there)")
+  if(NOT EXISTS ${${var}}/${probe})
+    message(FATAL_ERROR
+      "${dir} source missing: ${${var}}/${probe} not found. "
+      "Run scripts/deps (it fetches Debian's ${dir} source into build/deps/${dir}), "
+      "then configure again.")
+  endif()
+endfunction()

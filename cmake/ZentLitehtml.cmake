@@ -2,14 +2,7 @@
 # (fetched by scripts/deps) into a static library on both systems, so both lay a page out
 # alike. Its HTML parser: Debian's libgumbo on Linux; on Windows the gumbo that litehtml's
 # source carries, since Debian has no mingw build of it.
-set(ZENT_LITEHTML_SOURCE_DIR ${PROJECT_SOURCE_DIR}/build/deps/litehtml CACHE PATH
-    "Unpacked litehtml source (scripts/deps puts it there)")
-if(NOT EXISTS ${ZENT_LITEHTML_SOURCE_DIR}/src/document.cpp)
-  message(FATAL_ERROR
-    "litehtml source missing: ${ZENT_LITEHTML_SOURCE_DIR}/src/document.cpp not found. "
-    "Run scripts/deps (it fetches Debian's litehtml source into build/deps/litehtml), "
-    "then configure again.")
-endif()
+zent_deps_source(ZENT_LITEHTML_SOURCE_DIR litehtml src/document.cpp)
 if(NOT TARGET litehtml)
   set(BUILD_SHARED_LIBS OFF)
   set(LITEHTML_BUILD_TESTING OFF CACHE BOOL "" FORCE)

@@ -1,15 +1,8 @@
 # libsodium, the Ed25519 signature of the district list: Debian's package on Linux; for
 # mingw compiled from the same version's Debian source, fetched by scripts/deps.
 if(WIN32)
-  set(ZENT_SODIUM_SOURCE_DIR ${PROJECT_SOURCE_DIR}/build/deps/libsodium CACHE PATH
-      "Unpacked libsodium source for the Windows build (scripts/deps puts it there)")
+  zent_deps_source(ZENT_SODIUM_SOURCE_DIR libsodium src/libsodium/crypto_sign/ed25519/ref10/open.c)
   set(sodium_src ${ZENT_SODIUM_SOURCE_DIR}/src/libsodium)
-  if(NOT EXISTS ${sodium_src}/crypto_sign/ed25519/ref10/open.c)
-    message(FATAL_ERROR
-      "libsodium source missing: ${sodium_src}/crypto_sign/ed25519/ref10/open.c not found. "
-      "Run scripts/deps (it fetches Debian's libsodium source into build/deps/libsodium), "
-      "then configure again.")
-  endif()
   if(NOT TARGET zent_sodium)
     # The library's own build is autotools; this target compiles its C sources with the
     # settings its configure script finds for x86_64 mingw, portable code only (no

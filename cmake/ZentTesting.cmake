@@ -35,14 +35,19 @@ if(WIN32)
   set(ZENT_WINE_ENV "WINEPREFIX=${ZENT_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;LOCPATH=${ZENT_LOCALE_DIR};LC_ALL=zh_CN.UTF-8;WINEPATH=${ZENT_DIST_DIR}")
 endif()
 
+# A test's time limit: the one given, else two minutes.
+macro(zent_test_timeout var)
+  if(NOT ${var})
+    set(${var} 120)
+  endif()
+endmacro()
+
 # zent_add_test(NAME n SOURCES s... [LIBS l...] [LABELS l...] [TIMEOUT secs])
 # Builds a GoogleTest program outside the program directory and registers it with CTest.
 # On Windows builds every test also carries the label "windows" and runs under Wine.
 function(zent_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
-  endif()
+  zent_test_timeout(T_TIMEOUT)
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZENT_TEST_BIN_DIR})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ZENT_GTEST_LIBS})
@@ -74,9 +79,7 @@ endfunction()
 # that ran nothing, or ended early with code 0, does not count.
 function(zent_add_wine_test)
   cmake_parse_arguments(W "NATIVE" "NAME;TIMEOUT" "COMMAND;LABELS;ENVIRONMENT" ${ARGN})
-  if(NOT W_TIMEOUT)
-    set(W_TIMEOUT 120)
-  endif()
+  zent_test_timeout(W_TIMEOUT)
   set(runner ${PROJECT_SOURCE_DIR}/scripts/with-display)
   if(NOT W_NATIVE)
     list(APPEND runner wine)

@@ -18,24 +18,6 @@ extern char** environ;
 
 namespace bench {
 
-long long SteadyMicros() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
-
-std::map<std::string, long long> ReadStamp(const std::string& file) {
-  std::map<std::string, long long> values;
-  std::ifstream in(file);
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    values[line.substr(0, eq)] = strtoll(line.c_str() + eq + 1, nullptr, 10);
-  }
-  return values;
-}
-
 bool WaitForFile(const std::string& file, pid_t pid, int limitMs) {
   const long long deadline = SteadyMicros() + static_cast<long long>(limitMs) * 1000;
   struct stat st;
@@ -123,13 +105,16 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-int ParseRuns(int argc, char** argv, const char* usage, int* runs) {
+int ParseRuns(int argc, char** argv, const char* name, const char* rest, int* runs) {
+  *runs = 10;
   for (int i = 1; i < argc; ++i) {
     if (!strcmp(argv[i], "--runs") && i + 1 < argc) {
       *runs = atoi(argv[++i]);
       continue;
     }
-    fputs(usage, stdout);
+    printf("usage: %s [--runs N]\n"
+           "Starts the launcher of the build's program directory N times (default 10),\n"
+           "headless, %s", name, rest);
     return strcmp(argv[i], "--help") ? 2 : 0;
   }
   if (*runs < 1) *runs = 1;

@@ -5,17 +5,12 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/common/stamp_file.h"
+
 namespace bench {
-
-// Microseconds of the system's monotonic clock: the clock the automation's stamp uses.
-long long SteadyMicros();
-
-// The key=value lines of a stamp file; empty when it is missing or unreadable.
-std::map<std::string, long long> ReadStamp(const std::string& file);
 
 // Waits up to limitMs for the file to appear (polled every millisecond); false on time-out
 // or when the process pid ended first.
@@ -38,9 +33,10 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 
 double Median(std::vector<double> values);
 
-// Reads "--runs N" into *runs (at least 1). -1 to go on; otherwise the exit status after
-// printing usage (0 for --help, 2 for anything else).
-int ParseRuns(int argc, char** argv, const char* usage, int* runs);
+// The launcher benchmarks' command line: "--runs N" into *runs (default 10, at least 1).
+// -1 to go on; otherwise the exit status after printing the usage (0 for --help, 2 for
+// anything else): "usage: NAME [--runs N]", the sentence they share, then `rest`.
+int ParseRuns(int argc, char** argv, const char* name, const char* rest, int* runs);
 
 // "12.3" with one decimal.
 std::string Ms(double ms);

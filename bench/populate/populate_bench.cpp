@@ -106,14 +106,13 @@ double RunCurl(Site& site) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 10;
+  int runs;
   const char* usage =
-      "usage: populate_bench [--runs N]\n"
-      "Starts the launcher of the build's program directory N times (default 10),\n"
-      "headless, on a 40-district list served on loopback, and prints the median time\n"
+      "on a 40-district list served on loopback, and prints the median time\n"
       "from exec to the last button drawn and the CPU it takes in the 2 s after,\n"
       "beside the floor: the launcher on an empty list plus one curl fetch.\n";
-  if (int status = bench::ParseRuns(argc, argv, usage, &runs); status >= 0) return status;
+  const int status = bench::ParseRuns(argc, argv, "populate_bench", usage, &runs);
+  if (status >= 0) return status;
   if (access("/usr/bin/curl", X_OK) != 0) {
     fprintf(stderr, "populate_bench: /usr/bin/curl is missing (scripts/deps installs it)\n");
     return 1;

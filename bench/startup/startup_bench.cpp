@@ -169,18 +169,17 @@ std::string List40() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 10;
+  int runs;
   const char* usage =
-      "usage: startup_bench [--runs N]\n"
-      "Starts the launcher of the build's program directory N times (default 10),\n"
-      "headless, and a trivial SDL program as often, and prints the median time\n"
+      "and a trivial SDL program as often, and prints the median time\n"
       "from exec to the first present and the peak RSS of each, and the launcher's\n"
       "start-up phases. ZENT_STARTUP_BASELINE=DIR also runs the program directory\n"
       "DIR (another build's dist/) in the same turns, for a before/after ratio;\n"
       "ZENT_STARTUP_COLD=1 empties the user's cache before each launcher run (first starts).\n"
       "ZENT_E2E_WINDOWS_DIST=DIR and ZENT_STARTUP_WIN32_FLOOR=EXE measure the Windows build\n"
       "under Wine beside a trivial Win32 program instead (on a display, server running).\n";
-  if (int status = bench::ParseRuns(argc, argv, usage, &runs); status >= 0) return status;
+  const int status = bench::ParseRuns(argc, argv, "startup_bench", usage, &runs);
+  if (status >= 0) return status;
   const bool wine = LauncherTarget::Current().windows;
   const char* win32Floor = getenv("ZENT_STARTUP_WIN32_FLOOR");
   if (wine && !(win32Floor && *win32Floor)) {

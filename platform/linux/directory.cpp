@@ -23,12 +23,8 @@ std::string HostCurrentDirectory() {
 
 // The path is translated and matched without regard to case, like every other path.
 extern "C" BOOL SetCurrentDirectoryA(LPCSTR path) {
-  if (!path || !*path) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   std::string host;
-  if (!PlatformHostPath("SetCurrentDirectoryA", path, &host)) return FALSE;
+  if (!PlatformRequiredHostPath("SetCurrentDirectoryA", path, ERROR_INVALID_PARAMETER, &host)) return FALSE;
   if (chdir(host.c_str()) != 0) {
     SetLastError(PlatformErrorFromErrno(errno, host));
     return FALSE;

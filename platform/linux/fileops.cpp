@@ -70,12 +70,8 @@ extern "C" BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
 
 // A folder cannot be deleted this way: ERROR_ACCESS_DENIED, as on Windows.
 extern "C" BOOL DeleteFileA(LPCSTR path) {
-  if (!path || !*path) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   std::string host;
-  if (!PlatformHostPath("DeleteFileA", path, &host)) return FALSE;
+  if (!PlatformRequiredHostPath("DeleteFileA", path, ERROR_INVALID_PARAMETER, &host)) return FALSE;
   if (unlink(host.c_str()) != 0) return Fail(errno, host);
   return TRUE;
 }
@@ -83,12 +79,8 @@ extern "C" BOOL DeleteFileA(LPCSTR path) {
 // An existing folder (in any case) gives ERROR_ALREADY_EXISTS; a missing parent
 // ERROR_PATH_NOT_FOUND. The security attributes are ignored.
 extern "C" BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
-  if (!path || !*path) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
   std::string host;
-  if (!PlatformHostPath("CreateDirectoryA", path, &host)) return FALSE;
+  if (!PlatformRequiredHostPath("CreateDirectoryA", path, ERROR_PATH_NOT_FOUND, &host)) return FALSE;
   if (mkdir(host.c_str(), 0777) != 0) return Fail(errno, host);
   return TRUE;
 }
@@ -96,12 +88,8 @@ extern "C" BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
 // Folders are FILE_ATTRIBUTE_DIRECTORY; files the owner may not write are read-only;
 // other files FILE_ATTRIBUTE_NORMAL.
 extern "C" DWORD GetFileAttributesA(LPCSTR path) {
-  if (!path || !*path) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
-  }
   std::string host;
-  if (!PlatformHostPath("GetFileAttributesA", path, &host)) return INVALID_FILE_ATTRIBUTES;
+  if (!PlatformRequiredHostPath("GetFileAttributesA", path, ERROR_FILE_NOT_FOUND, &host)) return INVALID_FILE_ATTRIBUTES;
   struct stat st;
   if (stat(host.c_str(), &st) != 0) {
     Fail(errno, host);

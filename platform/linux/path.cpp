@@ -156,6 +156,16 @@ bool PlatformHostPath(const char* function, const char* windowsPath, std::string
   return PlatformHostPathIn(function, std::string(), windowsPath, host);
 }
 
+bool PlatformRequiredHostPath(const char* function, const char* windowsPath, DWORD emptyError,
+                              std::string* host) {
+  if (!windowsPath || !*windowsPath) {
+    host->clear();
+    SetLastError(emptyError);
+    return false;
+  }
+  return PlatformHostPath(function, windowsPath, host);
+}
+
 bool PlatformWindowsPath(const char* function, const std::string& hostPath, std::string* windows) {
   if (!PlatformUtf8ToAnsi(hostPath, windows)) {
     windows->clear();

@@ -17,6 +17,11 @@
 // ERROR_NO_UNICODE_TRANSLATION and a line on standard error naming `function`.
 bool PlatformHostPath(const char* function, const char* windowsPath, std::string* host);
 
+// The same for a path that the call requires: null or "" fails with `emptyError` (each
+// Windows call has its own code for it) and no line.
+bool PlatformRequiredHostPath(const char* function, const char* windowsPath, DWORD emptyError,
+                              std::string* host);
+
 // The same for a path relative to the host folder hostBase (an absolute path ignores it).
 bool PlatformHostPathIn(const char* function, const std::string& hostBase,
                         const char* windowsPath, std::string* host);

@@ -68,17 +68,24 @@ Window* FindLocked(WindowTable& table, HWND window) {
   return it == table.windows.end() ? nullptr : &it->second;
 }
 
-}  // namespace
-
-WNDPROC PlatformWindowProc(HWND window) {
+// Runs `use` on the window under the table's lock. A handle that names no window sets
+// ERROR_INVALID_WINDOW_HANDLE and gives `missing`.
+template <typename Result, typename Use>
+Result WithWindow(HWND window, Result missing, Use use) {
   WindowTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mutex);
   Window* w = FindLocked(table, window);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
+    return missing;
   }
-  return w->proc;
+  return use(*w);
+}
+
+}  // namespace
+
+WNDPROC PlatformWindowProc(HWND window) {
+  return WithWindow(window, WNDPROC{}, [](Window& w) { return w.proc; });
 }
 
 void PlatformForgetThreadWindows(DWORD threadId) {
@@ -217,54 +224,39 @@ static LONG_PTR* ExtraSlot(Window* w, int index) {
 }
 
 extern "C" LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
-  WindowTable& table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  Window* w = FindLocked(table, window);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  LONG_PTR previous;
-  if (index == GWLP_USERDATA) {
-    previous = w->userData;
-    w->userData = value;
-  } else if (index == kIndexWndProc && value) {
-    previous = reinterpret_cast<LONG_PTR>(w->proc);
-    w->proc = reinterpret_cast<WNDPROC>(value);
-  } else if (LONG_PTR* slot = ExtraSlot(w, index)) {
-    previous = *slot;
-    *slot = value;
-  } else {
-    SetLastError(kErrorInvalidIndex);
-    return 0;
-  }
-  return previous;
+  return WithWindow(window, LONG_PTR{}, [&](Window& w) -> LONG_PTR {
+    LONG_PTR previous;
+    if (index == GWLP_USERDATA) {
+      previous = w.userData;
+      w.userData = value;
+    } else if (index == kIndexWndProc && value) {
+      previous = reinterpret_cast<LONG_PTR>(w.proc);
+      w.proc = reinterpret_cast<WNDPROC>(value);
+    } else if (LONG_PTR* slot = ExtraSlot(&w, index)) {
+      previous = *slot;
+      *slot = value;
+    } else {
+      SetLastError(kErrorInvalidIndex);
+      return 0;
+    }
+    return previous;
+  });
 }
 
 extern "C" LONG_PTR GetWindowLongPtrA(HWND window, int index) {
-  WindowTable& table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  Window* w = FindLocked(table, window);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return WithWindow(window, LONG_PTR{}, [&](Window& w) -> LONG_PTR {
+    if (index == GWLP_USERDATA) return w.userData;
+    if (index == kIndexWndProc) return reinterpret_cast<LONG_PTR>(w.proc);
+    if (const LONG_PTR* slot = ExtraSlot(&w, index)) return *slot;
+    SetLastError(kErrorInvalidIndex);
     return 0;
-  }
-  if (index == GWLP_USERDATA) return w->userData;
-  if (index == kIndexWndProc) return reinterpret_cast<LONG_PTR>(w->proc);
-  if (const LONG_PTR* slot = ExtraSlot(w, index)) return *slot;
-  SetLastError(kErrorInvalidIndex);
-  return 0;
+  });
 }
 
 // 0 for a handle that names no window.
 extern "C" DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
-  WindowTable& table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  Window* w = FindLocked(table, window);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  if (processId) *processId = static_cast<DWORD>(getpid());
-  return w->threadId;
+  return WithWindow(window, DWORD{}, [&](Window& w) {
+    if (processId) *processId = static_cast<DWORD>(getpid());
+    return w.threadId;
+  });
 }

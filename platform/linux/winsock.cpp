@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <stdio.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/socket.h>
@@ -39,7 +40,7 @@ thread_local HostEntry t_host;
 hostent* Fill(const char* name, const in_addr* addresses, int count) {
   HostEntry& h = t_host;
   memset(&h, 0, sizeof h);
-  strncpy(h.name, name, sizeof h.name - 1);
+  snprintf(h.name, sizeof h.name, "%s", name);  // bounded, always terminated
   for (int i = 0; i < count && i < kMaxAddresses; ++i) {
     h.addresses[i] = addresses[i];
     h.addressList[i] = reinterpret_cast<char*>(&h.addresses[i]);

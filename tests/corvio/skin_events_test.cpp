@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 
+#include "bench/common/stamp_file.h"
 #include "tests/corvio/skin_test_support.h"
 
 using namespace skintest;
@@ -399,39 +400,18 @@ TEST_F(SkinEventsTest, dump_lists_every_control_and_screenshot_writes_a_png) {
   EXPECT_EQ(std::string(magic + 1, 3), "PNG");
 }
 
-namespace {
-
-std::map<std::string, long long> ReadStamp(const std::string& file) {
-  std::map<std::string, long long> values;
-  std::ifstream in(file);
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos) values[line.substr(0, eq)] = std::stoll(line.substr(eq + 1));
-  }
-  return values;
-}
-
-long long SteadyMicrosNow() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
 TEST_F(SkinEventsTest, stamp_records_the_first_and_latest_present_on_the_steady_clock) {
   TempDir dir;
   const std::string one = dir.File("one"), two = dir.File("two");
-  const long long before = SteadyMicrosNow();
+  const long long before = bench::SteadyMicros();
   RunScript("wait-visible Button_ok\nstamp " + one + "\nclick Button_ok\n");
   ASSERT_TRUE(WaitEvents(1));
   // A new caption is drawn, so the second stamp has a later present and the same first.
   dynamic_cast<StaticControl*>(dialog->GetControl(Id("Static_text")))->SetText("changed");
   RunScript("sleep 30\nstamp " + two + "\nclick Button_ok\n");
   ASSERT_TRUE(WaitEvents(2));
-  const long long after = SteadyMicrosNow();
-  auto a = ReadStamp(one), b = ReadStamp(two);
+  const long long after = bench::SteadyMicros();
+  auto a = bench::ReadStamp(one), b = bench::ReadStamp(two);
   for (const char* key : {"first_present_us", "last_present_us", "presents", "now_us"}) {
     ASSERT_EQ(a.count(key), 1u) << key;
     ASSERT_EQ(b.count(key), 1u) << key;

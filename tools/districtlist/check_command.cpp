@@ -40,11 +40,8 @@ class CheckPrinter : public DistrictWalkSink {
 
 int RunCheck(const std::vector<std::string>& args) {
   CommandOptions options;
-  if (!ParseCommandOptions("check", args, 0, &options)) return ExitUsage;
-  if (options.help) {
-    fputs(kHelp, stdout);
-    return ExitOk;
-  }
+  const int early = StartCommand("check", args, 0, kHelp, &options);
+  if (early >= 0) return early;
   std::string xml, error;
   if (!ReadWholeFile(options.input, 16u << 20, &xml, &error)) {
     ReportError(error);

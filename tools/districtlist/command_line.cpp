@@ -7,6 +7,10 @@ void ReportError(const std::string& message) {
   fprintf(stderr, "districtlist: %s\n", message.c_str());
 }
 
+namespace {
+
+// Reads one input and the options `allowed` names. On a fault prints one message and a
+// hint to standard error and returns false.
 bool ParseCommandOptions(const char* command, const std::vector<std::string>& args,
                          unsigned allowed, CommandOptions* options) {
   // The options that take a value: the flag that allows each, and where it goes.
@@ -67,4 +71,16 @@ bool ParseCommandOptions(const char* command, const std::vector<std::string>& ar
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+int StartCommand(const char* command, const std::vector<std::string>& args, unsigned allowed,
+                 const char* help, CommandOptions* options) {
+  if (!ParseCommandOptions(command, args, allowed, options)) return ExitUsage;
+  if (options->help) {
+    fputs(help, stdout);
+    return ExitOk;
+  }
+  return -1;
 }

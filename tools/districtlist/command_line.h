@@ -31,10 +31,11 @@ enum CommandOption : unsigned {
   OptionNoInput = 64, // no input file at all
 };
 
-// Reads one input and the options `allowed` names. On a fault prints one message and a
-// hint to standard error and returns false.
-bool ParseCommandOptions(const char* command, const std::vector<std::string>& args,
-                         unsigned allowed, CommandOptions* options);
+// Every command's opening: reads one input and the options `allowed` names, and answers
+// --help. -1 when the command goes on, else the exit code to return at once (a fault
+// gets one message and a hint on standard error).
+int StartCommand(const char* command, const std::vector<std::string>& args, unsigned allowed,
+                 const char* help, CommandOptions* options);
 
 // One line on standard error, prefixed with the program's name.
 void ReportError(const std::string& message);

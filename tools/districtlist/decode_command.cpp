@@ -64,11 +64,8 @@ int OpenListFile(const std::string& path, std::string* xml) {
 
 int RunDecode(const std::vector<std::string>& args) {
   CommandOptions options;
-  if (!ParseCommandOptions("decode", args, OptionOutput, &options)) return ExitUsage;
-  if (options.help) {
-    fputs(kHelp, stdout);
-    return ExitOk;
-  }
+  const int early = StartCommand("decode", args, OptionOutput, kHelp, &options);
+  if (early >= 0) return early;
   std::string xml, error;
   const int opened = OpenListFile(options.input, &xml);
   if (opened != ExitOk) return opened;

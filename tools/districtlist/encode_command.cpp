@@ -28,12 +28,8 @@ const char kHelp[] =
 
 int RunEncode(const std::vector<std::string>& args) {
   CommandOptions options;
-  if (!ParseCommandOptions("encode", args, OptionOutput | OptionEncode | OptionSign, &options))
-    return ExitUsage;
-  if (options.help) {
-    fputs(kHelp, stdout);
-    return ExitOk;
-  }
+  const int early = StartCommand("encode", args, OptionOutput | OptionEncode | OptionSign, kHelp, &options);
+  if (early >= 0) return early;
   if (!options.key.empty() && options.output == "-") {
     ReportError("encode --sign needs -o FILE: the signature goes to FILE.sig");
     return ExitUsage;

@@ -46,17 +46,6 @@ bool ReadKeyFile(const std::string& path, unsigned char seed[ListSeedBytes]) {
   return parsed;
 }
 
-// Parses the options, answering --help; -1 when the command goes on.
-int StartCommand(const char* name, const std::vector<std::string>& args, unsigned allowed,
-                 const char* help, CommandOptions* options) {
-  if (!ParseCommandOptions(name, args, allowed, options)) return ExitUsage;
-  if (options->help) {
-    fputs(help, stdout);
-    return ExitOk;
-  }
-  return -1;
-}
-
 }  // namespace
 
 int SignWithKeyFile(const std::string& xml, const std::string& keyFile, std::string* signature) {
