@@ -56,6 +56,14 @@ Exit WaitWithUsage(pid_t pid, int limitMs) {
   return result;
 }
 
+double WaitForFirstPresent(pid_t pid, const std::string& stampFile, long long start, int limitMs,
+                           Exit* exit, std::map<std::string, long long>* stamp) {
+  *exit = WaitWithUsage(pid, limitMs);
+  *stamp = ReadStamp(stampFile);
+  if (exit->code != 0 || !stamp->count("first_present_us")) return -1;
+  return ((*stamp)["first_present_us"] - start) / 1000.0;
+}
+
 long long CpuNanos(pid_t pid) {
   // Per-thread schedstat gives nanoseconds; /proc/PID/stat only clock ticks (10 ms).
   const std::string tasks = "/proc/" + std::to_string(pid) + "/task";

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct Exit {
 
 // Collects pid, killing it after limitMs.
 Exit WaitWithUsage(pid_t pid, int limitMs);
+
+// Collects pid as WaitWithUsage does and reads the stamp it wrote: the milliseconds from
+// `start` to its first present, or -1 when it failed or stamped no present.
+double WaitForFirstPresent(pid_t pid, const std::string& stampFile, long long start, int limitMs,
+                           Exit* exit, std::map<std::string, long long>* stamp);
 
 // CPU time (user and system) of all threads of pid so far, in nanoseconds; -1 when unknown.
 long long CpuNanos(pid_t pid);

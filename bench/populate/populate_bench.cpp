@@ -7,6 +7,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -85,13 +86,13 @@ double RunEmpty(Site& site, int run) {
   const std::string stampFile = site.session.Root() + "/" + tag + ".stamp";
   const long long start = bench::SteadyMicros();
   int pid = site.session.Start({"wait-visible Dialog_ZentPorter 20000", "stamp " + stampFile, "close"}, {}, "", tag);
-  bench::Exit e = bench::WaitWithUsage(pid, 30000);
-  auto stamp = bench::ReadStamp(stampFile);
-  if (e.code != 0 || !stamp.count("first_present_us")) {
+  bench::Exit e;
+  std::map<std::string, long long> stamp;
+  const double ms = bench::WaitForFirstPresent(pid, stampFile, start, 30000, &e, &stamp);
+  if (ms < 0) {
     fprintf(stderr, "populate_bench: the empty launcher failed (exit %d): %s\n", e.code, site.Errors(tag).c_str());
-    return -1;
   }
-  return (stamp["first_present_us"] - start) / 1000.0;
+  return ms;
 }
 
 // exec -> exit of one curl fetch of the list.

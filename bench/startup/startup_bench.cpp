@@ -121,13 +121,13 @@ Sample RunFloor(const std::string& stampFile) {
   const long long start = StartMicros();
   pid_t pid = target.windows ? bench::Spawn({WineProgram(), win32Floor ? win32Floor : "", target.PathForProgram(stampFile)})
                              : bench::Spawn({SDL_FLOOR_PATH, stampFile});
-  bench::Exit e = bench::WaitWithUsage(pid, 30000);
-  auto stamp = bench::ReadStamp(stampFile);
-  if (e.code != 0 || !stamp.count("first_present_us")) {
+  bench::Exit e;
+  std::map<std::string, long long> stamp;
+  s.ms = bench::WaitForFirstPresent(pid, stampFile, start, 30000, &e, &stamp);
+  if (s.ms < 0) {
     fprintf(stderr, "startup_bench: the trivial program failed (exit %d)\n", e.code);
     return s;
   }
-  s.ms = (stamp["first_present_us"] - start) / 1000.0;
   s.rssMb = e.peakRssKb / 1024.0;
   s.faults = static_cast<double>(e.minorFaults);
   return s;
@@ -143,14 +143,14 @@ Sample RunLauncher(LauncherSession& session, int run, bool cold) {
   const std::string stampFile = session.Root() + "/" + tag + ".stamp";
   const long long start = StartMicros();
   int pid = session.Start({"wait-visible Dialog_ZentPorter 20000", "stamp " + stampFile, "close"}, {}, "", tag);
-  bench::Exit e = bench::WaitWithUsage(pid, 60000);
-  auto stamp = bench::ReadStamp(stampFile);
-  if (e.code != 0 || !stamp.count("first_present_us")) {
+  bench::Exit e;
+  std::map<std::string, long long> stamp;
+  s.ms = bench::WaitForFirstPresent(pid, stampFile, start, 60000, &e, &stamp);
+  if (s.ms < 0) {
     fprintf(stderr, "startup_bench: the launcher failed (exit %d): %s\n", e.code,
             session.ReadFile("../" + tag + ".stderr").c_str());
     return s;
   }
-  s.ms = (stamp["first_present_us"] - start) / 1000.0;
   s.rssMb = e.peakRssKb / 1024.0;
   s.faults = static_cast<double>(e.minorFaults);
   TakeTimeline(stamp, start, &s);
