@@ -13,7 +13,6 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -26,16 +25,13 @@
 #include "corvio/download/downloader.h"
 #include "corvio/download/http_fetcher.h"
 #include "platform/win32.h"
+#include "tests/corvio/loopback_socket.h"
+#include "tests/corvio/message_pump.h"
 
 #ifdef _WIN32
 #include <tlhelp32.h>
-#include <ws2tcpip.h>
 #else
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/select.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 #endif
 
@@ -50,61 +46,19 @@ const char kListBody[] = "0123456789ABCDEF0123456789abcdef\n";
 constexpr size_t kStreamTotal = 64u << 20;  // what stream.htm would send if nobody stopped it
 constexpr unsigned long kDeadPid = 2147483645ul;  // above any Linux pid_max; odd, so no Windows id
 
-#ifdef _WIN32
-using Socket = SOCKET;
-const Socket kNoSocket = INVALID_SOCKET;
-void CloseSocket(Socket s) { closesocket(s); }
-constexpr int kSendFlags = 0;
-void SetSocketTimeouts(Socket s, int ms) {
-  DWORD value = static_cast<DWORD>(ms);
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
-}
-#else
-using Socket = int;
-const Socket kNoSocket = -1;
-void CloseSocket(Socket s) { close(s); }
-constexpr int kSendFlags = MSG_NOSIGNAL;
-void SetSocketTimeouts(Socket s, int ms) {
-  timeval value = {ms / 1000, (ms % 1000) * 1000};
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
-}
-#endif
-
-// The test's sockets, Winsock started for the lifetime of the object on Windows.
-struct SocketLibrary {
-  SocketLibrary() {
-#ifdef _WIN32
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-#endif
-  }
-  ~SocketLibrary() {
-#ifdef _WIN32
-    WSACleanup();
-#endif
-  }
-};
-
 // A small HTTP/1.0 server on 127.0.0.1; the requested file name picks the answer.
 class TestServer {
  public:
   TestServer() {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     if (listener_ == kNoSocket) return;
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listener_, 16) != 0) {
+    const int port = BindLoopback(listener_);
+    if (port == 0 || listen(listener_, 16) != 0) {
       CloseSocket(listener_);
       listener_ = kNoSocket;
       return;
     }
-    socklen_t len = sizeof addr;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    port_ = port;
     acceptor_ = std::thread([this] { AcceptLoop(); });
   }
   ~TestServer() {
@@ -248,20 +202,6 @@ class TestServer {
   std::vector<std::string> requests_;
 };
 
-// A loopback port with nobody listening.
-int ClosedPort() {
-  SocketLibrary sockets;
-  Socket s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  CloseSocket(s);
-  return ntohs(addr.sin_port);
-}
-
 // A running process other than this one, or 0.
 unsigned long OtherLiveProcess() {
 #ifdef _WIN32
@@ -317,20 +257,6 @@ class CountingSettings final : public DownloadSettings {
  private:
   int* releases_;
 };
-
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-  const DWORD start = GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (GetTickCount() - start > limitMs) return false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (!done()) Sleep(2);
-  }
-  return true;
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -428,13 +354,17 @@ class DownloadTest : public ::testing::Test {
     }
     return s;
   }
-  // Registers settings for the server under "MyDefaultCfg" and the sink; true on success.
-  bool Configure(const std::string& host, RecordingSink* sink) {
-    DownloadSettings* settings = NewSettings(Record(host, "zent", "config"));
+  // Registers the record's settings under "MyDefaultCfg" and the sink with `d`; true on
+  // success.
+  bool Configure(Downloader* d, const DownloadSettingsRecord& record, DownloadEventSink* sink) {
+    DownloadSettings* settings = NewSettings(record);
     if (!settings) return false;
-    if (NotifierOf(downloader)->SetDownloadSink(sink, 0) == 0) return false;
-    downloader->AddSettings("MyDefaultCfg", settings);
+    if (NotifierOf(d)->SetDownloadSink(sink, 0) == 0) return false;
+    d->AddSettings("MyDefaultCfg", settings);
     return true;
+  }
+  bool Configure(const std::string& host, RecordingSink* sink) {
+    return Configure(downloader, Record(host, "zent", "config"), sink);
   }
   std::vector<std::string> PartFiles() {
     std::vector<std::string> parts;
@@ -492,10 +422,7 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
     Downloader* d = NewDownloader();
     ASSERT_NE(d, nullptr) << "row " << row;
     RecordingSink sink;
-    DownloadSettings* settings = NewSettings(Record(rows[row].host, "zent", "config"));
-    ASSERT_NE(settings, nullptr) << "row " << row;
-    NotifierOf(d)->SetDownloadSink(&sink, 0);
-    d->AddSettings("MyDefaultCfg", settings);
+    ASSERT_TRUE(Configure(d, Record(rows[row].host, "zent", "config"), &sink)) << "row " << row;
     const std::string target = config + "/" + rows[row].file;
     WriteFile(target, earlier);
     const int task = d->StartDownload("MyDefaultCfg", rows[row].file, -1, 0, 4, 0);
@@ -599,11 +526,8 @@ TEST_F(DownloadTest, unknown_settings_name_or_folder_in_file_name_gives_zero) {
 TEST_F(DownloadTest, missing_local_folder_is_created) {
   TestServer server;
   RecordingSink sink;
-  DownloadSettings* settings = NewSettings(Record(server.Host(), "\\zent\\", "cache\\lists"));
-  ASSERT_NE(settings, nullptr);
-  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
-  downloader->AddSettings("Cfg", settings);
-  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(Configure(downloader, Record(server.Host(), "\\zent\\", "cache\\lists"), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
   EXPECT_EQ(ReadFile(dir + "/cache/lists/x.htm"), std::string(kListBody) + "x.htm");
@@ -638,11 +562,8 @@ class DisabledSink final : public DownloadEventSink {
 TEST_F(DownloadTest, a_disabled_sink_hears_nothing_but_the_file_is_stored) {
   TestServer server;
   DisabledSink sink;
-  DownloadSettings* settings = NewSettings(Record(server.Host(), "zent", "config"));
-  ASSERT_NE(settings, nullptr);
-  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
-  downloader->AddSettings("Cfg", settings);
-  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(Configure(downloader, Record(server.Host(), "zent", "config"), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   auto* impl = dynamic_cast<corvio::DownloaderImpl*>(downloader);
   ASSERT_TRUE(PumpUntil([&] { return impl->DownloadsInFlight() == 0; }, 15000));
   PumpUntil([] { return false; }, 100);
@@ -654,11 +575,8 @@ TEST_F(DownloadTest, unwritable_local_folder_fails_cleanly) {
   TestServer server;
   RecordingSink sink;
   WriteFile(dir + "/blocked", "a file where the folder should be");
-  DownloadSettings* settings = NewSettings(Record(server.Host(), "zent", "blocked"));
-  ASSERT_NE(settings, nullptr);
-  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
-  downloader->AddSettings("Cfg", settings);
-  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(Configure(downloader, Record(server.Host(), "zent", "blocked"), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_FALSE(sink.notices[0].finished);
   EXPECT_EQ(ReadFile(dir + "/blocked"), "a file where the folder should be");

@@ -1,11 +1,9 @@
 // The browser pane against a real HTTP server on loopback: a page answered with 200
 // notifies with the pane's URL and shows the page; any other answer is silent.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <atomic>
+#include "tests/corvio/loopback_socket.h"
 #include "tests/corvio/skin_test_support.h"
 
 using namespace skintest;
@@ -19,15 +17,8 @@ class LoopbackServer {
  public:
   LoopbackServer() {
     listen_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    port_ = BindLoopback(listen_);
     listen(listen_, 8);
-    socklen_t len = sizeof addr;
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
     thread_ = std::thread([this] { Serve(); });
   }
   ~LoopbackServer() {
@@ -119,16 +110,7 @@ TEST(SkinBrowser, page_with_status_404_is_silent) {
 }
 
 TEST(SkinBrowser, unreachable_server_is_silent_and_release_while_fetching_is_safe) {
-  // A port nobody listens on: bind one, then close it.
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(s);
-  std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/x");
+  std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x");
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog->LoadSkin(skin.c_str(), 0), 0);
   RecordingSink sink;
