@@ -133,6 +133,14 @@ class SkinEventsTest : public ::testing::Test {
   bool WaitEvents(size_t n, int ms = 5000) {
     return RunLoopUntil([&] { return sink.events.size() >= n; }, ms);
   }
+  // A dialog of `skin` owned by `owner` and reporting to `events`; null when it does not load.
+  SkinDialog* OwnedDialog(const char* skin, SkinDialog* owner, RecordingSink* events) {
+    SkinDialog* d = Make<SkinDialog>();
+    if (!d || d->LoadSkin((Skins() + "/" + skin).c_str(), 0) == 0) return nullptr;
+    d->SetOwnerDialog(owner);
+    d->SetEventSink(1, events);
+    return d;
+  }
 
   SkinDialog* dialog = nullptr;
   RecordingSink sink;
@@ -261,15 +269,11 @@ TEST_F(SkinEventsTest, typed_text_lands_in_the_edit_box_as_gbk) {
 }
 
 TEST_F(SkinEventsTest, modal_box_inside_modal_box_ends_inner_first_and_blocks_the_others) {
-  SkinDialog* box = Make<SkinDialog>();
-  SkinDialog* inner = Make<SkinDialog>();
-  ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
-  ASSERT_NE(inner->LoadSkin((Skins() + "/inner.xml").c_str(), 0), 0);
-  box->SetOwnerDialog(dialog);
-  inner->SetOwnerDialog(box);
   RecordingSink boxSink, innerSink;
-  box->SetEventSink(1, &boxSink);
-  inner->SetEventSink(1, &innerSink);
+  SkinDialog* box = OwnedDialog("box.xml", dialog, &boxSink);
+  ASSERT_NE(box, nullptr);
+  SkinDialog* inner = OwnedDialog("inner.xml", box, &innerSink);
+  ASSERT_NE(inner, nullptr);
   std::vector<std::string> order;
   int boxResult = -1, innerResult = -1;
   bool mainBlocked = false, boxBlocked = false;
@@ -329,11 +333,9 @@ TEST_F(SkinEventsTest, modal_box_inside_modal_box_ends_inner_first_and_blocks_th
 }
 
 TEST_F(SkinEventsTest, quit_inside_a_modal_loop_ends_it_and_reaches_the_outer_loop) {
-  SkinDialog* box = Make<SkinDialog>();
-  ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
-  box->SetOwnerDialog(dialog);
   RecordingSink boxSink;
-  box->SetEventSink(1, &boxSink);
+  SkinDialog* box = OwnedDialog("box.xml", dialog, &boxSink);
+  ASSERT_NE(box, nullptr);
   int boxResult = -1;
   bool returned = false;
   sink.then = [&](const Recorded&) {
@@ -351,11 +353,9 @@ TEST_F(SkinEventsTest, quit_inside_a_modal_loop_ends_it_and_reaches_the_outer_lo
 }
 
 TEST_F(SkinEventsTest, close_of_a_modal_box_goes_to_the_box_not_to_the_main_window) {
-  SkinDialog* box = Make<SkinDialog>();
-  ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
-  box->SetOwnerDialog(dialog);
   RecordingSink boxSink;
-  box->SetEventSink(1, &boxSink);
+  SkinDialog* box = OwnedDialog("box.xml", dialog, &boxSink);
+  ASSERT_NE(box, nullptr);
   int result = -1;
   sink.then = [&](const Recorded& r) {
     if (r.code == NotifyClick) result = box->GetMainWindow()->RunModal();
