@@ -8,6 +8,7 @@
 
 #include "platform/win32.h"
 #include "tests/platform/core_temp_dir.h"
+#include "tests/platform/wine.h"
 
 namespace {
 
@@ -63,8 +64,7 @@ TEST_F(PlatformFileOps, move_to_a_new_name_and_missing_source) {
 }
 
 TEST_F(PlatformFileOps, move_that_changes_only_case_renames) {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
+  if (RunningUnderWine()) {
     GTEST_SKIP() << "Wine keeps the old spelling when a move changes only the case";
   }
   dir_.Write("name.txt", "x");
