@@ -27,6 +27,7 @@
 #include "platform/win32.h"
 #include "tests/corvio/loopback_socket.h"
 #include "tests/corvio/message_pump.h"
+#include "tests/platform/core_temp_dir.h"
 
 #ifdef _WIN32
 #include <tlhelp32.h>
@@ -300,28 +301,12 @@ void KeepProxiesOut() {
 #endif
 }
 
-// A fresh folder under the system's temporary folder, removed by the destructor.
-struct TempFolder {
-  TempFolder() {
-    static int counter = 0;
-    path = (fs::temp_directory_path() / ("corvio-download-test-" +
-                                         std::to_string(GetCurrentProcessId()) + "-" +
-                                         std::to_string(++counter)))
-               .string();
-    fs::create_directories(path);
-  }
-  ~TempFolder() {
-    std::error_code error;
-    fs::remove_all(path, error);
-  }
-  std::string path;
-};
-
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     KeepProxiesOut();
-    dir = folder.path;
+    ASSERT_TRUE(folder.ok());
+    dir = folder.path();
     config = dir + "/config";
     ASSERT_TRUE(fs::create_directory(config));
     factory = CreateComponent(361, 0);
@@ -374,7 +359,7 @@ class DownloadTest : public ::testing::Test {
     return parts;
   }
 
-  TempFolder folder;
+  CoreTempDir folder;
   std::string dir, config;
   ComponentFactory* factory = nullptr;
   Downloader* downloader = nullptr;
