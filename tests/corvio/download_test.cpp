@@ -12,9 +12,7 @@
 #include <cstdio>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -259,18 +257,6 @@ class CountingSettings final : public DownloadSettings {
   int* releases_;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> names;
   std::error_code error;
@@ -370,7 +356,7 @@ TEST_F(DownloadTest, success_stores_the_file_and_notifies_on_the_ui_thread) {
   ASSERT_GT(server.port(), 0);
   RecordingSink sink;
   ASSERT_TRUE(Configure(server.Host(), &sink));
-  WriteFile(config + "/zentxmlwtz.htm", "older list\n");
+  folder.Write("config/zentxmlwtz.htm", "older list\n");
   const int task = downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0);
   ASSERT_GT(task, 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
@@ -378,7 +364,7 @@ TEST_F(DownloadTest, success_stores_the_file_and_notifies_on_the_ui_thread) {
   EXPECT_TRUE(sink.notices[0].finished);
   EXPECT_EQ(sink.notices[0].task, task);
   EXPECT_EQ(sink.notices[0].thread, GetCurrentThreadId());
-  EXPECT_EQ(ReadFile(config + "/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
+  EXPECT_EQ(folder.Read("config/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
   EXPECT_TRUE(PartFiles().empty());
   ASSERT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(server.Requests()[0], "/zent/zentxmlwtz.htm");
@@ -408,8 +394,8 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
     ASSERT_NE(d, nullptr) << "row " << row;
     RecordingSink sink;
     ASSERT_TRUE(Configure(d, Record(rows[row].host, "zent", "config"), &sink)) << "row " << row;
-    const std::string target = config + "/" + rows[row].file;
-    WriteFile(target, earlier);
+    const std::string target = std::string("config/") + rows[row].file;
+    folder.Write(target, earlier);
     const int task = d->StartDownload("MyDefaultCfg", rows[row].file, -1, 0, 4, 0);
     EXPECT_GT(task, 0) << "row " << row << " " << rows[row].what;
     EXPECT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000))
@@ -418,7 +404,7 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
     ASSERT_EQ(sink.notices.size(), 1u) << "row " << row << " " << rows[row].what;
     EXPECT_FALSE(sink.notices[0].finished) << "row " << row << " " << rows[row].what;
     EXPECT_EQ(sink.notices[0].thread, GetCurrentThreadId()) << "row " << row;
-    EXPECT_EQ(ReadFile(target), earlier) << "row " << row << " " << rows[row].what;
+    EXPECT_EQ(folder.Read(target), earlier) << "row " << row << " " << rows[row].what;
     EXPECT_TRUE(PartFiles().empty()) << "row " << row << " " << rows[row].what;
     d->Release(0);
   }
@@ -443,12 +429,12 @@ TEST_F(DownloadTest, a_start_removes_part_files_whose_process_is_gone) {
               {"other.htm." + dead + "-1.part", true},
               {other ? "zentxmlwtz.htm." + std::to_string(other) + "-3.part" : "", true}};
   for (const Row& row : rows) {
-    if (!row.name.empty()) WriteFile(config + "/" + row.name, "left behind");
+    if (!row.name.empty()) folder.Write("config/" + row.name, "left behind");
   }
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(config + "/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
+  EXPECT_EQ(folder.Read("config/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
   for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
     if (rows[row].name.empty()) continue;
     EXPECT_EQ(fs::exists(config + "/" + rows[row].name), rows[row].stays)
@@ -469,7 +455,7 @@ TEST_F(DownloadTest, several_downloads_run_at_once) {
   ASSERT_TRUE(PumpUntil([&] { return sink.notices.size() >= 3; }, 15000));
   for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(sink.notices[i].finished) << "notice " << i;
   for (const char* file : {"a.htm", "b.htm", "c.htm"}) {
-    EXPECT_EQ(ReadFile(config + "/" + file), std::string(kListBody) + file) << file;
+    EXPECT_EQ(folder.Read(std::string("config/") + file), std::string(kListBody) + file) << file;
   }
   ASSERT_TRUE(PumpUntil([&] { return sink.notices.size() >= 4; }, 15000));
   EXPECT_FALSE(sink.notices[3].finished);
@@ -515,7 +501,7 @@ TEST_F(DownloadTest, missing_local_folder_is_created) {
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(dir + "/cache/lists/x.htm"), std::string(kListBody) + "x.htm");
+  EXPECT_EQ(folder.Read("cache/lists/x.htm"), std::string(kListBody) + "x.htm");
   EXPECT_EQ(server.Requests()[0], "/zent/x.htm");
 }
 
@@ -528,7 +514,7 @@ TEST_F(DownloadTest, local_folder_matches_an_existing_folder_of_other_case) {
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(dir + "/Config/zentxmlwtz.htm"),
+  EXPECT_EQ(folder.Read("Config/zentxmlwtz.htm"),
             std::string(kListBody) + "zentxmlwtz.htm");
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"Config"});
 }
@@ -553,18 +539,18 @@ TEST_F(DownloadTest, a_disabled_sink_hears_nothing_but_the_file_is_stored) {
   ASSERT_TRUE(PumpUntil([&] { return impl->DownloadsInFlight() == 0; }, 15000));
   PumpUntil([] { return false; }, 100);
   EXPECT_EQ(sink.calls, 0);
-  EXPECT_EQ(ReadFile(config + "/x.htm"), std::string(kListBody) + "x.htm");
+  EXPECT_EQ(folder.Read("config/x.htm"), std::string(kListBody) + "x.htm");
 }
 
 TEST_F(DownloadTest, unwritable_local_folder_fails_cleanly) {
   TestServer server;
   RecordingSink sink;
-  WriteFile(dir + "/blocked", "a file where the folder should be");
+  folder.Write("blocked", "a file where the folder should be");
   ASSERT_TRUE(Configure(downloader, Record(server.Host(), "zent", "blocked"), &sink));
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_FALSE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(dir + "/blocked"), "a file where the folder should be");
+  EXPECT_EQ(folder.Read("blocked"), "a file where the folder should be");
 }
 
 TEST_F(DownloadTest, replaced_settings_are_released_once) {
