@@ -13,5 +13,4 @@ const LenientList kLenientLists[] = {
     {"<District><D><name>a&nbsp;b</name></D></District>", "a&nbsp;b"},  // unknown: kept
     {"text before it<District><D><name>t</name></D></District>", "t"},  // skipped
     {"<District><D><name>A & B</name></D></District>", "A & B"},
-    {"<District><D><name>a\r\nb</name></D></District>", "a\nb"},
 };
