@@ -23,8 +23,8 @@
 #include "corvio/download/downloader.h"
 #include "corvio/download/http_fetcher.h"
 #include "platform/win32.h"
-#include "tests/corvio/loopback_socket.h"
 #include "tests/corvio/message_pump.h"
+#include "tests/e2e/loopback_socket.h"
 #include "tests/platform/core_temp_dir.h"
 
 #ifdef _WIN32
@@ -374,7 +374,7 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
   TestServer server;
   ASSERT_GT(server.port(), 0);
   const std::string live = server.Host();
-  const std::string refused = "127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string refused = "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
   struct Row {
     const char* what;
     std::string host;
@@ -600,7 +600,7 @@ TEST(DownloadFetcher, each_hostile_answer_ends_with_its_own_failure) {
   KeepProxiesOut();
   TestServer server;
   ASSERT_GT(server.port(), 0);
-  const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/zent/x.htm";
+  const std::string refused = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/zent/x.htm";
   constexpr long kAny = -1;
   struct Row {
     const char* what;

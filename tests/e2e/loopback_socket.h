@@ -1,4 +1,5 @@
-// Sockets on 127.0.0.1 for the framework's network tests, written once for both systems.
+// Sockets on 127.0.0.1 for the tests that talk HTTP over loopback, written once for both
+// systems.
 #pragma once
 
 #ifdef _WIN32
@@ -60,8 +61,8 @@ inline int BindLoopback(Socket s) {
   return ntohs(addr.sin_port);
 }
 
-// A loopback port with nobody listening.
-inline int ClosedPort() {
+// A loopback port on which nothing listens (bound, then released).
+inline int UnusedLoopbackPort() {
   SocketLibrary sockets;
   const Socket s = socket(AF_INET, SOCK_STREAM, 0);
   const int port = BindLoopback(s);
