@@ -19,14 +19,24 @@ World* g_world = nullptr;
 
 void Count(std::map<ComponentId, int>& counts, ComponentId id) { ++counts[id]; }
 
-class Bag final : public PropertyBag {
+// What every double does on Release and Initialize: the release is counted, then the
+// object deletes itself.
+template <class Interface>
+class Counted : public Interface {
  public:
   int Release(int) override {
-    Count(TheWorld().released, kId);
+    Count(TheWorld().released, Interface::kId);
     delete this;
     return 0;
   }
   int Initialize(int) override { return 0; }
+
+ protected:
+  virtual ~Counted() = default;
+};
+
+class Bag final : public Counted<PropertyBag> {
+ public:
   int SetString(int key, const char* text) override {
     strings[key] = text ? text : "";
     return 1;
@@ -59,14 +69,8 @@ class Bag final : public PropertyBag {
   ~Bag() = default;
 };
 
-class Writer final : public PropertyWriter {
+class Writer final : public Counted<PropertyWriter> {
  public:
-  int Release(int) override {
-    Count(TheWorld().released, kId);
-    delete this;
-    return 0;
-  }
-  int Initialize(int) override { return 0; }
   int BeginValue(int kind) override {
     inValue_ = kind == ValueKindImage;
     return 1;
@@ -205,15 +209,12 @@ class Window final : public WindowObject, public OwnedControl {
 
 // The framework's own XML reader, so the launcher reads lists exactly as it does at run
 // time; the double only records its release.
-class Xml final : public XmlReader {
+class Xml final : public Counted<XmlReader> {
  public:
-  int Release(int) override {
-    Count(TheWorld().released, kId);
+  int Release(int reserved) override {
     TheWorld().log.push_back("release XmlReader");
-    delete this;
-    return 0;
+    return Counted::Release(reserved);
   }
-  int Initialize(int) override { return 0; }
   int SetDocument(const char* text) override { return inner_->SetDocument(text); }
   int FindElement(const char* name) override { return inner_->FindElement(name); }
   int EnterElement() override { return inner_->EnterElement(); }
@@ -227,15 +228,12 @@ class Xml final : public XmlReader {
   corvio::XmlReaderImpl* inner_ = new corvio::XmlReaderImpl();
 };
 
-class Settings final : public DownloadSettings {
+class Settings final : public Counted<DownloadSettings> {
  public:
-  int Release(int) override {
-    Count(TheWorld().released, kId);
+  int Release(int reserved) override {
     ++TheWorld().settingsReleased;
-    delete this;
-    return 0;
+    return Counted::Release(reserved);
   }
-  int Initialize(int) override { return 0; }
   int ApplySettings(const DownloadSettingsRecord* record) override {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(record);
     TheWorld().lastRecord.assign(bytes, bytes + sizeof *record);
@@ -246,16 +244,13 @@ class Settings final : public DownloadSettings {
   ~Settings() = default;
 };
 
-class Loader final : public Downloader, public DownloadNotifier {
+class Loader final : public Counted<Downloader>, public DownloadNotifier {
  public:
-  int Release(int) override {
-    Count(TheWorld().released, kId);
+  int Release(int reserved) override {
     TheWorld().log.push_back("release Downloader");
     for (DownloadSettings* s : owned_) s->Release(0);
-    delete this;
-    return 0;
+    return Counted::Release(reserved);
   }
-  int Initialize(int) override { return 0; }
   int StartDownload(const char* name, const char* file, int a, int b, int c, int d) override {
     char line[512];
     snprintf(line, sizeof line, "StartDownload %s %s %d %d %d %d", name, file, a, b, c, d);

@@ -8,35 +8,13 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
+
+#include "tests/components/loader_test_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string WindowsForm(const fs::path& path) {
-  std::string text = path.string();
-  for (char& c : text) {
-    if (c == '/') c = '\\';
-  }
-  return text;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using namespace loader_test;
 
 struct Outcome {
   int status;
@@ -46,8 +24,7 @@ struct Outcome {
 class StartFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    root_ = fs::temp_directory_path() / ("zent-start-" + std::to_string(random()));
+    ASSERT_TRUE(temp_.ok());
     prog_ = root_ / "prog";
     fs::create_directories(prog_);
     fs::create_directories(root_ / "runtime");
@@ -56,23 +33,19 @@ class StartFailureTest : public ::testing::Test {
     for (const char* file : {"ZentPorter", "libzent_platform.so"})
       fs::copy_file(dist / file, prog_ / file);
     // Never the default list host: a closed loopback port.
-    WriteText(prog_ / "Config" / "rudadever.ini", "[Public]\r\nserverhost=127.0.0.1:9\r\n");
+    WriteTextFile(prog_ / "Config" / "rudadever.ini", "[Public]\r\nserverhost=127.0.0.1:9\r\n");
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-
   Outcome Start() {
     const std::string command = "cd '" + prog_.string() + "' && XDG_RUNTIME_DIR='" +
                                 (root_ / "runtime").string() +
                                 "' SDL_VIDEODRIVER=offscreen ./ZentPorter >/dev/null 2>'" +
                                 (root_ / "err.txt").string() + "'";
     const int status = system(command.c_str());
-    return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(root_ / "err.txt")};
+    return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadTextFile(root_ / "err.txt")};
   }
 
-  fs::path root_;
+  TempDir temp_{"start"};
+  const fs::path root_ = temp_.path();
   fs::path prog_;
 };
 
@@ -91,7 +64,7 @@ TEST_F(StartFailureTest, without_the_framework_library_the_player_is_told_what_a
   for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
     std::error_code ignored;
     fs::remove(prog_ / "Corvio.ini", ignored);
-    if (rows[i].ini) WriteText(prog_ / "Corvio.ini", rows[i].ini);
+    if (rows[i].ini) WriteTextFile(prog_ / "Corvio.ini", rows[i].ini);
     const Outcome run = Start();
     EXPECT_EQ(run.status, 0) << "row " << i;
     EXPECT_NE(run.err.find(kCaption), std::string::npos) << "row " << i << ": " << run.err;
@@ -101,7 +74,7 @@ TEST_F(StartFailureTest, without_the_framework_library_the_player_is_told_what_a
 
 TEST_F(StartFailureTest, skin_that_does_not_load_is_named_with_its_folder) {
   fs::copy_file(fs::path(ZENT_DIST_DIR) / "CorvFact.so", prog_ / "CorvFact.so");
-  WriteText(prog_ / "Corvio.ini", "[361]\r\nDLL=CorvFact.dll\r\n");
+  WriteTextFile(prog_ / "Corvio.ini", "[361]\r\nDLL=CorvFact.dll\r\n");
   const Outcome run = Start();
   EXPECT_EQ(run.status, 0);
   const std::string box = std::string(kCaption) + "\xe6\x97\xa0\xe6\xb3\x95";  // "无法"

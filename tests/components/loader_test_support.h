@@ -1,5 +1,6 @@
-// Helpers shared by the loader tests: temporary directories, files, and paths in the
-// Windows form the loader works with (backslashes; on Linux "\tmp\x" is "/tmp/x").
+// Helpers shared by the loader tests and the launcher's start-failure test: temporary
+// directories, files, and paths in the Windows form the loader works with (backslashes;
+// on Linux "\tmp\x" is "/tmp/x").
 #pragma once
 
 #include <filesystem>

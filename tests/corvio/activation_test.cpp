@@ -75,16 +75,6 @@ void Drain() {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
-InstanceGuard* NewGuard(const std::string& name) {
-  ComponentFactory* factory = Factory();
-  Component* c = factory ? factory->NewComponent(InstanceGuard::kId, nullptr) : nullptr;
-  if (!c) return nullptr;
-  c->Initialize(0);
-  auto* guard = static_cast<InstanceGuard*>(c);
-  guard->SetName(name.c_str());
-  return guard;
-}
-
 // Runs the guard helper for `name` to its end (it gives the name up at once) and gives
 // its exit code: 1 when it was a second start, -1 when it could not be run.
 #ifdef _WIN32

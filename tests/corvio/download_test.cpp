@@ -12,10 +12,7 @@
 #include <cstdio>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,16 +23,14 @@
 #include "corvio/download/downloader.h"
 #include "corvio/download/http_fetcher.h"
 #include "platform/win32.h"
+#include "tests/corvio/message_pump.h"
+#include "tests/e2e/loopback_socket.h"
+#include "tests/platform/core_temp_dir.h"
 
 #ifdef _WIN32
 #include <tlhelp32.h>
-#include <ws2tcpip.h>
 #else
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/select.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 #endif
 
@@ -50,61 +45,19 @@ const char kListBody[] = "0123456789ABCDEF0123456789abcdef\n";
 constexpr size_t kStreamTotal = 64u << 20;  // what stream.htm would send if nobody stopped it
 constexpr unsigned long kDeadPid = 2147483645ul;  // above any Linux pid_max; odd, so no Windows id
 
-#ifdef _WIN32
-using Socket = SOCKET;
-const Socket kNoSocket = INVALID_SOCKET;
-void CloseSocket(Socket s) { closesocket(s); }
-constexpr int kSendFlags = 0;
-void SetSocketTimeouts(Socket s, int ms) {
-  DWORD value = static_cast<DWORD>(ms);
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
-}
-#else
-using Socket = int;
-const Socket kNoSocket = -1;
-void CloseSocket(Socket s) { close(s); }
-constexpr int kSendFlags = MSG_NOSIGNAL;
-void SetSocketTimeouts(Socket s, int ms) {
-  timeval value = {ms / 1000, (ms % 1000) * 1000};
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
-}
-#endif
-
-// The test's sockets, Winsock started for the lifetime of the object on Windows.
-struct SocketLibrary {
-  SocketLibrary() {
-#ifdef _WIN32
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-#endif
-  }
-  ~SocketLibrary() {
-#ifdef _WIN32
-    WSACleanup();
-#endif
-  }
-};
-
 // A small HTTP/1.0 server on 127.0.0.1; the requested file name picks the answer.
 class TestServer {
  public:
   TestServer() {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     if (listener_ == kNoSocket) return;
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listener_, 16) != 0) {
+    const int port = BindLoopback(listener_);
+    if (port == 0 || listen(listener_, 16) != 0) {
       CloseSocket(listener_);
       listener_ = kNoSocket;
       return;
     }
-    socklen_t len = sizeof addr;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    port_ = port;
     acceptor_ = std::thread([this] { AcceptLoop(); });
   }
   ~TestServer() {
@@ -248,20 +201,6 @@ class TestServer {
   std::vector<std::string> requests_;
 };
 
-// A loopback port with nobody listening.
-int ClosedPort() {
-  SocketLibrary sockets;
-  Socket s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  CloseSocket(s);
-  return ntohs(addr.sin_port);
-}
-
 // A running process other than this one, or 0.
 unsigned long OtherLiveProcess() {
 #ifdef _WIN32
@@ -318,32 +257,6 @@ class CountingSettings final : public DownloadSettings {
   int* releases_;
 };
 
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-  const DWORD start = GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (GetTickCount() - start > limitMs) return false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (!done()) Sleep(2);
-  }
-  return true;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> names;
   std::error_code error;
@@ -374,28 +287,12 @@ void KeepProxiesOut() {
 #endif
 }
 
-// A fresh folder under the system's temporary folder, removed by the destructor.
-struct TempFolder {
-  TempFolder() {
-    static int counter = 0;
-    path = (fs::temp_directory_path() / ("corvio-download-test-" +
-                                         std::to_string(GetCurrentProcessId()) + "-" +
-                                         std::to_string(++counter)))
-               .string();
-    fs::create_directories(path);
-  }
-  ~TempFolder() {
-    std::error_code error;
-    fs::remove_all(path, error);
-  }
-  std::string path;
-};
-
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     KeepProxiesOut();
-    dir = folder.path;
+    ASSERT_TRUE(folder.ok());
+    dir = folder.path();
     config = dir + "/config";
     ASSERT_TRUE(fs::create_directory(config));
     factory = CreateComponent(361, 0);
@@ -428,13 +325,17 @@ class DownloadTest : public ::testing::Test {
     }
     return s;
   }
-  // Registers settings for the server under "MyDefaultCfg" and the sink; true on success.
-  bool Configure(const std::string& host, RecordingSink* sink) {
-    DownloadSettings* settings = NewSettings(Record(host, "zent", "config"));
+  // Registers the record's settings under "MyDefaultCfg" and the sink with `d`; true on
+  // success.
+  bool Configure(Downloader* d, const DownloadSettingsRecord& record, DownloadEventSink* sink) {
+    DownloadSettings* settings = NewSettings(record);
     if (!settings) return false;
-    if (NotifierOf(downloader)->SetDownloadSink(sink, 0) == 0) return false;
-    downloader->AddSettings("MyDefaultCfg", settings);
+    if (NotifierOf(d)->SetDownloadSink(sink, 0) == 0) return false;
+    d->AddSettings("MyDefaultCfg", settings);
     return true;
+  }
+  bool Configure(const std::string& host, RecordingSink* sink) {
+    return Configure(downloader, Record(host, "zent", "config"), sink);
   }
   std::vector<std::string> PartFiles() {
     std::vector<std::string> parts;
@@ -444,7 +345,7 @@ class DownloadTest : public ::testing::Test {
     return parts;
   }
 
-  TempFolder folder;
+  CoreTempDir folder;
   std::string dir, config;
   ComponentFactory* factory = nullptr;
   Downloader* downloader = nullptr;
@@ -455,7 +356,7 @@ TEST_F(DownloadTest, success_stores_the_file_and_notifies_on_the_ui_thread) {
   ASSERT_GT(server.port(), 0);
   RecordingSink sink;
   ASSERT_TRUE(Configure(server.Host(), &sink));
-  WriteFile(config + "/zentxmlwtz.htm", "older list\n");
+  folder.Write("config/zentxmlwtz.htm", "older list\n");
   const int task = downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0);
   ASSERT_GT(task, 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
@@ -463,7 +364,7 @@ TEST_F(DownloadTest, success_stores_the_file_and_notifies_on_the_ui_thread) {
   EXPECT_TRUE(sink.notices[0].finished);
   EXPECT_EQ(sink.notices[0].task, task);
   EXPECT_EQ(sink.notices[0].thread, GetCurrentThreadId());
-  EXPECT_EQ(ReadFile(config + "/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
+  EXPECT_EQ(folder.Read("config/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
   EXPECT_TRUE(PartFiles().empty());
   ASSERT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(server.Requests()[0], "/zent/zentxmlwtz.htm");
@@ -473,7 +374,7 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
   TestServer server;
   ASSERT_GT(server.port(), 0);
   const std::string live = server.Host();
-  const std::string refused = "127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string refused = "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
   struct Row {
     const char* what;
     std::string host;
@@ -492,12 +393,9 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
     Downloader* d = NewDownloader();
     ASSERT_NE(d, nullptr) << "row " << row;
     RecordingSink sink;
-    DownloadSettings* settings = NewSettings(Record(rows[row].host, "zent", "config"));
-    ASSERT_NE(settings, nullptr) << "row " << row;
-    NotifierOf(d)->SetDownloadSink(&sink, 0);
-    d->AddSettings("MyDefaultCfg", settings);
-    const std::string target = config + "/" + rows[row].file;
-    WriteFile(target, earlier);
+    ASSERT_TRUE(Configure(d, Record(rows[row].host, "zent", "config"), &sink)) << "row " << row;
+    const std::string target = std::string("config/") + rows[row].file;
+    folder.Write(target, earlier);
     const int task = d->StartDownload("MyDefaultCfg", rows[row].file, -1, 0, 4, 0);
     EXPECT_GT(task, 0) << "row " << row << " " << rows[row].what;
     EXPECT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000))
@@ -506,7 +404,7 @@ TEST_F(DownloadTest, failures_notify_and_leave_the_earlier_file_byte_identical) 
     ASSERT_EQ(sink.notices.size(), 1u) << "row " << row << " " << rows[row].what;
     EXPECT_FALSE(sink.notices[0].finished) << "row " << row << " " << rows[row].what;
     EXPECT_EQ(sink.notices[0].thread, GetCurrentThreadId()) << "row " << row;
-    EXPECT_EQ(ReadFile(target), earlier) << "row " << row << " " << rows[row].what;
+    EXPECT_EQ(folder.Read(target), earlier) << "row " << row << " " << rows[row].what;
     EXPECT_TRUE(PartFiles().empty()) << "row " << row << " " << rows[row].what;
     d->Release(0);
   }
@@ -531,12 +429,12 @@ TEST_F(DownloadTest, a_start_removes_part_files_whose_process_is_gone) {
               {"other.htm." + dead + "-1.part", true},
               {other ? "zentxmlwtz.htm." + std::to_string(other) + "-3.part" : "", true}};
   for (const Row& row : rows) {
-    if (!row.name.empty()) WriteFile(config + "/" + row.name, "left behind");
+    if (!row.name.empty()) folder.Write("config/" + row.name, "left behind");
   }
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(config + "/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
+  EXPECT_EQ(folder.Read("config/zentxmlwtz.htm"), std::string(kListBody) + "zentxmlwtz.htm");
   for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
     if (rows[row].name.empty()) continue;
     EXPECT_EQ(fs::exists(config + "/" + rows[row].name), rows[row].stays)
@@ -557,7 +455,7 @@ TEST_F(DownloadTest, several_downloads_run_at_once) {
   ASSERT_TRUE(PumpUntil([&] { return sink.notices.size() >= 3; }, 15000));
   for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(sink.notices[i].finished) << "notice " << i;
   for (const char* file : {"a.htm", "b.htm", "c.htm"}) {
-    EXPECT_EQ(ReadFile(config + "/" + file), std::string(kListBody) + file) << file;
+    EXPECT_EQ(folder.Read(std::string("config/") + file), std::string(kListBody) + file) << file;
   }
   ASSERT_TRUE(PumpUntil([&] { return sink.notices.size() >= 4; }, 15000));
   EXPECT_FALSE(sink.notices[3].finished);
@@ -599,14 +497,11 @@ TEST_F(DownloadTest, unknown_settings_name_or_folder_in_file_name_gives_zero) {
 TEST_F(DownloadTest, missing_local_folder_is_created) {
   TestServer server;
   RecordingSink sink;
-  DownloadSettings* settings = NewSettings(Record(server.Host(), "\\zent\\", "cache\\lists"));
-  ASSERT_NE(settings, nullptr);
-  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
-  downloader->AddSettings("Cfg", settings);
-  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(Configure(downloader, Record(server.Host(), "\\zent\\", "cache\\lists"), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(dir + "/cache/lists/x.htm"), std::string(kListBody) + "x.htm");
+  EXPECT_EQ(folder.Read("cache/lists/x.htm"), std::string(kListBody) + "x.htm");
   EXPECT_EQ(server.Requests()[0], "/zent/x.htm");
 }
 
@@ -619,7 +514,7 @@ TEST_F(DownloadTest, local_folder_matches_an_existing_folder_of_other_case) {
   ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "zentxmlwtz.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_TRUE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(dir + "/Config/zentxmlwtz.htm"),
+  EXPECT_EQ(folder.Read("Config/zentxmlwtz.htm"),
             std::string(kListBody) + "zentxmlwtz.htm");
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"Config"});
 }
@@ -638,30 +533,24 @@ class DisabledSink final : public DownloadEventSink {
 TEST_F(DownloadTest, a_disabled_sink_hears_nothing_but_the_file_is_stored) {
   TestServer server;
   DisabledSink sink;
-  DownloadSettings* settings = NewSettings(Record(server.Host(), "zent", "config"));
-  ASSERT_NE(settings, nullptr);
-  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
-  downloader->AddSettings("Cfg", settings);
-  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  ASSERT_TRUE(Configure(downloader, Record(server.Host(), "zent", "config"), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   auto* impl = dynamic_cast<corvio::DownloaderImpl*>(downloader);
   ASSERT_TRUE(PumpUntil([&] { return impl->DownloadsInFlight() == 0; }, 15000));
   PumpUntil([] { return false; }, 100);
   EXPECT_EQ(sink.calls, 0);
-  EXPECT_EQ(ReadFile(config + "/x.htm"), std::string(kListBody) + "x.htm");
+  EXPECT_EQ(folder.Read("config/x.htm"), std::string(kListBody) + "x.htm");
 }
 
 TEST_F(DownloadTest, unwritable_local_folder_fails_cleanly) {
   TestServer server;
   RecordingSink sink;
-  WriteFile(dir + "/blocked", "a file where the folder should be");
-  DownloadSettings* settings = NewSettings(Record(server.Host(), "zent", "blocked"));
-  ASSERT_NE(settings, nullptr);
-  NotifierOf(downloader)->SetDownloadSink(&sink, 0);
-  downloader->AddSettings("Cfg", settings);
-  ASSERT_GT(downloader->StartDownload("Cfg", "x.htm", -1, 0, 4, 0), 0);
+  folder.Write("blocked", "a file where the folder should be");
+  ASSERT_TRUE(Configure(downloader, Record(server.Host(), "zent", "blocked"), &sink));
+  ASSERT_GT(downloader->StartDownload("MyDefaultCfg", "x.htm", -1, 0, 4, 0), 0);
   ASSERT_TRUE(PumpUntil([&] { return !sink.notices.empty(); }, 15000));
   EXPECT_FALSE(sink.notices[0].finished);
-  EXPECT_EQ(ReadFile(dir + "/blocked"), "a file where the folder should be");
+  EXPECT_EQ(folder.Read("blocked"), "a file where the folder should be");
 }
 
 TEST_F(DownloadTest, replaced_settings_are_released_once) {
@@ -711,7 +600,7 @@ TEST(DownloadFetcher, each_hostile_answer_ends_with_its_own_failure) {
   KeepProxiesOut();
   TestServer server;
   ASSERT_GT(server.port(), 0);
-  const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/zent/x.htm";
+  const std::string refused = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/zent/x.htm";
   constexpr long kAny = -1;
   struct Row {
     const char* what;

@@ -1,7 +1,10 @@
-// The component factory for the guard's test programs: on Windows through the framework's
-// one export, looked up in CorvFact.dll as the launcher does (the library is found beside
-// the program or on the search path); on Linux the programs link the library.
+// The component factory and new named guards for the guard's test programs: on Windows
+// through the framework's one export, looked up in CorvFact.dll as the launcher does (the
+// library is found beside the program or on the search path); on Linux the programs link
+// the library.
 #pragma once
+
+#include <string>
 
 #include "components/interfaces.h"
 
@@ -20,3 +23,14 @@ inline ComponentFactory* Factory() {
 extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
 inline ComponentFactory* Factory() { return CreateComponent(ComponentFactory::kId, 0); }
 #endif
+
+// A new guard for `name`, or nullptr when the factory gives none.
+inline InstanceGuard* NewGuard(const std::string& name) {
+  ComponentFactory* factory = Factory();
+  Component* c = factory ? factory->NewComponent(InstanceGuard::kId, nullptr) : nullptr;
+  if (!c) return nullptr;
+  c->Initialize(0);
+  auto* guard = static_cast<InstanceGuard*>(c);
+  guard->SetName(name.c_str());
+  return guard;
+}

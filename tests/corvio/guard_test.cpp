@@ -39,16 +39,6 @@ std::string UniqueName(const std::string& base) {
 const std::string kName = UniqueName("KIWAZENTDISTRICT");
 constexpr int kKilled = 137;  // the exit code of a helper killed by the test
 
-InstanceGuard* NewGuard(const std::string& name) {
-  ComponentFactory* factory = Factory();
-  Component* c = factory ? factory->NewComponent(InstanceGuard::kId, nullptr) : nullptr;
-  if (!c) return nullptr;
-  c->Initialize(0);
-  auto* guard = static_cast<InstanceGuard*>(c);
-  guard->SetName(name.c_str());
-  return guard;
-}
-
 // The guards of one test, released whatever happens.
 struct Guards {
   ~Guards() {

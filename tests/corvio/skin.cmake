@@ -17,9 +17,11 @@ else()
   # Starts an Xvfb of its own for the display-loss case; pushes input into SDL's queue.
   zent_add_test(NAME corvio_skin_sdl_backend_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sdl_backend_test.cpp LIBS ${corvio_skin_libs} SDL2 LABELS e2e)
-  # The browser pane's test serves pages with Linux sockets.
+  # The browser pane's test serves pages with the end-to-end tests' server (Linux sockets).
   zent_add_test(NAME corvio_skin_browser_test
-    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_browser_test.cpp LIBS ${corvio_skin_libs} LABELS e2e)
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/skin_browser_test.cpp
+            ${PROJECT_SOURCE_DIR}/tests/e2e/loopback_http_server.cpp
+    LIBS ${corvio_skin_libs} LABELS e2e)
   list(APPEND corvio_skin_tests browser)
 endif()
 zent_add_test(NAME corvio_skin_idle_test

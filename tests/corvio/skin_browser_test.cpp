@@ -1,12 +1,8 @@
 // The browser pane against a real HTTP server on loopback: a page answered with 200
 // notifies with the pane's URL and shows the page; any other answer is silent.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <atomic>
 #include "tests/corvio/skin_test_support.h"
+#include "tests/e2e/loopback_http_server.h"
+#include "tests/e2e/loopback_socket.h"
 
 using namespace skintest;
 
@@ -14,65 +10,10 @@ namespace {
 
 OffscreenVideo offscreen;
 
-// Answers GET /news.html with a small page and every other path with 404.
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    listen_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(listen_, 8);
-    socklen_t len = sizeof addr;
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() {
-    stop_ = true;
-    thread_.join();
-    close(listen_);
-  }
-  int Port() const { return port_; }
-  int Requests() const { return requests_; }
-
- private:
-  void Serve() {
-    // Bounded: stops when told or after 200 connections.
-    for (int served = 0; !stop_ && served < 200;) {
-      pollfd p{listen_, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      int c = accept(listen_, nullptr, nullptr);
-      if (c < 0) continue;
-      ++served;
-      char buf[2048] = {0};
-      ssize_t n = recv(c, buf, sizeof buf - 1, 0);
-      std::string request(buf, n > 0 ? n : 0);
-      ++requests_;
-      std::string body, status;
-      if (request.compare(0, 15, "GET /news.html ") == 0) {
-        status = "200 OK";
-        body = "<html><head><title>t</title><style>p{}</style></head><body>"
-               "<h1>Notice</h1><p>Servers &amp; districts&#33;</p><script>x()</script>"
-               "<p>Second&nbsp;line</p></body></html>";
-      } else {
-        status = "404 Not Found";
-        body = "<p>missing</p>";
-      }
-      std::string answer = "HTTP/1.1 " + status + "\r\nContent-Type: text/html\r\nContent-Length: " +
-                           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-      send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
-      close(c);
-    }
-  }
-  int listen_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> requests_{0};
-  std::thread thread_;
-};
+const char kNewsPage[] =
+    "<html><head><title>t</title><style>p{}</style></head><body>"
+    "<h1>Notice</h1><p>Servers &amp; districts&#33;</p><script>x()</script>"
+    "<p>Second&nbsp;line</p></body></html>";
 
 // A skin with a browser pane on the given URL, next to the test images.
 std::string WriteBrowserSkin(const std::string& url) {
@@ -86,8 +27,9 @@ std::string WriteBrowserSkin(const std::string& url) {
 }  // namespace
 
 TEST(SkinBrowser, page_with_status_200_notifies_with_the_url_and_shows_its_text) {
-  LoopbackServer server;
-  std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/news.html";
+  LoopbackHttpServer server;
+  server.Serve("/news.html", kNewsPage);
+  std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/news.html";
   std::string skin = WriteBrowserSkin(url);
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog->LoadSkin(skin.c_str(), 0), 0);
@@ -104,14 +46,14 @@ TEST(SkinBrowser, page_with_status_200_notifies_with_the_url_and_shows_its_text)
 }
 
 TEST(SkinBrowser, page_with_status_404_is_silent) {
-  LoopbackServer server;
-  std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(server.Port()) + "/gone.html");
+  LoopbackHttpServer server;  // every path but the served ones: 404
+  std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(server.port()) + "/gone.html");
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog->LoadSkin(skin.c_str(), 0), 0);
   unlink(skin.c_str());
   RecordingSink sink;
   dialog->SetEventSink(1, &sink);
-  ASSERT_TRUE(RunLoopUntil([&] { return server.Requests() > 0; }, 10000));
+  ASSERT_TRUE(RunLoopUntil([&] { return server.Requests("/gone.html") > 0; }, 10000));
   RunLoopUntil([&] { return !sink.events.empty(); }, 700);
   EXPECT_TRUE(sink.events.empty());
   EXPECT_EQ(Impl(dialog)->NodeByName("WebBrowser_right")->browserText, "");
@@ -119,16 +61,7 @@ TEST(SkinBrowser, page_with_status_404_is_silent) {
 }
 
 TEST(SkinBrowser, unreachable_server_is_silent_and_release_while_fetching_is_safe) {
-  // A port nobody listens on: bind one, then close it.
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(s);
-  std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/x");
+  std::string skin = WriteBrowserSkin("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x");
   SkinDialog* dialog = Make<SkinDialog>();
   ASSERT_NE(dialog->LoadSkin(skin.c_str(), 0), 0);
   RecordingSink sink;

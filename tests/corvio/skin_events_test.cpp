@@ -134,9 +134,35 @@ class SkinEventsTest : public ::testing::Test {
   bool WaitEvents(size_t n, int ms = 5000) {
     return RunLoopUntil([&] { return sink.events.size() >= n; }, ms);
   }
+  // A dialog of `skin` owned by `owner` and reporting to `events`; null when it does not load.
+  SkinDialog* OwnedDialog(const char* skin, SkinDialog* owner, RecordingSink* events) {
+    SkinDialog* d = Make<SkinDialog>();
+    if (!d || d->LoadSkin((Skins() + "/" + skin).c_str(), 0) == 0) return nullptr;
+    d->SetOwnerDialog(owner);
+    d->SetEventSink(1, events);
+    return d;
+  }
 
   SkinDialog* dialog = nullptr;
   RecordingSink sink;
+};
+
+// With the message box skin, owned by the main dialog, to show modal over it.
+class SkinEventsBoxTest : public SkinEventsTest {
+ protected:
+  void SetUp() override {
+    SkinEventsTest::SetUp();
+    if (HasFatalFailure()) return;
+    box = OwnedDialog("box.xml", dialog, &boxSink);
+    ASSERT_NE(box, nullptr);
+  }
+  void TearDown() override {
+    if (box) box->Release(0);
+    SkinEventsTest::TearDown();
+  }
+
+  RecordingSink boxSink;
+  SkinDialog* box = nullptr;
 };
 
 }  // namespace
@@ -261,16 +287,10 @@ TEST_F(SkinEventsTest, typed_text_lands_in_the_edit_box_as_gbk) {
   EXPECT_STREQ(edit->GetText(), "a\xB4\xF3z\xC7\xF8");
 }
 
-TEST_F(SkinEventsTest, modal_box_inside_modal_box_ends_inner_first_and_blocks_the_others) {
-  SkinDialog* box = Make<SkinDialog>();
-  SkinDialog* inner = Make<SkinDialog>();
-  ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
-  ASSERT_NE(inner->LoadSkin((Skins() + "/inner.xml").c_str(), 0), 0);
-  box->SetOwnerDialog(dialog);
-  inner->SetOwnerDialog(box);
-  RecordingSink boxSink, innerSink;
-  box->SetEventSink(1, &boxSink);
-  inner->SetEventSink(1, &innerSink);
+TEST_F(SkinEventsBoxTest, modal_box_inside_modal_box_ends_inner_first_and_blocks_the_others) {
+  RecordingSink innerSink;
+  SkinDialog* inner = OwnedDialog("inner.xml", box, &innerSink);
+  ASSERT_NE(inner, nullptr);
   std::vector<std::string> order;
   int boxResult = -1, innerResult = -1;
   bool mainBlocked = false, boxBlocked = false;
@@ -326,15 +346,9 @@ TEST_F(SkinEventsTest, modal_box_inside_modal_box_ends_inner_first_and_blocks_th
   (void)boxEnabled;
 #endif
   inner->Release(0);
-  box->Release(0);
 }
 
-TEST_F(SkinEventsTest, quit_inside_a_modal_loop_ends_it_and_reaches_the_outer_loop) {
-  SkinDialog* box = Make<SkinDialog>();
-  ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
-  box->SetOwnerDialog(dialog);
-  RecordingSink boxSink;
-  box->SetEventSink(1, &boxSink);
+TEST_F(SkinEventsBoxTest, quit_inside_a_modal_loop_ends_it_and_reaches_the_outer_loop) {
   int boxResult = -1;
   bool returned = false;
   sink.then = [&](const Recorded&) {
@@ -348,15 +362,9 @@ TEST_F(SkinEventsTest, quit_inside_a_modal_loop_ends_it_and_reaches_the_outer_lo
   EXPECT_TRUE(returned);
   EXPECT_EQ(boxResult, 0);
   EXPECT_EQ(quitCode, 9) << "the quit is passed on to the outer loop";
-  box->Release(0);
 }
 
-TEST_F(SkinEventsTest, close_of_a_modal_box_goes_to_the_box_not_to_the_main_window) {
-  SkinDialog* box = Make<SkinDialog>();
-  ASSERT_NE(box->LoadSkin((Skins() + "/box.xml").c_str(), 0), 0);
-  box->SetOwnerDialog(dialog);
-  RecordingSink boxSink;
-  box->SetEventSink(1, &boxSink);
+TEST_F(SkinEventsBoxTest, close_of_a_modal_box_goes_to_the_box_not_to_the_main_window) {
   int result = -1;
   sink.then = [&](const Recorded& r) {
     if (r.code == NotifyClick) result = box->GetMainWindow()->RunModal();
@@ -370,7 +378,6 @@ TEST_F(SkinEventsTest, close_of_a_modal_box_goes_to_the_box_not_to_the_main_wind
   ASSERT_EQ(boxSink.events.size(), 1u);
   EXPECT_EQ(boxSink.events[0].sender, 1);
   EXPECT_EQ(sink.events.size(), 1u) << "only the click reached the main window";
-  box->Release(0);
 }
 
 TEST_F(SkinEventsTest, exceptions_in_the_sink_do_not_escape_into_the_loop) {

@@ -9,23 +9,9 @@
 
 #include "corvio/runtime/ui_dispatcher.h"
 #include "platform/win32.h"
+#include "tests/corvio/message_pump.h"
 
 namespace {
-
-// Serves the calling thread's messages until done() or the time limit.
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-  const DWORD start = GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (GetTickCount() - start > limitMs) return false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (!done()) Sleep(2);
-  }
-  return true;
-}
 
 TEST(UiDispatcher, work_from_a_worker_runs_on_the_owner_thread) {
   corvio::UiDispatcher dispatcher;

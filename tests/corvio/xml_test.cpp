@@ -8,10 +8,20 @@
 
 #include "components/interfaces.h"
 #include "districts/district_walk.h"
+#include "tests/districts/lenient_lists.h"
 
 extern "C" ComponentFactory* CreateComponent(uint32_t id, uint32_t reserved);
 
 namespace {
+
+const char kNested[] =
+    "<?xml version=\"1.0\"?>\n"
+    "<root>\n"
+    "  <item><v>1</v><w>one</w></item>\n"
+    "  <other>x</other>\n"
+    "  <item><v>2</v></item>\n"
+    "  <item><v>3</v><v>3b</v></item>\n"
+    "</root>\n";
 
 class XmlTest : public ::testing::Test {
  protected:
@@ -29,17 +39,17 @@ class XmlTest : public ::testing::Test {
     reader->GetElementText(buffer.data(), size);
     return std::string(buffer.data());
   }
+  // Loads kNested and enters its root, then its `item`-th item element (none for 0).
+  void EnterNested(int item = 0) {
+    reader->SetDocument(kNested);
+    reader->FindElement("root");
+    reader->EnterElement();
+    if (item == 0) return;
+    for (int i = 0; i < item; ++i) reader->FindElement("item");
+    reader->EnterElement();
+  }
   XmlReader* reader = nullptr;
 };
-
-const char kNested[] =
-    "<?xml version=\"1.0\"?>\n"
-    "<root>\n"
-    "  <item><v>1</v><w>one</w></item>\n"
-    "  <other>x</other>\n"
-    "  <item><v>2</v></item>\n"
-    "  <item><v>3</v><v>3b</v></item>\n"
-    "</root>\n";
 
 TEST_F(XmlTest, find_element_searches_onward_from_the_current_place) {
   reader->SetDocument(kNested);
@@ -56,11 +66,7 @@ TEST_F(XmlTest, find_element_searches_onward_from_the_current_place) {
 }
 
 TEST_F(XmlTest, leave_element_makes_the_entered_element_current) {
-  reader->SetDocument(kNested);
-  reader->FindElement("root");
-  reader->EnterElement();
-  reader->FindElement("item");
-  reader->EnterElement();
+  EnterNested(1);
   reader->LeaveElement();
   // The first item is current again: the next search finds "other", then the second item.
   EXPECT_EQ(reader->FindElement("other"), 1);
@@ -72,11 +78,7 @@ TEST_F(XmlTest, leave_element_makes_the_entered_element_current) {
 }
 
 TEST_F(XmlTest, rewind_level_restarts_the_search_at_the_first_element) {
-  reader->SetDocument(kNested);
-  reader->FindElement("root");
-  reader->EnterElement();
-  reader->FindElement("item");
-  reader->EnterElement();
+  EnterNested(1);
   ASSERT_EQ(reader->FindElement("w"), 1);
   EXPECT_EQ(reader->FindElement("v"), 0);  // v lies before w
   reader->RewindLevel();
@@ -85,13 +87,7 @@ TEST_F(XmlTest, rewind_level_restarts_the_search_at_the_first_element) {
 }
 
 TEST_F(XmlTest, repeated_name_first_found_after_rewind) {
-  reader->SetDocument(kNested);
-  reader->FindElement("root");
-  reader->EnterElement();
-  reader->FindElement("item");
-  reader->FindElement("item");
-  reader->FindElement("item");
-  reader->EnterElement();
+  EnterNested(3);
   reader->RewindLevel();
   ASSERT_EQ(reader->FindElement("v"), 1);
   EXPECT_EQ(Text(), "3");
@@ -101,9 +97,7 @@ TEST_F(XmlTest, repeated_name_first_found_after_rewind) {
 }
 
 TEST_F(XmlTest, missing_element_keeps_the_place) {
-  reader->SetDocument(kNested);
-  reader->FindElement("root");
-  reader->EnterElement();
+  EnterNested();
   ASSERT_EQ(reader->FindElement("other"), 1);
   EXPECT_EQ(reader->FindElement("nothing"), 0);
   EXPECT_EQ(Text(), "x");
@@ -122,11 +116,7 @@ TEST_F(XmlTest, search_stays_on_its_level) {
 }
 
 TEST_F(XmlTest, reset_to_top_returns_to_the_document_level) {
-  reader->SetDocument(kNested);
-  reader->FindElement("root");
-  reader->EnterElement();
-  reader->FindElement("item");
-  reader->EnterElement();
+  EnterNested(1);
   reader->ResetToTop();
   EXPECT_EQ(reader->FindElement("root"), 1);
 }
@@ -165,9 +155,7 @@ TEST_F(XmlTest, malformed_or_empty_text_gives_an_empty_document) {
 }
 
 TEST_F(XmlTest, new_document_resets_the_cursor) {
-  reader->SetDocument(kNested);
-  reader->FindElement("root");
-  reader->EnterElement();
+  EnterNested();
   reader->SetDocument("<root><item><v>9</v></item></root>");
   ASSERT_EQ(reader->FindElement("root"), 1);
 }
@@ -211,17 +199,9 @@ TEST_F(XmlTest, entities_and_cdata_are_element_text) {
 
 // What the launcher reads whole, and so what the district list tool must accept too.
 TEST_F(XmlTest, lenient_lists_are_read_whole) {
-  const struct {
-    const char* xml;
-    const char* name;
-  } rows[] = {
-      {"<District><D><name>A&amp;B</name></D></District>", "A&B"},
-      {"<District><D><name>a&nbsp;b</name></D></District>", "a&nbsp;b"},  // unknown: kept
-      {"text before it<District><D><name>t</name></D></District>", "t"},  // skipped
-      {"<District><D><name>A & B</name></D></District>", "A & B"},
-      {"<District><D><name>a\r\nb</name></D></District>", "a\nb"},
-  };
-  for (size_t row = 0; row < sizeof rows / sizeof rows[0]; ++row) {
+  std::vector<LenientList> rows(std::begin(kLenientLists), std::end(kLenientLists));
+  rows.push_back({"<District><D><name>a\r\nb</name></D></District>", "a\nb"});
+  for (size_t row = 0; row < rows.size(); ++row) {
     EXPECT_EQ(reader->SetDocument(rows[row].xml), 1) << "row " << row;
     ASSERT_EQ(reader->FindElement("District"), 1) << "row " << row;
     reader->EnterElement();

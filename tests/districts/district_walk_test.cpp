@@ -116,6 +116,13 @@ Node District(const std::string& name, const std::string& type) {
   return El("D", {El("name", name), El("type", type), El("url", "http://" + name + ".invalid/")});
 }
 
+// `count` districts of one type, named prefix1, prefix2, ...
+std::vector<Node> Districts(const std::string& prefix, const std::string& type, int count) {
+  std::vector<Node> list;
+  for (int i = 1; i <= count; ++i) list.push_back(District(prefix + std::to_string(i), type));
+  return list;
+}
+
 Node List(std::vector<Node> districts) { return El("District", std::move(districts)); }
 
 struct Walk {
@@ -158,10 +165,8 @@ TEST(WalkDistrictList, sorts_districts_into_their_groups_in_list_order) {
 }
 
 TEST(WalkDistrictList, keeps_twenty_of_type_three_and_does_not_read_the_url_of_the_twenty_first) {
-  std::vector<Node> list;
-  for (int i = 1; i <= 21; ++i) list.push_back(District("w" + std::to_string(i), "3"));
   Walk w;
-  w.Run(list);
+  w.Run(Districts("w", "3", 21));
   EXPECT_EQ(w.result.wtCount, 20);
   EXPECT_EQ(w.sink.stored.size(), 20u);
   int urlFinds = 0;
@@ -171,10 +176,8 @@ TEST(WalkDistrictList, keeps_twenty_of_type_three_and_does_not_read_the_url_of_t
 }
 
 TEST(WalkDistrictList, keeps_the_first_twenty_of_twenty_five_of_type_two) {
-  std::vector<Node> list;
-  for (int i = 1; i <= 25; ++i) list.push_back(District("d" + std::to_string(i), "2"));
   Walk w;
-  w.Run(list);
+  w.Run(Districts("d", "2", 25));
   EXPECT_EQ(w.result.dxCount, 20);
   for (int k = 1; k <= 20; ++k) {
     EXPECT_EQ(std::string(w.table->dxGroup[k].name), "d" + std::to_string(k)) << "slot " << k;
@@ -325,10 +328,9 @@ TEST(WalkDistrictList, leaves_slot_zero_and_the_latency_alone) {
 
 TEST(WalkDistrictList, a_second_shorter_walk_leaves_older_records_above_the_count) {
   Walk w;
-  w.Run({District("w1", "3"), District("w2", "3"), District("w3", "3"), District("w4", "3"),
-         District("w5", "3")});
+  w.Run(Districts("w", "3", 5));
   ASSERT_EQ(w.result.wtCount, 5);
-  w.Run({District("n1", "3"), District("n2", "3")});
+  w.Run(Districts("n", "3", 2));
   EXPECT_EQ(w.result.wtCount, 2);
   EXPECT_STREQ(w.table->wtGroup[1].name, "n1");
   EXPECT_STREQ(w.table->wtGroup[2].name, "n2");

@@ -9,6 +9,7 @@
 
 namespace {
 
+// A hex text and the bytes it reads as.
 struct DecodeRow {
   const char* text;
   std::string bytes;
@@ -76,13 +77,8 @@ TEST(HexEncode, count_of_zero_or_less_gives_empty_text) {
   EXPECT_EQ(HexEncode(nullptr, 3), "");
 }
 
-struct BufferRow {
-  const char* text;
-  std::string bytes;
-};
-
 TEST(HexDecodeToBuffer, reads_up_to_two_digits_at_every_even_position) {
-  const BufferRow rows[] = {
+  const DecodeRow rows[] = {
       {"", ""},
       {"616", "a\x06"},
       {"6", "\x06"},

@@ -28,6 +28,16 @@ class ListFileTest : public ProgramDirTest {
     return text;
   }
   std::string ValidLine() { return SealList("<District>" + DistrictXml("A", 2, "u") + "</District>"); }
+  // The list cannot be read: nothing comes back, the load failure is shown and the window
+  // quits.
+  void ExpectReadFails(LauncherDialog& launcher) {
+    std::string read = "x";
+    EXPECT_FALSE(launcher.ReadListFile("config\\zentxmlwtz.htm", &read));
+    EXPECT_TRUE(read.empty());
+    ASSERT_EQ(world().hints.size(), 1u);
+    EXPECT_EQ(world().hints[0], kLoadFailed);
+    EXPECT_TRUE(QuitPosted());
+  }
 };
 
 TEST_F(ListFileTest, settings_record_carries_path_dirs_count_host_and_port_at_their_offsets) {
@@ -189,23 +199,13 @@ TEST_F(ListFileTest, missing_file_falls_back_to_the_local_copy_unchanged) {
 
 TEST_F(ListFileTest, no_file_at_all_shows_the_message_and_quits) {
   auto launcher = MakeLauncher();
-  std::string read = "x";
-  EXPECT_FALSE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read));
-  EXPECT_TRUE(read.empty());
-  ASSERT_EQ(world().hints.size(), 1u);
-  EXPECT_EQ(world().hints[0], kLoadFailed);
-  EXPECT_TRUE(QuitPosted());
+  ExpectReadFails(*launcher);
 }
 
 TEST_F(ListFileTest, empty_download_without_a_copy_is_a_failed_download) {
   auto launcher = MakeLauncher();
   WriteFile("Config/zentxmlwtz.htm", "");
-  std::string read = "x";
-  EXPECT_FALSE(launcher->ReadListFile("config\\zentxmlwtz.htm", &read));
-  EXPECT_TRUE(read.empty());
-  ASSERT_EQ(world().hints.size(), 1u);
-  EXPECT_EQ(world().hints[0], kLoadFailed);
-  EXPECT_TRUE(QuitPosted());
+  ExpectReadFails(*launcher);
   EXPECT_FALSE(Exists("zaduvodi.xml"));
 }
 

@@ -26,6 +26,7 @@
 #include "tests/e2e/icmp_echo_watch.h"
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/loopback_http_server.h"
+#include "tests/e2e/loopback_socket.h"
 
 namespace {
 

@@ -1,52 +1,21 @@
 // The loopback HTTP server of the end-to-end tests.
 #include "tests/e2e/loopback_http_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <string.h>
-
-namespace {
-
-int BindLoopback(int* port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in address;
-  memset(&address, 0, sizeof address);
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(fd);
-    return -1;
-  }
-  *port = ntohs(address.sin_port);
-  return fd;
-}
-
-}  // namespace
-
-int UnusedLoopbackPort() {
-  int port = 0;
-  int fd = BindLoopback(&port);
-  if (fd >= 0) close(fd);
-  return port;
-}
+#include "tests/e2e/loopback_socket.h"
 
 LoopbackHttpServer::LoopbackHttpServer() {
-  listener_ = BindLoopback(&port_);
-  if (listener_ >= 0 && listen(listener_, 16) != 0) {
+  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  if (listener_ < 0) return;
+  port_ = BindLoopback(listener_);
+  if (port_ == 0 || listen(listener_, 16) != 0) {
     close(listener_);
     listener_ = -1;
+    port_ = 0;
+    return;
   }
-  if (listener_ >= 0) thread_ = std::thread([this] { Loop(); });
+  thread_ = std::thread([this] { Loop(); });
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {

@@ -36,6 +36,3 @@ class LoopbackHttpServer {
   std::map<std::string, std::string> headers_;
   std::thread thread_;
 };
-
-// A loopback port on which nothing listens (bound, then released).
-int UnusedLoopbackPort();

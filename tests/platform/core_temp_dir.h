@@ -1,4 +1,4 @@
-// A fresh folder for one platform test, made the current directory while the test runs.
+// A fresh folder for one test, made the current directory while the test runs.
 #pragma once
 
 #include <chrono>

@@ -14,6 +14,7 @@
 
 #include "platform/linux/codepage.h"
 #include "platform/linux/command_line.h"
+#include "tests/platform/core_temp_dir.h"
 
 extern char** environ;
 
@@ -77,16 +78,7 @@ TEST(EntrySplit, null_and_blank_text_give_no_arguments) {
 
 class EntryProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zent_entry_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    file_ = dir_ + "/cmdline";
-  }
-  void TearDown() override {
-    unlink(file_.c_str());
-    rmdir(dir_.c_str());
-  }
+  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
   // Runs the program with `args` and returns what its WinMain was handed; false when it
   // did not end with 0.
   bool Run(const std::vector<std::string>& args, std::string* commandLine) {
@@ -107,8 +99,8 @@ class EntryProgram : public ::testing::Test {
     *commandLine = text.str();
     return true;
   }
-  std::string dir_;
-  std::string file_;
+  CoreTempDir dir_;
+  const std::string file_ = dir_.path() + "/cmdline";
 };
 
 TEST_F(EntryProgram, win_main_gets_the_rebuilt_command_line) {

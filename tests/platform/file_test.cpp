@@ -35,6 +35,15 @@ class PlatformFile : public ::testing::Test {
     fclose(f);
     return text;
   }
+  // Opens `name` with `mode`, lets `write` write through the stream, closes it and gives
+  // the bytes on disk.
+  std::string Written(const std::string& name, const char* mode, void (*write)(FILE*)) {
+    FILE* f = PlatformOpenFile((".\\" + name).c_str(), mode);
+    if (!f) return "<open failed>";
+    write(f);
+    fclose(f);
+    return dir_.Read(name);
+  }
 };
 
 TEST_F(PlatformFile, text_mode_reading_rows) {
@@ -104,30 +113,22 @@ TEST_F(PlatformFile, long_line_reads_whole) {
 }
 
 TEST_F(PlatformFile, text_mode_writing_turns_lf_into_cr_lf) {
-  FILE* f = PlatformOpenFile(".\\w.txt", "w");
-  ASSERT_NE(f, nullptr);
-  fputs("one\ntwo\n", f);
-  fprintf(f, "%s\n", "three");
-  fputs("no end", f);
-  fclose(f);
-  EXPECT_EQ(dir_.Read("w.txt"), "one\r\ntwo\r\nthree\r\nno end");
+  EXPECT_EQ(Written("w.txt", "w",
+                    [](FILE* f) {
+                      fputs("one\ntwo\n", f);
+                      fprintf(f, "%s\n", "three");
+                      fputs("no end", f);
+                    }),
+            "one\r\ntwo\r\nthree\r\nno end");
 }
 
 TEST_F(PlatformFile, binary_writing_keeps_bytes) {
-  FILE* f = PlatformOpenFile(".\\w.bin", "wb");
-  ASSERT_NE(f, nullptr);
-  fputs("one\ntwo\r\n", f);
-  fclose(f);
-  EXPECT_EQ(dir_.Read("w.bin"), "one\ntwo\r\n");
+  EXPECT_EQ(Written("w.bin", "wb", [](FILE* f) { fputs("one\ntwo\r\n", f); }), "one\ntwo\r\n");
 }
 
 TEST_F(PlatformFile, append_adds_converted_lines) {
   dir_.Write("a.txt", "x\r\n");
-  FILE* f = PlatformOpenFile(".\\a.txt", "a");
-  ASSERT_NE(f, nullptr);
-  fputs("y\n", f);
-  fclose(f);
-  EXPECT_EQ(dir_.Read("a.txt"), "x\r\ny\r\n");
+  EXPECT_EQ(Written("a.txt", "a", [](FILE* f) { fputs("y\n", f); }), "x\r\ny\r\n");
 }
 
 TEST_F(PlatformFile, write_then_read_back_in_update_mode) {

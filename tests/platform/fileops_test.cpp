@@ -4,16 +4,36 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "tests/platform/core_temp_dir.h"
+#include "tests/platform/wine.h"
 
 namespace {
+
+// One call on a path: what it gives and the error it leaves (0: not checked).
+struct CallRow {
+  const char* path;
+  BOOL want;
+  DWORD wantError;
+};
 
 class PlatformFileOps : public ::testing::Test {
  protected:
   CoreTempDir dir_;
   void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+
+  // Makes the rows' calls in order.
+  static void CheckCalls(const std::vector<CallRow>& rows, BOOL (*call)(const char* path)) {
+    for (size_t row = 0; row < rows.size(); ++row) {
+      SetLastError(0);
+      EXPECT_EQ(call(rows[row].path), rows[row].want) << "row " << row;
+      if (rows[row].wantError) {
+        EXPECT_EQ(GetLastError(), rows[row].wantError) << "row " << row;
+      }
+    }
+  }
 };
 
 TEST_F(PlatformFileOps, move_without_replace_refuses_an_existing_target) {
@@ -44,8 +64,7 @@ TEST_F(PlatformFileOps, move_to_a_new_name_and_missing_source) {
 }
 
 TEST_F(PlatformFileOps, move_that_changes_only_case_renames) {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
+  if (RunningUnderWine()) {
     GTEST_SKIP() << "Wine keeps the old spelling when a move changes only the case";
   }
   dir_.Write("name.txt", "x");
@@ -60,50 +79,22 @@ TEST_F(PlatformFileOps, move_that_changes_only_case_renames) {
 TEST_F(PlatformFileOps, delete_rows) {
   dir_.Write("f.txt", "x");
   std::filesystem::create_directory(std::filesystem::path(dir_.path()) / "sub");
-  struct Row {
-    const char* path;
-    BOOL want;
-    DWORD wantError;
-  } rows[] = {
-      {".\\F.TXT", TRUE, 0},
-      {".\\f.txt", FALSE, ERROR_FILE_NOT_FOUND},
-      {".\\sub", FALSE, ERROR_ACCESS_DENIED},
-      {".\\nofolder\\f.txt", FALSE, ERROR_PATH_NOT_FOUND},
-  };
-  int row = 0;
-  for (const Row& r : rows) {
-    SetLastError(0);
-    EXPECT_EQ(DeleteFileA(r.path), r.want) << "row " << row;
-    if (r.wantError) {
-      EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
-    }
-    ++row;
-  }
+  CheckCalls({{".\\F.TXT", TRUE, 0},
+              {".\\f.txt", FALSE, ERROR_FILE_NOT_FOUND},
+              {".\\sub", FALSE, ERROR_ACCESS_DENIED},
+              {".\\nofolder\\f.txt", FALSE, ERROR_PATH_NOT_FOUND}},
+             [](const char* path) { return DeleteFileA(path); });
   EXPECT_FALSE(dir_.Exists("f.txt"));
   EXPECT_TRUE(dir_.Exists("sub"));
 }
 
 TEST_F(PlatformFileOps, create_directory_rows) {
-  struct Row {
-    const char* path;
-    BOOL want;
-    DWORD wantError;
-  } rows[] = {
-      {".\\Config", TRUE, 0},
-      {".\\Config", FALSE, ERROR_ALREADY_EXISTS},
-      {".\\CONFIG", FALSE, ERROR_ALREADY_EXISTS},
-      {".\\config\\Sub", TRUE, 0},
-      {".\\missing\\Sub", FALSE, ERROR_PATH_NOT_FOUND},
-  };
-  int row = 0;
-  for (const Row& r : rows) {
-    SetLastError(0);
-    EXPECT_EQ(CreateDirectoryA(r.path, nullptr), r.want) << "row " << row;
-    if (r.wantError) {
-      EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
-    }
-    ++row;
-  }
+  CheckCalls({{".\\Config", TRUE, 0},
+              {".\\Config", FALSE, ERROR_ALREADY_EXISTS},
+              {".\\CONFIG", FALSE, ERROR_ALREADY_EXISTS},
+              {".\\config\\Sub", TRUE, 0},
+              {".\\missing\\Sub", FALSE, ERROR_PATH_NOT_FOUND}},
+             [](const char* path) { return CreateDirectoryA(path, nullptr); });
   EXPECT_TRUE(dir_.Exists("Config/Sub"));
 }
 

@@ -5,19 +5,11 @@
 #include <string.h>
 
 #include "platform/win32.h"
+#include "tests/platform/wine.h"
 
 namespace {
 
 const unsigned char* U(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
-
-bool RunningUnderWine() {
-#ifdef _WIN32
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-  return false;
-#endif
-}
 
 class PlatformGbk : public ::testing::Test {
  protected:

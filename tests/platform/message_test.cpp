@@ -52,6 +52,14 @@ HWND MakeMessageWindow(LPVOID parameter = nullptr) {
                          nullptr, parameter);
 }
 
+// Window tests: the test windows' procedure records into `record` while the test runs.
+class PlatformWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { g_record = &record; }
+  void TearDown() override { g_record = nullptr; }
+  Record record;
+};
+
 void EnsureQueue() {
   MSG msg;
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
@@ -149,9 +157,7 @@ TEST(PlatformMessageLoop, accelerators_never_consume_and_thread_messages_dispatc
   EXPECT_EQ(DispatchMessageA(&msg), 0);
 }
 
-TEST(PlatformWindow, creation_delivers_create_params_and_handle_fits_32_bits) {
-  Record record;
-  g_record = &record;
+TEST_F(PlatformWindow, creation_delivers_create_params_and_handle_fits_32_bits) {
   int marker = 0;
   HWND window = MakeMessageWindow(&marker);
   ASSERT_NE(window, nullptr);
@@ -166,12 +172,9 @@ TEST(PlatformWindow, creation_delivers_create_params_and_handle_fits_32_bits) {
   EXPECT_EQ(GetWindowThreadProcessId(window, &process), GetCurrentThreadId());
   EXPECT_EQ(process, GetCurrentProcessId());
   EXPECT_TRUE(DestroyWindow(window));
-  g_record = nullptr;
 }
 
-TEST(PlatformWindow, destroy_sends_destroy_once_and_invalidates_the_handle) {
-  Record record;
-  g_record = &record;
+TEST_F(PlatformWindow, destroy_sends_destroy_once_and_invalidates_the_handle) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(DestroyWindow(window));
@@ -180,34 +183,30 @@ TEST(PlatformWindow, destroy_sends_destroy_once_and_invalidates_the_handle) {
   EXPECT_FALSE(DestroyWindow(window));
   EXPECT_FALSE(PostMessageA(window, WM_APP, 0, 0));
   EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), 0u);
-  g_record = nullptr;
 }
 
-TEST(PlatformWindow, close_through_the_default_procedure_destroys) {
-  Record record;
-  g_record = &record;
+TEST_F(PlatformWindow, close_through_the_default_procedure_destroys) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   SendMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(record.destroyed, 1);
-  g_record = nullptr;
 }
 
-TEST(PlatformWindow, create_refused_by_the_procedure_gives_null) {
+TEST_F(PlatformWindow, create_refused_by_the_procedure_gives_null) {
   RegisterOnce("ZentRefusingWindow", RefuseCreate);
   HWND window = CreateWindowExA(0, "ZentRefusingWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, nullptr, nullptr);
   EXPECT_EQ(window, nullptr);
 }
 
-TEST(PlatformWindow, unknown_class_gives_null) {
+TEST_F(PlatformWindow, unknown_class_gives_null) {
   EXPECT_EQ(CreateWindowExA(0, "ZentNoSuchClass", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             nullptr, nullptr),
             nullptr);
 }
 
-TEST(PlatformWindow, user_data_round_trips_and_returns_the_previous_value) {
+TEST_F(PlatformWindow, user_data_round_trips_and_returns_the_previous_value) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0);
@@ -217,9 +216,7 @@ TEST(PlatformWindow, user_data_round_trips_and_returns_the_previous_value) {
   DestroyWindow(window);
 }
 
-TEST(PlatformWindow, posts_from_another_thread_are_dispatched_to_the_window_on_its_thread) {
-  Record record;
-  g_record = &record;
+TEST_F(PlatformWindow, posts_from_another_thread_are_dispatched_to_the_window_on_its_thread) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   record.messages.clear();
@@ -241,10 +238,9 @@ TEST(PlatformWindow, posts_from_another_thread_are_dispatched_to_the_window_on_i
   EXPECT_EQ(record.windows[0], window);
   EXPECT_EQ(record.handlerThread, GetCurrentThreadId());
   DestroyWindow(window);
-  g_record = nullptr;
 }
 
-TEST(PlatformWindow, send_from_the_same_thread_calls_directly_and_from_another_waits_for_the_loop) {
+TEST_F(PlatformWindow, send_from_the_same_thread_calls_directly_and_from_another_waits_for_the_loop) {
   HWND window = MakeMessageWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(SendMessageA(window, WM_APP + 7, 4, 0), 9);
@@ -260,7 +256,7 @@ TEST(PlatformWindow, send_from_the_same_thread_calls_directly_and_from_another_w
   DestroyWindow(window);
 }
 
-TEST(PlatformWindow, filter_by_window_skips_other_messages) {
+TEST_F(PlatformWindow, filter_by_window_skips_other_messages) {
   HWND first = MakeMessageWindow();
   HWND second = MakeMessageWindow();
   ASSERT_NE(first, nullptr);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/linux/path.h"
 #include "platform/win32.h"
@@ -27,6 +28,28 @@ std::string ExecutableWindowsPath() {
   char buffer[4096];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   return n > 0 ? WinForm(std::string(buffer, static_cast<size_t>(n))) : std::string();
+}
+
+// One GetModuleFileNameA call with a buffer of `size`: its result, the error it leaves
+// (0: none) and how many characters of the name it writes.
+struct FileNameRow {
+  DWORD size;
+  DWORD wantResult;
+  DWORD wantError;
+  size_t wantChars;
+};
+
+// Makes each row's call for `module`, whose file name is `name`, into a larger buffer.
+void CheckFileNames(HMODULE module, const std::string& name, const std::vector<FileNameRow>& rows) {
+  for (size_t row = 0; row < rows.size(); ++row) {
+    const FileNameRow& r = rows[row];
+    std::string buffer(name.size() + 200, 'X');
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileNameA(module, &buffer[0], r.size), r.wantResult) << "row " << row;
+    EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
+    EXPECT_EQ(std::string(buffer.c_str()), name.substr(0, r.wantChars)) << "row " << row;
+    EXPECT_EQ(buffer[r.size], 'X') << "row " << row << ": written past the size";
+  }
 }
 
 // Loads and frees so that every test starts with the library not loaded by the test.
@@ -132,28 +155,12 @@ TEST_F(PlatformModule, module_file_name_buffer_small_exact_and_large) {
   ASSERT_FALSE(exe.empty());
   ASSERT_EQ(exe[0], '\\');
   const DWORD len = static_cast<DWORD>(exe.size());
-  struct Row {
-    DWORD size;
-    DWORD wantResult;
-    DWORD wantError;  // 0: not set by the call
-    size_t wantChars;
-  } rows[] = {
-      {1, 1, ERROR_INSUFFICIENT_BUFFER, 0},
-      {5, 5, ERROR_INSUFFICIENT_BUFFER, 4},
-      {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
-      {len + 1, len, 0, len},
-      {len + 100, len, 0, len},
-  };
-  int row = 0;
-  for (const Row& r : rows) {
-    std::string buffer(len + 200, 'X');
-    SetLastError(0);
-    EXPECT_EQ(GetModuleFileNameA(nullptr, &buffer[0], r.size), r.wantResult) << "row " << row;
-    EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
-    EXPECT_EQ(std::string(buffer.c_str()), exe.substr(0, r.wantChars)) << "row " << row;
-    EXPECT_EQ(buffer[r.size], 'X') << "row " << row << ": written past the size";
-    ++row;
-  }
+  CheckFileNames(nullptr, exe,
+                 {{1, 1, ERROR_INSUFFICIENT_BUFFER, 0},
+                  {5, 5, ERROR_INSUFFICIENT_BUFFER, 4},
+                  {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
+                  {len + 1, len, 0, len},
+                  {len + 100, len, 0, len}});
   char out[4096];
   EXPECT_EQ(GetModuleFileNameA(GetModuleHandleA(nullptr), out, sizeof out), len);
 }
@@ -230,27 +237,13 @@ TEST_F(PlatformModule, module_in_a_chinese_folder_has_a_gbk_file_name) {
   const std::string want = folder + "\\ZentCoreTest.so";
   const DWORD len = static_cast<DWORD>(want.size());
   const size_t lastCharAt = want.size() - std::string("\xc6\xf7\\ZentCoreTest.so").size();
-  struct Row {
-    DWORD size;
-    DWORD wantResult;
-    DWORD wantError;
-    size_t wantChars;
-  } rows[] = {
-      {len + 1, len, 0, len},
-      {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
-      // The cut falls inside the last double-byte character: it is left out whole.
-      {static_cast<DWORD>(lastCharAt + 2), static_cast<DWORD>(lastCharAt + 2), ERROR_INSUFFICIENT_BUFFER, lastCharAt},
-      {static_cast<DWORD>(lastCharAt + 3), static_cast<DWORD>(lastCharAt + 3), ERROR_INSUFFICIENT_BUFFER, lastCharAt + 2},
-  };
-  int row = 0;
-  for (const Row& r : rows) {
-    std::string buffer(len + 10, 'X');
-    SetLastError(0);
-    EXPECT_EQ(GetModuleFileNameA(lib, &buffer[0], r.size), r.wantResult) << "row " << row;
-    EXPECT_EQ(GetLastError(), r.wantError) << "row " << row;
-    EXPECT_EQ(std::string(buffer.c_str()), want.substr(0, r.wantChars)) << "row " << row;
-    ++row;
-  }
+  const DWORD cut = static_cast<DWORD>(lastCharAt);
+  CheckFileNames(lib, want,
+                 {{len + 1, len, 0, len},
+                  {len, len, ERROR_INSUFFICIENT_BUFFER, len - 1},
+                  // The cut falls inside the last double-byte character: it is left out whole.
+                  {cut + 2, cut + 2, ERROR_INSUFFICIENT_BUFFER, lastCharAt},
+                  {cut + 3, cut + 3, ERROR_INSUFFICIENT_BUFFER, lastCharAt + 2}});
   EXPECT_EQ(GetModuleHandleA(want.c_str()), lib);
   EXPECT_TRUE(FreeLibrary(lib));
 }

@@ -22,7 +22,14 @@ std::string WinForm(const std::string& hostPath) {
   return PlatformWindowsPath("test", hostPath, &windows) ? windows : "<failed>";
 }
 
-TEST(PlatformPath, windows_form_of_host_path_is_gbk_with_backslashes) {
+// Each test runs in a fresh folder of its own, so relative names meet only its files.
+class PlatformPath : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir.ok()); }
+  CoreTempDir dir;
+};
+
+TEST_F(PlatformPath, windows_form_of_host_path_is_gbk_with_backslashes) {
   struct Row {
     const char* host;
     const char* windows;
@@ -41,7 +48,7 @@ TEST(PlatformPath, windows_form_of_host_path_is_gbk_with_backslashes) {
   }
 }
 
-TEST(PlatformPath, names_without_a_form_on_the_other_side_fail) {
+TEST_F(PlatformPath, names_without_a_form_on_the_other_side_fail) {
   struct Row {
     bool toHost;  // else the other way
     const char* in;
@@ -60,12 +67,12 @@ TEST(PlatformPath, names_without_a_form_on_the_other_side_fail) {
   }
 }
 
-TEST(PlatformPath, null_and_empty_give_empty) {
+TEST_F(PlatformPath, null_and_empty_give_empty) {
   EXPECT_EQ(Host(nullptr), "");
   EXPECT_EQ(Host(""), "");
 }
 
-TEST(PlatformPath, lexical_forms_without_files) {
+TEST_F(PlatformPath, lexical_forms_without_files) {
   struct Row {
     const char* in;
     const char* out;
@@ -90,9 +97,7 @@ TEST(PlatformPath, lexical_forms_without_files) {
   }
 }
 
-TEST(PlatformPath, components_match_without_regard_to_case) {
-  CoreTempDir dir;
-  ASSERT_TRUE(dir.ok());
+TEST_F(PlatformPath, components_match_without_regard_to_case) {
   ASSERT_EQ(mkdir((dir.path() + "/Config").c_str(), 0755), 0);
   dir.Write("Config/rudadever.ini", "x");
   const std::string want = dir.path() + "/Config/rudadever.ini";
@@ -101,17 +106,13 @@ TEST(PlatformPath, components_match_without_regard_to_case) {
   EXPECT_EQ(Host(".\\CONFIG\\RudaDever.ini"), "Config/rudadever.ini");
 }
 
-TEST(PlatformPath, new_file_keeps_given_case_in_existing_folder) {
-  CoreTempDir dir;
-  ASSERT_TRUE(dir.ok());
+TEST_F(PlatformPath, new_file_keeps_given_case_in_existing_folder) {
   ASSERT_EQ(mkdir((dir.path() + "/Config").c_str(), 0755), 0);
   EXPECT_EQ(Host("config\\NewFile.TXT"), "Config/NewFile.TXT");
   EXPECT_EQ(Host("missing\\Sub\\F"), "missing/Sub/F");
 }
 
-TEST(PlatformPath, exact_name_wins_and_ties_are_stable) {
-  CoreTempDir dir;
-  ASSERT_TRUE(dir.ok());
+TEST_F(PlatformPath, exact_name_wins_and_ties_are_stable) {
   dir.Write("abc", "1");
   dir.Write("ABC", "2");
   dir.Write("aBc", "3");
@@ -119,9 +120,7 @@ TEST(PlatformPath, exact_name_wins_and_ties_are_stable) {
   EXPECT_EQ(Host("Abc"), "ABC");  // first in byte order of the matches
 }
 
-TEST(PlatformPath, gbk_trail_byte_backslash_is_part_of_the_name) {
-  CoreTempDir dir;
-  ASSERT_TRUE(dir.ok());
+TEST_F(PlatformPath, gbk_trail_byte_backslash_is_part_of_the_name) {
   // "\x95\x5c" is one GBK character (U+661E) whose second byte equals a backslash.
   const std::string gbk = "\x95\x5c.ini";
   const std::string onDisk = "\xe6\x98\x9e.ini";
@@ -131,9 +130,7 @@ TEST(PlatformPath, gbk_trail_byte_backslash_is_part_of_the_name) {
   EXPECT_EQ(Host("\x95\x5c\\A.INI"), "\xe6\x98\x9e/A.INI");
 }
 
-TEST(PlatformPath, chinese_folder_never_gives_way_to_its_parent) {
-  CoreTempDir dir;
-  ASSERT_TRUE(dir.ok());
+TEST_F(PlatformPath, chinese_folder_never_gives_way_to_its_parent) {
   // UTF-8 names whose last byte would be a GBK lead byte swallowing the next backslash.
   const struct {
     const char* utf8;
@@ -151,7 +148,7 @@ TEST(PlatformPath, chinese_folder_never_gives_way_to_its_parent) {
   }
 }
 
-TEST(PlatformPath, base_name_and_separator_tests) {
+TEST_F(PlatformPath, base_name_and_separator_tests) {
   EXPECT_EQ(PlatformBaseName("\\opt\\zent\\CorvFact.dll"), "CorvFact.dll");
   EXPECT_EQ(PlatformBaseName("a/b"), "b");
   EXPECT_EQ(PlatformBaseName("C:x.dll"), "x.dll");
@@ -163,9 +160,7 @@ TEST(PlatformPath, base_name_and_separator_tests) {
   EXPECT_FALSE(PlatformPathHasSeparator(nullptr));
 }
 
-TEST(PlatformPath, missing_file_and_missing_folder_give_different_errors) {
-  CoreTempDir dir;
-  ASSERT_TRUE(dir.ok());
+TEST_F(PlatformPath, missing_file_and_missing_folder_give_different_errors) {
   EXPECT_EQ(PlatformErrorFromErrno(ENOENT, dir.path() + "/nofile"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(PlatformErrorFromErrno(ENOENT, dir.path() + "/nodir/nofile"), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(PlatformErrorFromErrno(ENOENT, "nofile"), ERROR_FILE_NOT_FOUND);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/platform/core_temp_dir.h"
 
 namespace {
 
@@ -26,19 +27,8 @@ struct Recorded {
 class ShellExecute : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zent_process_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    record_ = dir_ + "/argv.txt";
+    ASSERT_TRUE(folder_.ok());
     setenv("ZENT_ARGV_FILE", record_.c_str(), 1);
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    savedCwd_ = cwd;
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(savedCwd_.c_str()), 0);
-    std::string command = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
   }
 
   // Copies the recorder into the test folder under `name`.
@@ -84,9 +74,9 @@ class ShellExecute : public ::testing::Test {
     return true;
   }
 
-  std::string dir_;
-  std::string record_;
-  std::string savedCwd_;
+  CoreTempDir folder_;  // the current directory while the test runs, restored after
+  const std::string dir_ = folder_.path();
+  const std::string record_ = dir_ + "/argv.txt";
 };
 
 intptr_t Code(HINSTANCE result) { return reinterpret_cast<intptr_t>(result); }
@@ -131,7 +121,6 @@ TEST_F(ShellExecute, parameter_text_is_split_by_the_windows_rules) {
 }
 
 TEST_F(ShellExecute, missing_file_gives_2_and_missing_folder_3) {
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
   EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", "NoSuchProgram.exe", "", nullptr, SW_SHOW)), SE_ERR_FNF);
   EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", ".\\NoSuchProgram.exe", "", nullptr, SW_SHOW)), SE_ERR_FNF);
   EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", "nodir\\x.exe", "", nullptr, SW_SHOW)), SE_ERR_PNF);
@@ -140,7 +129,6 @@ TEST_F(ShellExecute, missing_file_gives_2_and_missing_folder_3) {
 
 TEST_F(ShellExecute, relative_name_resolves_in_the_working_directory_without_regard_to_case) {
   std::string program = InstallRecorder("RudaDever.exe");
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
   EXPECT_GT(Code(ShellExecuteA(nullptr, "open", ".\\rudadever.EXE", nullptr, nullptr, SW_SHOW)), 32);
   Recorded recorded;
   ASSERT_TRUE(ReadRecord(&recorded));
@@ -198,7 +186,6 @@ TEST_F(ShellExecute, started_program_inherits_no_descriptor_and_leaves_no_zombie
 TEST_F(ShellExecute, program_and_folder_named_in_gbk_are_found_in_utf8) {
   // "游戏\启动器.exe" in GBK, with the folder "游戏" as the working directory.
   std::string program = InstallRecorder("启动器.exe", "游戏");
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
   EXPECT_GT(Code(ShellExecuteA(nullptr, "open", ".\\\xd3\xce\xcf\xb7\\\xc6\xf4\xb6\xaf\xc6\xf7.exe",
                                nullptr, "\xd3\xce\xcf\xb7", SW_SHOW)),
             32);

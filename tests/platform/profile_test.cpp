@@ -23,15 +23,11 @@
 
 #include "platform/win32.h"
 #include "tests/platform/core_temp_dir.h"
+#include "tests/platform/wine.h"
 
 namespace {
 
 const char* const kFile = ".\\t.ini";
-
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {

@@ -19,6 +19,7 @@
 
 #include "districts/envelope.h"
 #include "districts/hex.h"
+#include "tests/districts/lenient_lists.h"
 
 namespace {
 
@@ -329,17 +330,9 @@ TEST_F(DistrictListTool, check_finds_each_kind_of_problem_and_encode_refuses_it)
 // reads whole: unknown entities and a bare '&' stay as written, text before the top-level
 // element is skipped, a numeric reference names a GBK character.
 TEST_F(DistrictListTool, check_reads_lenient_lists_as_the_launcher_does) {
-  const struct {
-    const char* xml;
-    const char* name;
-  } rows[] = {
-      {"<District><D><name>A&amp;B</name></D></District>", "A&B"},
-      {"<District><D><name>a&nbsp;b</name></D></District>", "a&nbsp;b"},
-      {"text before it<District><D><name>t</name></D></District>", "t"},
-      {"<District><D><name>A & B</name></D></District>", "A & B"},
-      {"<District><D><name>&#x4e2d;</name></D></District>", "\xd6\xd0"},  // GBK, not UTF-8
-  };
-  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+  std::vector<LenientList> rows(std::begin(kLenientLists), std::end(kLenientLists));
+  rows.push_back({"<District><D><name>&#x4e2d;</name></D></District>", "\xd6\xd0"});  // GBK, not UTF-8
+  for (size_t i = 0; i < rows.size(); ++i) {
     WriteFile(Path("list.xml"), rows[i].xml);
     Result r = Run("check list.xml");
     EXPECT_EQ(r.code, 0) << "row " << i << ": " << r.out << r.err;

@@ -52,6 +52,26 @@ class SelectionTest : public ProgramDirTest {
     Click(std::string("Dialog_ZentPorter\\Container_") + group + "\\server" + std::to_string(k) +
           "\\Button");
   }
+  // The click was refused with `hint`: the window stays and the game launcher never starts.
+  void ExpectRefused(const std::string& hint) {
+    ASSERT_EQ(world().hints.size(), 1u);
+    EXPECT_EQ(world().hints[0], hint);
+    EXPECT_FALSE(QuitPosted());
+    std::vector<std::string> args;
+    EXPECT_FALSE(WaitForArgs("ZentLauncher.exe", 500, &args));
+  }
+  // The window quit and `program` started with `expected` as its arguments.
+  void ExpectStarted(const char* program, const std::vector<std::string>& expected) {
+    EXPECT_TRUE(QuitPosted());
+    std::vector<std::string> args;
+    ASSERT_TRUE(WaitForArgs(program, 10000, &args));
+    EXPECT_EQ(args, expected);
+  }
+  static std::string StoredLoginUrl() {
+    char stored[1024] = {0};
+    GetPrivateProfileStringA("Public", "LastLoginUrl", "", stored, 1023, "Config\\Info.ini");
+    return stored;
+  }
   std::unique_ptr<LauncherDialog> launcher_;
 };
 
@@ -128,11 +148,7 @@ TEST_F(SelectionTest, enter_with_empty_box_asks_for_a_district_and_starts_nothin
   ClickSlot("wt", 3);
   world().editText.clear();
   Click("Dialog_ZentPorter\\Button_enter");
-  ASSERT_EQ(world().hints.size(), 1u);
-  EXPECT_EQ(world().hints[0], kChoose);
-  EXPECT_FALSE(QuitPosted());
-  std::vector<std::string> args;
-  EXPECT_FALSE(WaitForArgs("ZentLauncher.exe", 500, &args));
+  ExpectRefused(kChoose);
   EXPECT_EQ(ReadFile("Config/Info.ini").find("LastLoginUrl"), std::string::npos);
 }
 
@@ -140,11 +156,7 @@ TEST_F(SelectionTest, enter_with_filled_box_but_no_district_chosen_starts_nothin
   InstallStandIn("ZentLauncher.exe");
   world().editText = "typed by hand";
   Click("Dialog_ZentPorter\\Button_enter");
-  ASSERT_EQ(world().hints.size(), 1u);
-  EXPECT_EQ(world().hints[0], kChoose);
-  EXPECT_FALSE(QuitPosted());
-  std::vector<std::string> args;
-  EXPECT_FALSE(WaitForArgs("ZentLauncher.exe", 500, &args));
+  ExpectRefused(kChoose);
 }
 
 TEST_F(SelectionTest, enter_on_a_district_without_address_says_so_and_starts_nothing) {
@@ -152,11 +164,7 @@ TEST_F(SelectionTest, enter_on_a_district_without_address_says_so_and_starts_not
   ClickSlot("wt", 1);
   EXPECT_EQ(world().editText, "No Address");
   Click("Dialog_ZentPorter\\Button_enter");
-  ASSERT_EQ(world().hints.size(), 1u);
-  EXPECT_EQ(world().hints[0], kNoAddress);
-  EXPECT_FALSE(QuitPosted());
-  std::vector<std::string> args;
-  EXPECT_FALSE(WaitForArgs("ZentLauncher.exe", 500, &args));
+  ExpectRefused(kNoAddress);
 }
 
 // The player's click is never lost without a word: the hint names the program and the
@@ -187,10 +195,7 @@ TEST_F(SelectionTest, program_that_does_not_start_is_named_and_the_window_stays)
   // Once the program is there, the next click starts it.
   InstallStandIn("ZentLauncher.exe");
   Click("Dialog_ZentPorter\\Button_enter");
-  EXPECT_TRUE(QuitPosted());
-  std::vector<std::string> args;
-  ASSERT_TRUE(WaitForArgs("ZentLauncher.exe", 10000, &args));
-  EXPECT_EQ(args, (std::vector<std::string>{"abc"}));
+  ExpectStarted("ZentLauncher.exe", {"abc"});
 }
 
 TEST_F(SelectionTest, enter_remembers_the_url_in_hex_and_starts_the_game_launcher) {
@@ -199,13 +204,8 @@ TEST_F(SelectionTest, enter_remembers_the_url_in_hex_and_starts_the_game_launche
   snprintf(launcher_->cmdLine, sizeof launcher_->cmdLine, "%s", "-user \"a b\" x\\y");
   ClickSlot("wt", 3);
   Click("Dialog_ZentPorter\\Button_enter");
-  EXPECT_TRUE(QuitPosted());
-  char stored[1024] = {0};
-  GetPrivateProfileStringA("Public", "LastLoginUrl", "", stored, 1023, "Config\\Info.ini");
-  EXPECT_STREQ(stored, "616263");
-  std::vector<std::string> args;
-  ASSERT_TRUE(WaitForArgs("ZentLauncher.exe", 10000, &args));
-  EXPECT_EQ(args, (std::vector<std::string>{"abc", "-user", "a b", "x\\y"}));
+  EXPECT_EQ(StoredLoginUrl(), "616263");
+  ExpectStarted("ZentLauncher.exe", {"abc", "-user", "a b", "x\\y"});
 }
 
 TEST_F(SelectionTest, keep_login_url_other_than_one_leaves_the_old_value) {
@@ -213,14 +213,9 @@ TEST_F(SelectionTest, keep_login_url_other_than_one_leaves_the_old_value) {
   WriteFile("Config/Info.ini", "[Public]\r\nIsKeepLoginUrl=2\r\nLastLoginUrl=7a7a\r\n");
   ClickSlot("dx", 1);
   Click("Dialog_ZentPorter\\Button_enter");
-  EXPECT_TRUE(QuitPosted());
-  char stored[1024] = {0};
-  GetPrivateProfileStringA("Public", "LastLoginUrl", "", stored, 1023, "Config\\Info.ini");
-  EXPECT_STREQ(stored, "7a7a");
-  std::vector<std::string> args;
-  ASSERT_TRUE(WaitForArgs("ZentLauncher.exe", 10000, &args));
+  EXPECT_EQ(StoredLoginUrl(), "7a7a");
   // An empty command line: the parameters are the url and one space.
-  EXPECT_EQ(args, (std::vector<std::string>{"http://dx1.invalid/"}));
+  ExpectStarted("ZentLauncher.exe", {"http://dx1.invalid/"});
 }
 
 TEST_F(SelectionTest, enter_without_selection_box_quits_without_starting_anything) {
@@ -239,10 +234,7 @@ TEST_F(SelectionTest, back_starts_the_login_program_without_arguments_and_quits)
   InstallStandIn("RudaDever.exe");
   snprintf(launcher_->cmdLine, sizeof launcher_->cmdLine, "%s", "-x");
   Click("Dialog_ZentPorter\\Button_back");
-  EXPECT_TRUE(QuitPosted());
-  std::vector<std::string> args;
-  ASSERT_TRUE(WaitForArgs("RudaDever.exe", 10000, &args));
-  EXPECT_TRUE(args.empty());
+  ExpectStarted("RudaDever.exe", {});
 }
 
 TEST_F(SelectionTest, back_with_another_notification_does_nothing) {
