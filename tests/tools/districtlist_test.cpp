@@ -85,8 +85,16 @@ int RunTool(const std::string& dir, const std::string& args, const std::string& 
     PROCESS_INFORMATION process = {};
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.c_str(),
-                       &start, &process)) {
+    // Wine's process start now and then fails with ERROR_INTERNAL_ERROR (1359) on a busy
+    // machine and works when tried again; any other failure counts at once.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+      if (attempt > 0) Sleep(200);
+      started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               dir.c_str(), &start, &process);
+      if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (started) {
       DWORD exitCode = 0;
       if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
           GetExitCodeProcess(process.hProcess, &exitCode)) {
